@@ -1,0 +1,14 @@
+#pragma once
+#include <QWidget>
+
+namespace tx {
+
+// Scriptable members are Q_INVOKABLE methods and Q_PROPERTYs named exactly as the
+// type library names them; the shell's dispatch reaches them by name.
+class ImageImport : public QWidget {
+    Q_OBJECT
+public:
+    explicit ImageImport(QWidget *parent = nullptr);
+};
+
+} // namespace tx

@@ -1,0 +1,17 @@
+#pragma once
+// Message pumping for the synchronous-outside, event-driven-inside waits.
+#include <functional>
+
+namespace tx::pump {
+
+// Processes what is pending, without waiting.
+void once();
+
+// Blocks in the event loop until `done` holds. Every wait in the system has a
+// timer or socket event that eventually makes `done` true (a tick counter).
+void until(const std::function<bool()> &done);
+
+// Processes events for `ms` milliseconds (a deadline, not a sleep).
+void forMs(int ms);
+
+} // namespace tx::pump

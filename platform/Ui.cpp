@@ -1,0 +1,180 @@
+#include "platform/Ui.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTextStream>
+#include <cstdio>
+
+namespace tx::ui {
+namespace {
+
+struct State {
+    bool interactive = false;
+    bool echo = false;
+    QStringList boxAnswers;
+    QList<QStringList> fileAnswers;
+    QStringList folderAnswers;
+    QList<MessageBoxRecord> boxes;
+    QList<FileDialogRequest> dialogs;
+    int folders = 0;
+};
+
+State &state()
+{
+    static State s;
+    return s;
+}
+
+int defaultAnswer(Buttons b)
+{
+    switch (b) {
+    case Buttons::YesNo:
+    case Buttons::YesNoCancel: return IDYES;
+    default: return IDOK;
+    }
+}
+
+int parseAnswer(const QString &s, Buttons b)
+{
+    const QString a = s.trimmed().toLower();
+    if (a == u"ok") return IDOK;
+    if (a == u"cancel") return IDCANCEL;
+    if (a == u"yes") return IDYES;
+    if (a == u"no") return IDNO;
+    return defaultAnswer(b);
+}
+
+int showReal(const MessageBoxRecord &r)
+{
+    QMessageBox box;
+    box.setWindowTitle(r.title);
+    box.setText(r.text);
+    switch (r.icon) {
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::None: break;
+    }
+    switch (r.buttons) {
+    case Buttons::OK: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OKCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Ok: return IDOK;
+    default: return r.buttons == Buttons::OK ? IDOK : IDCANCEL;
+    }
+}
+
+// "All Image File|*.jpg;*.bmp|..." to Qt's "All Image File (*.jpg *.bmp);;...".
+QString qtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+} // namespace
+
+QString defaultTitle() { return QStringLiteral("Tessarix5"); }
+
+int messageBox(const QString &text, Buttons buttons, Icon icon, const QString &title)
+{
+    State &s = state();
+    MessageBoxRecord r{text, title.isEmpty() ? defaultTitle() : title, buttons, icon, IDOK};
+    if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        r.answer = showReal(r);
+    } else if (!s.boxAnswers.isEmpty()) {
+        r.answer = parseAnswer(s.boxAnswers.takeFirst(), buttons);
+    } else {
+        r.answer = defaultAnswer(buttons);
+    }
+    s.boxes.append(r);
+    if (s.echo && !s.interactive) {
+        QTextStream err(stderr);
+        err << "[message box] " << r.title << ": " << r.text << Qt::endl;
+    }
+    return r.answer;
+}
+
+QStringList openFiles(const FileDialogRequest &request)
+{
+    State &s = state();
+    s.dialogs.append(request);
+    if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return QFileDialog::getOpenFileNames(nullptr, QString(), QString(), qtFilter(request.filter));
+    if (s.fileAnswers.isEmpty())
+        return {};
+    return s.fileAnswers.takeFirst();
+}
+
+QString browseForFolder()
+{
+    State &s = state();
+    ++s.folders;
+    if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return QFileDialog::getExistingDirectory(nullptr);
+    if (s.folderAnswers.isEmpty())
+        return {};
+    QString f = s.folderAnswers.takeFirst();
+    while (f.size() > 1 && f.endsWith(QLatin1Char('/')))
+        f.chop(1);
+    return f;
+}
+
+void setInteractive(bool on) { state().interactive = on; }
+bool interactive() { return state().interactive; }
+void setEcho(bool on) { state().echo = on; }
+void queueMessageBoxAnswers(const QStringList &answers) { state().boxAnswers += answers; }
+void queueFileDialogAnswers(const QList<QStringList> &answers) { state().fileAnswers += answers; }
+void queueFolderDialogAnswers(const QStringList &answers) { state().folderAnswers += answers; }
+QList<MessageBoxRecord> messageBoxes() { return state().boxes; }
+QList<FileDialogRequest> fileDialogs() { return state().dialogs; }
+int folderDialogCount() { return state().folders; }
+
+void reset()
+{
+    const bool interactive = state().interactive;
+    const bool echo = state().echo;
+    state() = State{};
+    state().interactive = interactive;
+    state().echo = echo;
+}
+
+QString buttonsName(Buttons b)
+{
+    switch (b) {
+    case Buttons::OK: return QStringLiteral("OK");
+    case Buttons::OKCancel: return QStringLiteral("OKCancel");
+    case Buttons::YesNo: return QStringLiteral("YesNo");
+    case Buttons::YesNoCancel: return QStringLiteral("YesNoCancel");
+    }
+    return {};
+}
+
+QString iconName(Icon i)
+{
+    switch (i) {
+    case Icon::None: return {};
+    case Icon::Critical: return QStringLiteral("critical");
+    case Icon::Question: return QStringLiteral("question");
+    case Icon::Exclamation: return QStringLiteral("exclamation");
+    case Icon::Information: return QStringLiteral("information");
+    }
+    return {};
+}
+
+} // namespace tx::ui
