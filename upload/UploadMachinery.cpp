@@ -1,0 +1,307 @@
+#include "upload/UploadMachinery.h"
+
+#include "platform/AutomationError.h"
+#include "platform/CodePage.h"
+#include "platform/Pump.h"
+#include "platform/Settings.h"
+#include "platform/TcpClient.h"
+#include "platform/TempFolder.h"
+#include "platform/Ui.h"
+#include "upload/MultipartBody.h"
+
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QTimer>
+#include <cmath>
+
+namespace tx {
+
+UploadMachinery::UploadMachinery(QObject *owner, QProgressBar *progress, Profile p)
+    : QObject(owner), pbFile(progress), profile(std::move(p))
+{
+    Winsock1 = new TcpClient(this);
+    Winsock1->setObjectName(QStringLiteral("Winsock1"));
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(settings::tickMs());
+    connect(Timer1, &QTimer::timeout, this, &UploadMachinery::onTick);
+    connect(Winsock1, &TcpClient::DataArrival, this, &UploadMachinery::onData);
+    connect(Winsock1, &TcpClient::PeerClosed, this, &UploadMachinery::onPeerClosed);
+    connect(Winsock1, &TcpClient::SendProgress, this, &UploadMachinery::onSendProgress);
+    connect(Winsock1, &TcpClient::Error, this, &UploadMachinery::onError);
+
+    strHost = QStringLiteral("127.0.0.1");
+    strPort = QStringLiteral("80");
+    strUploadPath = profile.defaultPath;
+    applyHostAndPort();
+    // Ticking from creation, as the control's timer does.
+    Timer1->start();
+}
+
+UploadMachinery::~UploadMachinery() = default;
+
+CompondFile &UploadMachinery::objPackage()
+{
+    if (!package)
+        package = std::make_unique<CompondFile>();
+    return *package;
+}
+
+void UploadMachinery::applyHostAndPort()
+{
+    Winsock1->RemoteHost = strHost;
+    Winsock1->RemotePort = strPort.toInt();
+}
+
+void UploadMachinery::ParseUploadUrl(const QString &url)
+{
+    if (url.left(7).toLower() != QLatin1String("http://"))
+        throw AutomationError(kErrBadUrl, QStringLiteral("Error"), QStringLiteral("错误的URL"));
+    QString host;
+    QString path;
+    const qsizetype slash = url.indexOf(QLatin1Char('/'), 7);
+    if (slash >= 0) {
+        host = url.mid(7, slash - 7);
+        path = url.mid(slash);
+    } else {
+        host = url.mid(7);
+        path = QStringLiteral("/");
+    }
+    QString port = QStringLiteral("80");
+    const qsizetype colon = host.indexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        const QString digits = host.mid(colon + 1).trimmed();
+        bool ok = false;
+        const double value = digits.toDouble(&ok);
+        if (!ok || digits.isEmpty())
+            raiseRuntime(ErrTypeMismatch, QStringLiteral("port \"%1\"").arg(digits));
+        const double rounded = std::nearbyint(value);
+        if (rounded < -2147483648.0 || rounded > 2147483647.0)
+            raiseRuntime(ErrOverflow, QStringLiteral("port \"%1\"").arg(digits));
+        if (rounded < 0 || rounded > 65535)
+            raiseRuntime(ErrInvalidCall, QStringLiteral("port %1 is out of range").arg(digits));
+        port = QString::number(qint32(rounded));
+        host = host.left(colon);
+    }
+    if (port.toInt() == 0)
+        port = QStringLiteral("80");
+    strHost = host;
+    strPort = port;
+    strUploadPath = path;
+    applyHostAndPort();
+}
+
+QByteArray UploadMachinery::BuildRequestHead(qint64 contentLength, const QByteArray &boundary) const
+{
+    const QString head = QStringLiteral("POST ") + strUploadPath + QStringLiteral(" HTTP/1.1\r\n")
+        + QStringLiteral("Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
+                         "application/msword, application/vnd.ms-excel, */*\r\n")
+        + QStringLiteral("Accept-Language: zh-cn\r\n")
+        + QStringLiteral("Content-Type: multipart/form-data; boundary=") + QString::fromLatin1(boundary)
+        + QStringLiteral("\r\n")
+        + QStringLiteral("User-Agent: Mozilla/4.0 (compatible; MSIE 5.01; Windows NT 5.0)\r\n")
+        + QStringLiteral("Host: ") + strHost + QLatin1Char(':') + strPort + QStringLiteral("\r\n")
+        + QStringLiteral("Content-Length: ") + QString::number(contentLength) + QStringLiteral("\r\n")
+        + QStringLiteral("Connection: Keep-Alive\r\n\r\n");
+    return codepage::encode(head);
+}
+
+void UploadMachinery::UploadFile()
+{
+    strPakFile = temp::folder() + QStringLiteral("/temp.pak");
+    // The body is streamed from a snapshot of the package; nothing is written to
+    // a shared file, so two uploads at once cannot spoil each other's body.
+    std::unique_ptr<MultipartBody> body = MultipartBody::snapshot(objPackage());
+    const QByteArray head = BuildRequestHead(body->size(), body->boundaryToken());
+
+    if (Winsock1->State() != TcpClient::sckClosed) {
+        Winsock1->Close();
+        intTick = 0;
+        Timer1->start();
+        pump::until([this] { return Winsock1->State() == TcpClient::sckClosed || intTick >= kConnectTicks; });
+        intTick = 0;
+        Timer1->stop();
+    }
+    framer.reset();
+    lastOutcome = Outcome::None;
+    Winsock1->Connect();
+    intTick = 0;
+    Timer1->start();
+    pump::until([this] { return Winsock1->State() == TcpClient::sckConnected || intTick >= kConnectTicks; });
+    Timer1->stop();
+    intTick = 0;
+    Timer1->start();
+    if (Winsock1->State() == TcpClient::sckConnected) {
+        Winsock1->SendData(head);
+        Winsock1->SendStream(std::move(body));
+    } else {
+        lastOutcome = Outcome::NoConnection;
+        bDone = true;
+    }
+}
+
+void UploadMachinery::waitForAnswerOnly()
+{
+    pump::until([this] { return bDone || intTick >= kAnswerTicks; });
+    if (!bDone && lastOutcome == Outcome::None)
+        lastOutcome = Outcome::TimedOut;
+}
+
+void UploadMachinery::closeConnection()
+{
+    if (Winsock1->State() == TcpClient::sckClosed)
+        return;
+    Winsock1->Close();
+    intTick = 0;
+    Timer1->start();
+    pump::until([this] { return Winsock1->State() == TcpClient::sckClosed || intTick >= kConnectTicks; });
+    intTick = 0;
+    Timer1->stop();
+}
+
+void UploadMachinery::WaitForAnswer()
+{
+    waitForAnswerOnly();
+    closeConnection();
+    setProgress(100);
+    pump::once();
+}
+
+UploadMachinery::LocalFile UploadMachinery::lookupFile(const QString &localfile)
+{
+    const QFileInfo info(localfile);
+    if (localfile.isEmpty() || !info.exists() || info.isDir())
+        raiseRuntime(ErrFileNotFound, localfile);
+    return LocalFile{info.fileName(), info.absoluteFilePath()};
+}
+
+void UploadMachinery::sendFile(const QString &sf, const QString &localfile, int contentid)
+{
+    QString folder = sf;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const LocalFile file = lookupFile(localfile);
+    setProgress(0);
+    pump::once();
+    CompondFile &pkg = objPackage();
+    pkg.RemoveAll();
+    pkg.addFormData(QStringLiteral("curPath"), folder);
+    pkg.addFormData(QStringLiteral("contentid"), QString::number(contentid));
+    pkg.AddUploadFile(file.name, file.path);
+    bDone = false;
+    UploadFile();
+    WaitForAnswer();
+}
+
+void UploadMachinery::sendFileWithPackage(const QString &localfile)
+{
+    const LocalFile file = lookupFile(localfile);
+    setProgress(0);
+    pump::once();
+    objPackage().AddUploadFile(file.name, file.path);
+    bDone = false;
+    UploadFile();
+    WaitForAnswer();
+}
+
+void UploadMachinery::postPackage(const QString &path)
+{
+    bDone = false;
+    const QString kept = strUploadPath;
+    strUploadPath = path;
+    try {
+        UploadFile();
+    } catch (...) {
+        strUploadPath = kept;
+        throw;
+    }
+    strUploadPath = kept;
+    WaitForAnswer();
+}
+
+int UploadMachinery::roundHalfEven(double v)
+{
+    return int(std::nearbyint(v)); // the default rounding mode: ties to even
+}
+
+void UploadMachinery::setProgress(double percent)
+{
+    if (pbFile)
+        pbFile->setValue(roundHalfEven(qBound(0.0, percent, 100.0)));
+}
+
+void UploadMachinery::onTick()
+{
+    ++intTick;
+}
+
+void UploadMachinery::onData()
+{
+    framer.feed(Winsock1->GetData());
+    evaluate(false);
+}
+
+void UploadMachinery::onPeerClosed()
+{
+    framer.feed(Winsock1->GetData());
+    framer.closed();
+    evaluate(true);
+}
+
+void UploadMachinery::evaluate(bool peerClosed)
+{
+    if (!framer.complete() || bDone)
+        return;
+    const QString text = codepage::decode(framer.response());
+    const bool ok = text.contains(QLatin1String("200 OK"));
+    const bool failed = !ok && (text.contains(QLatin1String("500"))
+                                || (profile.notFoundIsError && text.contains(QLatin1String("404"))));
+    if (ok || failed) {
+        if (failed) {
+            try {
+                if (profile.onErrorAnswer)
+                    profile.onErrorAnswer(text);
+            } catch (const std::exception &) {
+                // The reaction is a message or a log line; nothing to undo.
+            }
+        }
+        bDone = true;
+        Timer1->stop();
+        intTick = 0;
+        Winsock1->Close();
+        if (profile.keepsAnswer) {
+            if (ok) {
+                const qsizetype p = text.indexOf(QLatin1String("\r\n\r\n"));
+                answer = p < 0 ? text.mid(3) : text.mid(p + 4);
+            } else {
+                answer = QStringLiteral("Error");
+            }
+        }
+        lastOutcome = ok ? Outcome::Answered : Outcome::ErrorAnswer;
+        return;
+    }
+    if (peerClosed) {
+        // Nothing more can arrive: the wait ends now, the answer unchanged.
+        bDone = true;
+        lastOutcome = Outcome::ClosedWithoutAnswer;
+    }
+}
+
+void UploadMachinery::onSendProgress(qint64 sent, qint64 remaining)
+{
+    const qint64 all = sent + remaining;
+    if (all > 0)
+        setProgress(double(sent) * 100.0 / double(all));
+}
+
+void UploadMachinery::onError(int number, const QString &description)
+{
+    ui::messageBox(description);
+    if (number == TcpClient::sckSourceFailed) {
+        // The body could not be sent whole; the server will never answer it.
+        bDone = true;
+        lastOutcome = Outcome::Abandoned;
+    }
+}
+
+} // namespace tx

@@ -1,0 +1,104 @@
+#pragma once
+// The upload machinery every upload control owns one of: it parses the upload URL,
+// sends one multipart POST over the control's TCP client, waits for the answer in
+// the event loop, counts ticks for its time-outs and feeds the progress bar.
+#include "upload/CompondFile.h"
+#include "upload/ResponseFramer.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QProgressBar;
+class QTimer;
+
+namespace tx {
+
+class TcpClient;
+
+class UploadMachinery : public QObject {
+    Q_OBJECT
+public:
+    // How the last upload ended.
+    enum class Outcome { None, Answered, ErrorAnswer, NoConnection, TimedOut, ClosedWithoutAnswer, Abandoned };
+
+    // What tells the four controls' uploads apart.
+    struct Profile {
+        QString defaultPath;          // "/upload.asp" or "/cms/upload.asp"
+        bool keepsAnswer = true;      // the folder upload keeps none
+        bool notFoundIsError = false; // "404" counts as a failure like "500"
+        // Runs on an error answer with the whole received text, before the answer
+        // becomes "Error" (when the control keeps one).
+        std::function<void(const QString &received)> onErrorAnswer;
+    };
+
+    static constexpr int kConnectTicks = 6;
+    static constexpr int kAnswerTicks = 300;
+
+    UploadMachinery(QObject *owner, QProgressBar *progress, Profile profile);
+    ~UploadMachinery() override;
+
+    // The fields the controls share with their machinery.
+    QString strHost;
+    QString strPort;
+    QString strUploadPath;
+    QString strPakFile;
+    qint64 intTick = 0;
+    bool bDone = false;
+    QString answer; // NewFileName or strAnswer
+    TcpClient *Winsock1 = nullptr;
+    QTimer *Timer1 = nullptr;
+    QProgressBar *pbFile = nullptr;
+
+    // The package, created on first use and kept.
+    CompondFile &objPackage();
+    Outcome outcome() const { return lastOutcome; }
+
+    // Splits an http URL into host, port and path and applies them to the socket;
+    // 0x80040000 "错误的URL" for any other scheme, error 13 for a port that is not
+    // a number. Nothing changes on failure.
+    void ParseUploadUrl(const QString &url);
+    QByteArray BuildRequestHead(qint64 contentLength, const QByteArray &boundary) const;
+    // Snapshots the package, connects and starts streaming head and body.
+    void UploadFile();
+    // Waits for the answer or the time-out, closes the socket, sets the bar to 100.
+    void WaitForAnswer();
+    // The parts of that wait: the answer wait alone, and the closing wait alone.
+    void waitForAnswerOnly();
+    void closeConnection();
+
+    // One file with the fields "curPath" (sf, with a "/" appended when missing) and
+    // "contentid", sent and waited for.
+    void sendFile(const QString &sf, const QString &localfile, int contentid);
+    // One file added to the package as it stands, sent and waited for.
+    void sendFileWithPackage(const QString &localfile);
+    // The package as it stands posted to `path` on the current host and port.
+    void postPackage(const QString &path);
+
+    struct LocalFile {
+        QString name; // bare file name
+        QString path; // full path
+    };
+    // The file as the file-system object reports it; error 53 naming a missing one.
+    static LocalFile lookupFile(const QString &localfile);
+
+    void setProgress(double percent);
+    static int roundHalfEven(double v);
+
+private:
+    void onTick();
+    void onData();
+    void onPeerClosed();
+    void onSendProgress(qint64 sent, qint64 remaining);
+    void onError(int number, const QString &description);
+    void evaluate(bool peerClosed);
+    void applyHostAndPort();
+
+    Profile profile;
+    std::unique_ptr<CompondFile> package;
+    ResponseFramer framer;
+    Outcome lastOutcome = Outcome::None;
+};
+
+} // namespace tx
