@@ -1,0 +1,74 @@
+#pragma once
+// Reduces office-generated HTML to a clean body fragment and a title, uploading
+// every picture on the way. The import control owns one and fills its input
+// fields, calls CleanHtml and reads the output fields.
+#include "officeimport/Tag.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+namespace tx {
+
+class HtmlCleaner {
+public:
+    // Uploads one picture (the control's StartUpload, then its answer) and returns
+    // the answer text: the picture's address on the server.
+    using PictureUpload = std::function<QString(const QString &sf, const QString &localFile, int contentId)>;
+    // Lets pending events run; called at most every kPumpIntervalMs of cleaning.
+    using Pump = std::function<void()>;
+    static constexpr int kPumpIntervalMs = 50;
+
+    HtmlCleaner();
+
+    void setPictureUpload(PictureUpload upload) { uploadPicture = std::move(upload); }
+    void setPump(Pump p) { pump = std::move(p); }
+
+    // Input.
+    QString strSourceHtml;
+    QString strPicFolder; // prefix of every picture's local path; a folder ends with "/"
+    QString strCurPath;   // the server folder of every picture upload
+    int32_t lngContentId = -1;
+    // Input and output: CleanHtml only appends to it or replaces it.
+    QString strTitle;
+    // Output.
+    QString strCleanBody;
+    // Work. Positions count UTF-16 code units from 1.
+    QString strLowerHtml;
+    qsizetype lngScanPos = 1;
+    qsizetype lngCopyMark = 1;
+    bool bInBody = false;
+    bool bInTitle = false;
+    bool bHasTitle = false;
+
+    // Cleans strSourceHtml into strCleanBody (and maybe strTitle). Fails with error
+    // 5 when a head element whose content is skipped has no end tag.
+    void CleanHtml();
+    // The next complete tag at or after lngScanPos, with lngScanPos left at its "<";
+    // an empty SourceHTML when there is none.
+    Tag NextTag();
+    // Moves lngScanPos past the end tag of `tag`'s element.
+    void SkipElement(const Tag &tag);
+    // The tag written back with its kept attributes; uploads img sources.
+    QString RebuildTag(const Tag &tag);
+    QString UploadPicture(const Tag &tag);
+
+    static QString GetTempFolder();
+
+private:
+    void ParseTagToken(Tag &tag, qsizetype &segStart, qsizetype end, qsizetype quotePos, bool &nameTaken) const;
+
+    // The one place where a 1-based position meets the 0-based string.
+    QChar at(qsizetype pos) const { return strSourceHtml.constData()[pos - 1]; }
+    QStringView slice(qsizetype from, qsizetype to) const; // [from, to], 1-based, clipped
+    // First position p >= from where `what` lies wholly before `before`; 0 when none.
+    qsizetype indexOf(QStringView what, qsizetype from, qsizetype before) const;
+    qsizetype lowerIndexOf(QStringView what, qsizetype from) const;
+
+    PictureUpload uploadPicture;
+    Pump pump;
+    QElapsedTimer sincePump;
+};
+
+} // namespace tx
