@@ -1,0 +1,74 @@
+#pragma once
+// A loopback HTTP server for tests, living in the test's own event loop. It reads
+// each request whole (head + Content-Length body), records it, and answers as told:
+// ok, 500, 404, split in pieces, chunked, silent, dropped, or raw bytes.
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace tx::test {
+
+struct MultipartPart {
+    QByteArray name;     // as sent (legacy code page bytes)
+    QByteArray filename; // empty for a field
+    QByteArray contentType;
+    QByteArray data;
+};
+
+struct ReceivedRequest {
+    QByteArray head; // through the empty line
+    QByteArray body;
+    QByteArray requestLine() const;
+    QByteArray header(const QByteArray &name) const;
+    QByteArray boundary() const;
+    QList<MultipartPart> parts() const;
+    // The value of the field or file part `name` (exact match), or empty.
+    QByteArray field(const QByteArray &name) const;
+};
+
+class TestHttpServer : public QObject {
+    Q_OBJECT
+public:
+    enum class Mode { Ok, Error500, NotFound404, Split, Chunked, Silent, Drop, Raw, CloseAfterHead };
+
+    explicit TestHttpServer(QObject *parent = nullptr);
+    ~TestHttpServer() override;
+
+    quint16 port() const;
+    QString url(const QString &path = QStringLiteral("/upload.asp")) const;
+
+    // The answer's body for Ok, Split and Chunked; the bytes for Raw.
+    void setMode(Mode m, const QByteArray &payload = QByteArray());
+    // Bytes per write in Split mode.
+    void setPieceSize(int n) { pieceSize = n; }
+    // Answers chosen per request (request index from 0); overrides the mode.
+    void setAnswerFor(std::function<QByteArray(int index, const ReceivedRequest &)> f) { custom = std::move(f); }
+    // Big uploads: count the body without keeping it.
+    void setKeepBodies(bool keep) { keepBodies = keep; }
+
+    QList<ReceivedRequest> requests;
+    qint64 bodyBytes = 0; // of the last request, also when not kept
+    int connections = 0;
+
+    static QByteArray okResponse(const QByteArray &body);
+
+private:
+    void onConnection();
+    void onData(QTcpSocket *s);
+    void answer(QTcpSocket *s, const ReceivedRequest &r);
+    void writeInPieces(QTcpSocket *s, QByteArray data, bool closeAfter);
+
+    QTcpServer *server = nullptr;
+    Mode mode = Mode::Ok;
+    QByteArray payload = "/files/a.txt";
+    int pieceSize = 3;
+    bool keepBodies = true;
+    std::function<QByteArray(int, const ReceivedRequest &)> custom;
+};
+
+} // namespace tx::test
