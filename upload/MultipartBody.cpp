@@ -194,9 +194,10 @@ std::unique_ptr<MultipartBody> MultipartBody::snapshot(const CompondFile &packag
     auto addText = [&body](const QByteArray &b) {
         if (b.isEmpty())
             return;
-        if (!body->segments.empty() && body->segments.back().fd < 0)
+        if (!body->segments.empty() && body->segments.back().fd < 0) {
             body->segments.back().bytes += b;
-        else
+            body->segments.back().length += b.size();
+        } else
             body->segments.push_back(Segment{b, -1, b.size(), {}});
         body->total += b.size();
     };
@@ -225,26 +226,9 @@ qint64 MultipartBody::read(char *buf, qint64 max)
     qint64 done = 0;
     while (done < max && current < segments.size()) {
         Segment &s = segments[current];
-        const qint64 want = qMin(max - done, s.length - offset);
-        if (s.fd < 0) {
-            memcpy(buf + done, s.bytes.constData() + offset, size_t(want));
-            done += want;
-            offset += want;
-        } else {
-            const ssize_t got = ::pread(s.fd, buf + done, size_t(want), offset);
-            if (got < 0) {
-                failure = QStringLiteral("%1: %2").arg(s.path, QString::fromLocal8Bit(strerror(errno)));
-                return -1;
-            }
-            if (got == 0) {
-                failure = QStringLiteral("%1 became shorter while it was being sent").arg(s.path);
-                return -1;
-            }
-            done += got;
-            offset += got;
-        }
         if (offset == s.length) {
             if (s.fd >= 0) {
+                // The length announced in the head must still hold.
                 struct stat st {};
                 if (fstat(s.fd, &st) == 0 && st.st_size != s.length) {
                     failure = QStringLiteral("%1 changed its length while it was being sent").arg(s.path);
@@ -253,7 +237,26 @@ qint64 MultipartBody::read(char *buf, qint64 max)
             }
             ++current;
             offset = 0;
+            continue;
         }
+        const qint64 want = qMin(max - done, s.length - offset);
+        if (s.fd < 0) {
+            memcpy(buf + done, s.bytes.constData() + offset, size_t(want));
+            done += want;
+            offset += want;
+            continue;
+        }
+        const ssize_t got = ::pread(s.fd, buf + done, size_t(want), offset);
+        if (got < 0) {
+            failure = QStringLiteral("%1: %2").arg(s.path, QString::fromLocal8Bit(strerror(errno)));
+            return -1;
+        }
+        if (got == 0) {
+            failure = QStringLiteral("%1 became shorter while it was being sent").arg(s.path);
+            return -1;
+        }
+        done += got;
+        offset += got;
     }
     return done;
 }

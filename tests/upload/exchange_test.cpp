@@ -1,0 +1,202 @@
+// FileUpload against the loopback server: what goes on the wire and how each kind
+// of answer ends the wait.
+#include "platform/AutomationError.h"
+#include "platform/CodePage.h"
+#include "platform/TcpClient.h"
+#include "platform/Ui.h"
+#include "support/TestHttpServer.h"
+#include "upload/FileUpload.h"
+#include "upload/UploadMachinery.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProgressBar>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tx;
+using test::TestHttpServer;
+
+namespace {
+
+class Exchange : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ui::reset();
+        qputenv("TEMP", dir.path().toUtf8());
+        file = dir.filePath(QStringLiteral("中文.txt"));
+        QFile f(file);
+        f.open(QIODevice::WriteOnly);
+        f.write("hello");
+    }
+    QTemporaryDir dir;
+    QString file;
+    TestHttpServer server;
+    FileUpload control;
+};
+
+} // namespace
+
+TEST_F(Exchange, SendsHeadFieldsAndFileAndTakesTheAnswer)
+{
+    server.setMode(TestHttpServer::Mode::Ok, "/files/news/a.txt");
+    control.StartUpload(QStringLiteral("news"), server.url(), file, -1);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("/files/news/a.txt"));
+    ASSERT_EQ(server.requests.size(), 1);
+    const auto &r = server.requests[0];
+    EXPECT_EQ(r.requestLine(), "POST /upload.asp HTTP/1.1");
+    EXPECT_EQ(r.header("Host"), "127.0.0.1:" + QByteArray::number(server.port()));
+    EXPECT_EQ(r.header("Content-Length").toLongLong(), r.body.size());
+    const auto parts = r.parts();
+    ASSERT_EQ(parts.size(), 3);
+    // The file first: bare name as the part's name, the full path with "\" as filename.
+    EXPECT_EQ(parts[0].name, codepage::encode(QStringLiteral("中文.txt")));
+    EXPECT_EQ(parts[0].filename, codepage::encode(QString(file).replace(QLatin1Char('/'), QLatin1Char('\\'))));
+    EXPECT_EQ(parts[0].data, "hello");
+    EXPECT_EQ(parts[1].name, "curPath");
+    EXPECT_EQ(parts[1].data, "news/");
+    EXPECT_EQ(parts[2].name, "contentid");
+    EXPECT_EQ(parts[2].data, "-1");
+    EXPECT_EQ(control.findChild<QProgressBar *>(QStringLiteral("pbFile"))->value(), 100);
+}
+
+TEST_F(Exchange, CurPathGetsOneTrailingSlash)
+{
+    for (const auto &[sf, sent] : {std::pair{"", "/"}, {"/a/", "/a/"}, {"/a", "/a/"}}) {
+        control.StartUpload(QString::fromUtf8(sf), server.url(), file, 7);
+        EXPECT_EQ(server.requests.last().field("curPath"), QByteArray(sent));
+    }
+    EXPECT_EQ(server.requests.size(), 3);
+}
+
+TEST_F(Exchange, WholeAnswerIsCollectedHoweverItArrives)
+{
+    const QByteArray name = "/files/" + QByteArray(300, 'x') + ".jpg";
+    for (auto mode : {TestHttpServer::Mode::Split, TestHttpServer::Mode::Chunked}) {
+        control.setNewFileName(QString());
+        server.setMode(mode, name);
+        server.setPieceSize(3);
+        control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+        EXPECT_EQ(control.NewFileName(), QString::fromLatin1(name));
+    }
+    // A head without an empty line, then the close: the answer from the fourth
+    // character on.
+    server.setMode(TestHttpServer::Mode::CloseAfterHead, "HTTP/1.1 200 OK");
+    control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("P/1.1 200 OK"));
+}
+
+TEST_F(Exchange, ErrorAnswersAndSilence)
+{
+    control.setNewFileName(QStringLiteral("old"));
+    server.setMode(TestHttpServer::Mode::Error500);
+    control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("Error"));
+
+    // A length of 1500 counts as "500" too.
+    control.setNewFileName(QStringLiteral("old"));
+    server.setMode(TestHttpServer::Mode::Raw, "HTTP/1.1 302 Found\r\nContent-Length: 1500\r\n\r\n" + QByteArray(1500, 'x'));
+    control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("Error"));
+
+    // The server drops the connection: the wait ends at once, the answer stays.
+    control.setNewFileName(QStringLiteral("old"));
+    server.setMode(TestHttpServer::Mode::Drop);
+    QElapsedTimer clock;
+    clock.start();
+    control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
+    EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::ClosedWithoutAnswer);
+    EXPECT_LT(clock.elapsed(), 1500);
+
+    // 404 on a kept-alive connection: the wait runs to its 300 ticks.
+    server.setMode(TestHttpServer::Mode::NotFound404);
+    control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
+    EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::TimedOut);
+}
+
+TEST_F(Exchange, NoServerListeningEndsAfterTheConnectTicks)
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+    control.setNewFileName(QStringLiteral("old"));
+    control.StartUpload(QStringLiteral("/"), QStringLiteral("http://127.0.0.1:%1/upload.asp").arg(closedPort), file, 1);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
+    EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::NoConnection);
+    EXPECT_TRUE(control.machinery().bDone);
+    // The refused connection is reported by the socket's own message box.
+    ASSERT_FALSE(ui::messageBoxes().isEmpty());
+    EXPECT_EQ(ui::messageBoxes().last().text, QStringLiteral("Connection is forcefully rejected"));
+}
+
+TEST_F(Exchange, BadInputFailsBeforeAnythingIsSent)
+{
+    try {
+        control.StartUpload(QStringLiteral("/"), server.url(), dir.filePath(QStringLiteral("missing.txt")), 1);
+        FAIL();
+    } catch (const AutomationError &e) {
+        EXPECT_EQ(scriptNumber(e.number), int32_t(0x800A0035));
+        EXPECT_TRUE(e.description.contains(QStringLiteral("missing.txt")));
+    }
+    EXPECT_THROW(control.StartUpload(QStringLiteral("/"), QStringLiteral("https://x/"), file, 1), AutomationError);
+    EXPECT_TRUE(server.requests.isEmpty());
+}
+
+TEST_F(Exchange, GetFileSize)
+{
+    EXPECT_EQ(control.GetFileSize(file), 5);
+    const QString empty = dir.filePath(QStringLiteral("empty"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    EXPECT_EQ(control.GetFileSize(empty), 0);
+    // Sparse: over the 32-bit range is an overflow, never a wrong number.
+    const QString big = dir.filePath(QStringLiteral("big"));
+    QFile b(big);
+    b.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(b.resize(qint64(5) << 30));
+    try {
+        control.GetFileSize(big);
+        FAIL();
+    } catch (const AutomationError &e) {
+        EXPECT_EQ(e.number, ErrOverflow);
+    }
+    try {
+        control.GetFileSize(dir.filePath(QStringLiteral("nope")));
+        FAIL();
+    } catch (const AutomationError &e) {
+        EXPECT_EQ(e.number, ErrFileNotFound);
+    }
+}
+
+TEST_F(Exchange, TwoControlsOneAfterTheOtherAndByHand)
+{
+    FileUpload second;
+    server.setAnswerFor([](int i, const test::ReceivedRequest &) {
+        return TestHttpServer::okResponse("/files/" + QByteArray::number(i));
+    });
+    control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+    second.StartUpload(QStringLiteral("/"), server.url(), file, 2);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("/files/0"));
+    EXPECT_EQ(second.NewFileName(), QStringLiteral("/files/1"));
+
+    // By hand: nothing waits; the answer lands while the page is idle. (The
+    // package still holds what StartUpload put in it, so a fresh control.)
+    FileUpload byHand;
+    byHand.machinery().ParseUploadUrl(server.url());
+    byHand.addFormData(QStringLiteral("a"), QStringLiteral("b"));
+    byHand.AddUploadFile(QStringLiteral("x"), file);
+    byHand.UploadFile();
+    EXPECT_TRUE(byHand.NewFileName().isEmpty());
+    QElapsedTimer clock;
+    clock.start();
+    while (byHand.NewFileName() != QStringLiteral("/files/2") && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(byHand.NewFileName(), QStringLiteral("/files/2"));
+    EXPECT_EQ(server.requests.last().field("a"), "b");
+}

@@ -1,0 +1,61 @@
+#include "upload/ResponseFramer.h"
+
+#include <gtest/gtest.h>
+
+using namespace tx;
+
+namespace {
+
+// Feeds `bytes` in pieces of `size`; returns whether the framer completed.
+bool feedInPieces(ResponseFramer &f, const QByteArray &bytes, int size)
+{
+    for (qsizetype i = 0; i < bytes.size(); i += size)
+        f.feed(QByteArrayView(bytes.constData() + i, qMin<qsizetype>(size, bytes.size() - i)));
+    return f.complete();
+}
+
+} // namespace
+
+TEST(ResponseFramer, FramesByLengthChunksOrClose)
+{
+    const QByteArray byLength = "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n/up/a.jpg";
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\n/up/\r\n5;x=y\r\na.jpg\r\n0\r\n\r\n";
+    for (int piece : {1, 3, 7, 1000}) {
+        ResponseFramer a;
+        EXPECT_TRUE(feedInPieces(a, byLength, piece));
+        EXPECT_EQ(a.response(), byLength);
+
+        ResponseFramer b;
+        EXPECT_TRUE(feedInPieces(b, chunked, piece));
+        EXPECT_EQ(b.response(), "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n/up/a.jpg");
+    }
+    // Without a length the body runs to the close.
+    ResponseFramer c;
+    c.feed("HTTP/1.0 200 OK\r\n\r\n/up/");
+    EXPECT_FALSE(c.complete());
+    c.feed("a.jpg");
+    c.closed();
+    EXPECT_TRUE(c.complete());
+    EXPECT_EQ(c.response(), "HTTP/1.0 200 OK\r\n\r\n/up/a.jpg");
+}
+
+TEST(ResponseFramer, IncompleteAndOddResponses)
+{
+    ResponseFramer partial;
+    partial.feed("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc");
+    EXPECT_FALSE(partial.complete()); // a time-out now counts as no answer
+
+    ResponseFramer headOnly; // closed after a head without its empty line
+    headOnly.feed("HTTP/1.1 200 OK\r\nX: y");
+    headOnly.closed();
+    EXPECT_EQ(headOnly.response(), "HTTP/1.1 200 OK\r\nX: y");
+
+    ResponseFramer interim;
+    interim.feed("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    EXPECT_TRUE(interim.complete());
+    EXPECT_EQ(interim.response(), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+
+    ResponseFramer noBody;
+    noBody.feed("HTTP/1.1 204 No Content\r\n\r\n");
+    EXPECT_TRUE(noBody.complete());
+}

@@ -1,0 +1,181 @@
+#include "platform/AutomationError.h"
+#include "upload/CompondFile.h"
+#include "upload/MultipartBody.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tx;
+
+namespace {
+
+const QByteArray kDelim = QByteArray(29, '-') + "7d1c934a05c4";
+
+QByteArray bodyOf(const CompondFile &p)
+{
+    auto body = MultipartBody::snapshot(p);
+    QByteArray out(body->size(), Qt::Uninitialized);
+    EXPECT_EQ(body->read(out.data(), out.size()), body->size());
+    char extra;
+    EXPECT_EQ(body->read(&extra, 1), 0);
+    return out;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+QByteArray wire(QString path)
+{
+    return path.replace(QLatin1Char('/'), QLatin1Char('\\')).toUtf8();
+}
+
+} // namespace
+
+TEST(Package, EmptyPackageIs45Bytes)
+{
+    CompondFile p;
+    EXPECT_EQ(bodyOf(p), kDelim + "--\r\n");
+    EXPECT_EQ(bodyOf(p).size(), 45);
+}
+
+TEST(Package, FilesComeFirstAndBytesAreExact)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("a.txt"), "hello");
+    const QString empty = writeFile(dir, QStringLiteral("z.bin"), "");
+    CompondFile p;
+    p.addFormData(QStringLiteral("curPath"), QStringLiteral("/news/"));
+    p.addFormData(QStringLiteral("note"), QString());
+    p.AddUploadFile(QStringLiteral("a.txt"), path);
+    p.AddUploadFile(QStringLiteral("z.bin"), empty);
+    const QByteArray expected = kDelim + "\r\n"
+        "Content-Disposition: form-data; name=\"a.txt\"; filename=\"" + wire(path) + "\"\r\n"
+        "Content-Type: text/plain\r\n\r\nhello\r\n"
+        + kDelim + "\r\n"
+        "Content-Disposition: form-data; name=\"z.bin\"; filename=\"" + wire(empty) + "\"\r\n"
+        "Content-Type: text/plain\r\n\r\n\r\n"
+        + kDelim + "\r\nContent-Disposition: form-data; name=\"curPath\"\r\n\r\n/news/\r\n"
+        + kDelim + "\r\nContent-Disposition: form-data; name=\"note\"\r\n\r\n\r\n"
+        + kDelim + "--\r\n";
+    EXPECT_EQ(bodyOf(p), expected);
+
+    // PackageToFile writes the very bytes that are streamed.
+    const QString pak = dir.filePath(QStringLiteral("temp.pak"));
+    p.PackageToFile(pak);
+    QFile f(pak);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), expected);
+}
+
+TEST(Package, NamesInCodePageValuesInUtf8)
+{
+    CompondFile p;
+    p.addFormData(QStringLiteral("标题"), QStringLiteral("新闻"));
+    const QByteArray b = bodyOf(p);
+    EXPECT_TRUE(b.contains("name=\"\xB1\xEA\xCC\xE2\"\r\n\r\n\xE6\x96\xB0\xE9\x97\xBB\r\n"));
+}
+
+TEST(Package, KeysIgnoreCaseAndKeepTheirErrors)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("A.txt"), "x");
+    CompondFile p;
+    p.addFormData(QStringLiteral("curPath"), QStringLiteral("1"));
+    try {
+        p.addFormData(QStringLiteral("CURPATH"), QStringLiteral("2"));
+        FAIL() << "duplicate field accepted";
+    } catch (const AutomationError &e) {
+        EXPECT_EQ(e.number, 457);
+        EXPECT_EQ(e.description, QStringLiteral("This key is already associated with an element of this collection"));
+    }
+    p.AddUploadFile(QStringLiteral("A.txt"), path);
+    try {
+        p.AddUploadFile(QStringLiteral("other"), path.toUpper());
+        FAIL() << "duplicate file accepted";
+    } catch (const AutomationError &e) {
+        EXPECT_EQ(e.number, 9999);
+        EXPECT_EQ(e.source, QStringLiteral("CompondFile:AddUploadFile Method"));
+        EXPECT_TRUE(e.description.isEmpty());
+    }
+    EXPECT_EQ(p.files().size(), 1);
+    try {
+        p.RemoveFormData(QStringLiteral("missing"));
+        FAIL() << "missing key removed";
+    } catch (const AutomationError &e) {
+        EXPECT_EQ(e.number, 5);
+    }
+    p.RemoveUploadFile(path.toUpper()); // the same key in other letters
+    EXPECT_TRUE(p.files().isEmpty());
+    // After RemoveAll an old name is welcome again.
+    p.RemoveAll();
+    EXPECT_NO_THROW(p.addFormData(QStringLiteral("curpath"), QStringLiteral("3")));
+}
+
+TEST(Package, QuotesAndLineBreaksInNamesAreEscaped)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("q\"x.txt"), "x");
+    CompondFile p;
+    p.addFormData(QStringLiteral("a\"b\r\nc"), QStringLiteral("v\"\r\n"));
+    p.AddUploadFile(QStringLiteral("q\"x.txt"), path);
+    const QByteArray b = bodyOf(p);
+    EXPECT_TRUE(b.contains("name=\"a%22b%0D%0Ac\"\r\n\r\nv\"\r\n\r\n"));
+    EXPECT_TRUE(b.contains("name=\"q%22x.txt\"; filename=\"" + wire(dir.path()) + "\\q%22x.txt\""));
+}
+
+TEST(Package, BoundaryAvoidsTheData)
+{
+    QTemporaryDir dir;
+    CompondFile p;
+    // A saved request body holds the fixed delimiter and "_1" after it.
+    const QString path = writeFile(dir, QStringLiteral("saved.pak"), "x\r\n" + kDelim + "\r\n" + kDelim + "_1--\r\n");
+    p.AddUploadFile(QStringLiteral("saved.pak"), path);
+    auto body = MultipartBody::snapshot(p);
+    EXPECT_EQ(body->boundaryToken(), QByteArray(27, '-') + "7d1c934a05c4_2");
+    // A value holding the delimiter moves the boundary too.
+    CompondFile q;
+    q.addFormData(QStringLiteral("v"), QString::fromLatin1(kDelim));
+    EXPECT_EQ(MultipartBody::snapshot(q)->boundaryToken(), QByteArray(27, '-') + "7d1c934a05c4_1");
+    const QByteArray b = bodyOf(q);
+    EXPECT_TRUE(b.startsWith(kDelim + "_1\r\n"));
+    EXPECT_TRUE(b.endsWith(kDelim + "_1--\r\n"));
+}
+
+TEST(Package, BoundaryScanAcrossMapWindows)
+{
+    // A hit straddling the 32 MiB window edge is found once.
+    BoundaryScan scan(kDelim);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    const qint64 edge = qint64(32) << 20;
+    f.seek(edge - 10);
+    f.write(kDelim + "_7");
+    f.flush();
+    EXPECT_TRUE(scan.scanFile(f.handle(), f.size()));
+    EXPECT_EQ(scan.suffix(), 1);
+    BoundaryScan scan2(kDelim);
+    scan2.scanBytes((kDelim + "_1 " + kDelim + "_23").constData(), kDelim.size() * 2 + 6);
+    EXPECT_EQ(scan2.suffix(), 3); // 1, 2 and 23 are taken
+}
+
+TEST(Package, MissingFileIsFileNotFoundNamingIt)
+{
+    CompondFile p;
+    p.AddUploadFile(QStringLiteral("gone.txt"), QStringLiteral("/nonexistent/gone.txt"));
+    try {
+        MultipartBody::snapshot(p);
+        FAIL();
+    } catch (const AutomationError &e) {
+        EXPECT_EQ(e.number, 53);
+        EXPECT_TRUE(e.description.contains(QStringLiteral("/nonexistent/gone.txt")));
+    }
+}

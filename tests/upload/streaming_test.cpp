@@ -1,0 +1,90 @@
+// The body streams from a snapshot: large files, a package changed mid-send, a
+// file that changes length, and a second upload cutting the first short.
+#include "platform/Pump.h"
+#include "platform/TcpClient.h"
+#include "platform/Ui.h"
+#include "support/TestHttpServer.h"
+#include "upload/FileUpload.h"
+#include "upload/UploadMachinery.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tx;
+using test::TestHttpServer;
+
+namespace {
+
+class Streaming : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ui::reset();
+        qputenv("TEMP", dir.path().toUtf8());
+        big = dir.filePath(QStringLiteral("big.bin"));
+        QFile f(big);
+        f.open(QIODevice::WriteOnly);
+        QByteArray block(1 << 20, 'a');
+        for (int i = 0; i < 24; ++i) {
+            block[0] = char('A' + i);
+            f.write(block);
+        }
+    }
+    QTemporaryDir dir;
+    QString big;
+    TestHttpServer server;
+    FileUpload control;
+};
+
+} // namespace
+
+TEST_F(Streaming, PackageEmptiedWhileTheBodyStreams)
+{
+    bool emptied = false;
+    QObject::connect(control.machinery().Winsock1, &TcpClient::SendProgress, &control, [&] {
+        if (!emptied) {
+            emptied = true;
+            control.machinery().objPackage().RemoveAll();
+        }
+    });
+    control.StartUpload(QStringLiteral("/"), server.url(), big, 3);
+    ASSERT_TRUE(emptied);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("/files/a.txt"));
+    const auto &r = server.requests.last();
+    EXPECT_EQ(r.header("Content-Length").toLongLong(), r.body.size());
+    const auto parts = r.parts();
+    ASSERT_EQ(parts.size(), 3);
+    EXPECT_EQ(parts[0].data.size(), 24 << 20);
+    EXPECT_EQ(parts[0].data.at(23 << 20), 'X');
+}
+
+TEST_F(Streaming, FileThatShrinksWhileSentIsAbandoned)
+{
+    control.setNewFileName(QStringLiteral("old"));
+    bool cut = false;
+    QObject::connect(control.machinery().Winsock1, &TcpClient::SendProgress, &control, [&] {
+        if (!cut) {
+            cut = true;
+            QFile::resize(big, 1000);
+        }
+    });
+    control.StartUpload(QStringLiteral("/"), server.url(), big, 3);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
+    EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::Abandoned);
+    ASSERT_FALSE(ui::messageBoxes().isEmpty());
+    EXPECT_TRUE(ui::messageBoxes().last().text.contains(QStringLiteral("big.bin")));
+}
+
+TEST_F(Streaming, SecondUploadClosesTheFirst)
+{
+    server.setMode(TestHttpServer::Mode::Silent);
+    control.machinery().ParseUploadUrl(server.url());
+    control.AddUploadFile(QStringLiteral("big.bin"), big);
+    control.UploadFile(); // streams, nobody waits
+    server.setMode(TestHttpServer::Mode::Ok, "/files/second");
+    control.StartUpload(QStringLiteral("/"), server.url(), big, 4);
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("/files/second"));
+    EXPECT_EQ(server.connections, 2);
+}

@@ -1,0 +1,89 @@
+#include "platform/AutomationError.h"
+#include "platform/TcpClient.h"
+#include "upload/UploadMachinery.h"
+
+#include <gtest/gtest.h>
+
+using namespace tx;
+
+namespace {
+
+struct Machine {
+    UploadMachinery m{nullptr, nullptr, UploadMachinery::Profile{QStringLiteral("/upload.asp"), true, false, {}}};
+};
+
+} // namespace
+
+TEST(ParseUploadUrl, SplitsHostPortAndPath)
+{
+    struct Case {
+        const char *url, *host, *port, *path;
+    } cases[] = {
+        {"HTTP://Host:8080/a/b.asp?x=1", "Host", "8080", "/a/b.asp?x=1"},
+        {"http://cms.example", "cms.example", "80", "/"},
+        {"http://h:0/u.asp", "h", "80", "/u.asp"},
+        {"http://h: 81/u", "h", "81", "/u"},
+        {"http://h:80.5/", "h", "80", "/"}, // converted as a 32-bit number, halves to even
+    };
+    for (const Case &c : cases) {
+        Machine t;
+        t.m.ParseUploadUrl(QString::fromUtf8(c.url));
+        EXPECT_EQ(t.m.strHost, QString::fromUtf8(c.host)) << c.url;
+        EXPECT_EQ(t.m.strPort, QString::fromUtf8(c.port)) << c.url;
+        EXPECT_EQ(t.m.strUploadPath, QString::fromUtf8(c.path)) << c.url;
+        EXPECT_EQ(t.m.Winsock1->RemoteHost, QString::fromUtf8(c.host));
+        EXPECT_EQ(t.m.Winsock1->RemotePort, QString::fromUtf8(c.port).toInt());
+    }
+}
+
+TEST(ParseUploadUrl, RefusesOtherSchemesAndBadPortsChangingNothing)
+{
+    const struct {
+        const char *url;
+        int32_t number;
+    } cases[] = {
+        {"https://h/u", kErrBadUrl}, {"ftp://h/u", kErrBadUrl}, {"http:/h", kErrBadUrl},
+        {"http://h:abc/u", ErrTypeMismatch}, {"http://h:/u", ErrTypeMismatch},
+        {"http://h:99999999999/u", ErrOverflow}, {"http://h:70000/u", ErrInvalidCall},
+    };
+    for (const auto &c : cases) {
+        Machine t;
+        try {
+            t.m.ParseUploadUrl(QString::fromUtf8(c.url));
+            ADD_FAILURE() << c.url << " accepted";
+        } catch (const AutomationError &e) {
+            EXPECT_EQ(e.number, c.number) << c.url;
+            if (c.number == kErrBadUrl) {
+                EXPECT_EQ(e.source, QStringLiteral("Error"));
+                EXPECT_EQ(e.description, QStringLiteral("错误的URL"));
+            }
+        }
+        EXPECT_EQ(t.m.strHost, QStringLiteral("127.0.0.1"));
+        EXPECT_EQ(t.m.strPort, QStringLiteral("80"));
+        EXPECT_EQ(t.m.strUploadPath, QStringLiteral("/upload.asp"));
+    }
+}
+
+TEST(BuildRequestHead, IsByteExact)
+{
+    Machine t;
+    t.m.ParseUploadUrl(QStringLiteral("http://Host:8080/a/b.asp?x=1"));
+    const QByteArray head = t.m.BuildRequestHead(2000, QByteArray(27, '-') + "7d1c934a05c4");
+    EXPECT_EQ(head,
+              "POST /a/b.asp?x=1 HTTP/1.1\r\n"
+              "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/msword, "
+              "application/vnd.ms-excel, */*\r\n"
+              "Accept-Language: zh-cn\r\n"
+              "Content-Type: multipart/form-data; boundary=---------------------------7d1c934a05c4\r\n"
+              "User-Agent: Mozilla/4.0 (compatible; MSIE 5.01; Windows NT 5.0)\r\n"
+              "Host: Host:8080\r\n"
+              "Content-Length: 2000\r\n"
+              "Connection: Keep-Alive\r\n\r\n");
+}
+
+TEST(Progress, RoundsHalfToEven)
+{
+    EXPECT_EQ(UploadMachinery::roundHalfEven(2.5), 2);
+    EXPECT_EQ(UploadMachinery::roundHalfEven(3.5), 4);
+    EXPECT_EQ(UploadMachinery::roundHalfEven(49.4), 49);
+}
