@@ -8,6 +8,7 @@
 #include "platform/TempFolder.h"
 #include "platform/Ui.h"
 #include "upload/MultipartBody.h"
+#include "upload/UploadUrl.h"
 
 #include <QFileInfo>
 #include <QProgressBar>
@@ -55,39 +56,10 @@ void UploadMachinery::applyHostAndPort()
 
 void UploadMachinery::ParseUploadUrl(const QString &url)
 {
-    if (url.left(7).toLower() != QLatin1String("http://"))
-        throw AutomationError(kErrBadUrl, QStringLiteral("Error"), QStringLiteral("错误的URL"));
-    QString host;
-    QString path;
-    const qsizetype slash = url.indexOf(QLatin1Char('/'), 7);
-    if (slash >= 0) {
-        host = url.mid(7, slash - 7);
-        path = url.mid(slash);
-    } else {
-        host = url.mid(7);
-        path = QStringLiteral("/");
-    }
-    QString port = QStringLiteral("80");
-    const qsizetype colon = host.indexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        const QString digits = host.mid(colon + 1).trimmed();
-        bool ok = false;
-        const double value = digits.toDouble(&ok);
-        if (!ok || digits.isEmpty())
-            raiseRuntime(ErrTypeMismatch, QStringLiteral("port \"%1\"").arg(digits));
-        const double rounded = std::nearbyint(value);
-        if (rounded < -2147483648.0 || rounded > 2147483647.0)
-            raiseRuntime(ErrOverflow, QStringLiteral("port \"%1\"").arg(digits));
-        if (rounded < 0 || rounded > 65535)
-            raiseRuntime(ErrInvalidCall, QStringLiteral("port %1 is out of range").arg(digits));
-        port = QString::number(qint32(rounded));
-        host = host.left(colon);
-    }
-    if (port.toInt() == 0)
-        port = QStringLiteral("80");
-    strHost = host;
-    strPort = port;
-    strUploadPath = path;
+    const UploadUrl parts = parseUploadUrl(url);
+    strHost = parts.host;
+    strPort = parts.port;
+    strUploadPath = parts.path;
     applyHostAndPort();
 }
 

@@ -1,0 +1,29 @@
+// fuzz-deps: tx_upload
+// Any text as an upload URL: either a clean refusal or parts that rebuild a URL
+// of the same meaning.
+#include "platform/AutomationError.h"
+#include "upload/UploadUrl.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString url = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    try {
+        const tx::UploadUrl u = tx::parseUploadUrl(url);
+        const int port = u.port.toInt();
+        if (port < 1 || port > 65535 || !u.path.startsWith(QLatin1Char('/')) || u.host.contains(QLatin1Char('/')))
+            abort();
+        // The path is the URL's own text from its first "/" after the scheme, or
+        // "/" when it has none.
+        const bool hasPath = url.indexOf(QLatin1Char('/'), 7) >= 0;
+        if (hasPath ? !url.endsWith(u.path) : u.path != QLatin1String("/"))
+            abort();
+    } catch (const tx::AutomationError &e) {
+        if (e.number != tx::kErrBadUrl && e.number != tx::ErrTypeMismatch && e.number != tx::ErrOverflow
+            && e.number != tx::ErrInvalidCall)
+            abort();
+    }
+    return 0;
+}

@@ -1,0 +1,43 @@
+#include "upload/UploadUrl.h"
+
+#include "platform/AutomationError.h"
+
+#include <cmath>
+
+namespace tx {
+
+UploadUrl parseUploadUrl(const QString &url)
+{
+    if (url.left(7).toLower() != QLatin1String("http://"))
+        throw AutomationError(kErrBadUrl, QStringLiteral("Error"), QStringLiteral("错误的URL"));
+    UploadUrl out;
+    const qsizetype slash = url.indexOf(QLatin1Char('/'), 7);
+    if (slash >= 0) {
+        out.host = url.mid(7, slash - 7);
+        out.path = url.mid(slash);
+    } else {
+        out.host = url.mid(7);
+        out.path = QStringLiteral("/");
+    }
+    out.port = QStringLiteral("80");
+    const qsizetype colon = out.host.indexOf(QLatin1Char(':'));
+    if (colon >= 0) {
+        const QString digits = out.host.mid(colon + 1).trimmed();
+        bool ok = false;
+        const double value = digits.toDouble(&ok);
+        if (!ok || digits.isEmpty() || !std::isfinite(value))
+            raiseRuntime(ErrTypeMismatch, QStringLiteral("port \"%1\"").arg(digits));
+        const double rounded = std::nearbyint(value); // halves to even, as the conversion does
+        if (rounded < -2147483648.0 || rounded > 2147483647.0)
+            raiseRuntime(ErrOverflow, QStringLiteral("port \"%1\"").arg(digits));
+        if (rounded < 0 || rounded > 65535)
+            raiseRuntime(ErrInvalidCall, QStringLiteral("port %1 is out of range").arg(digits));
+        out.port = QString::number(qint32(rounded));
+        out.host = out.host.left(colon);
+    }
+    if (out.port.toInt() == 0)
+        out.port = QStringLiteral("80");
+    return out;
+}
+
+} // namespace tx
