@@ -1,0 +1,126 @@
+#include "platform/Clipboard.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QSysInfo>
+
+namespace tx::clipboard {
+namespace {
+
+const char kUriList[] = "text/uri-list";
+const char kKdeUriList[] = "application/x-kde4-urilist";
+const char kGnomeCopied[] = "x-special/gnome-copied-files";
+const char kMateCopied[] = "x-special/mate-copied-files";
+
+// Producers differ in how they end lines and the list: CR LF, LF, a final NUL.
+QList<QByteArray> lines(const QByteArray &list)
+{
+    QList<QByteArray> out;
+    for (QByteArray line : list.split('\n')) {
+        while (!line.isEmpty() && (line.endsWith('\r') || line.endsWith('\0')))
+            line.chop(1);
+        out.append(line.trimmed());
+    }
+    return out;
+}
+
+const QMimeData *currentData()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return nullptr;
+    QClipboard *board = QGuiApplication::clipboard();
+    return board ? board->mimeData(QClipboard::Clipboard) : nullptr;
+}
+
+} // namespace
+
+QString localPathFromUri(QByteArray uri)
+{
+    if (!uri.left(5).toLower().startsWith("file:"))
+        return {};
+    uri.remove(0, 5);
+    if (uri.startsWith("//")) {
+        const qsizetype slash = uri.indexOf('/', 2);
+        if (slash < 0)
+            return {};
+        const QByteArray host = uri.mid(2, slash - 2).toLower();
+        if (!host.isEmpty() && host != "localhost"
+            && host != QSysInfo::machineHostName().toUtf8().toLower())
+            return {};
+        uri.remove(0, slash);
+    }
+    if (!uri.startsWith('/'))
+        return {};
+    // A query or fragment is not part of a file's path; literal "?" and "#" in
+    // names arrive percent-encoded.
+    const qsizetype cut = uri.indexOf('?') >= 0 ? uri.indexOf('?') : uri.indexOf('#');
+    if (cut >= 0)
+        uri.truncate(cut);
+    const QByteArray native = QByteArray::fromPercentEncoding(uri);
+    if (native.contains('\0'))
+        return {};
+    return QFile::decodeName(native);
+}
+
+QStringList localPathsFromUriList(const QByteArray &list)
+{
+    QStringList out;
+    for (const QByteArray &line : lines(list)) {
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const QString path = localPathFromUri(line);
+        if (!path.isEmpty())
+            out.append(path);
+    }
+    return out;
+}
+
+QStringList localPathsFromCopiedFiles(const QByteArray &list)
+{
+    QList<QByteArray> all = lines(list);
+    if (!all.isEmpty() && (all.first() == "copy" || all.first() == "cut"))
+        all.removeFirst();
+    QStringList out;
+    for (const QByteArray &line : all) {
+        const QString path = localPathFromUri(line);
+        if (!path.isEmpty())
+            out.append(path);
+    }
+    return out;
+}
+
+bool offersFileList(const QMimeData &data)
+{
+    for (const char *f : {kUriList, kKdeUriList, kGnomeCopied, kMateCopied})
+        if (data.hasFormat(QLatin1String(f)))
+            return true;
+    return false;
+}
+
+QStringList filesFromMimeData(const QMimeData &data)
+{
+    // The first format offered decides; the others repeat the same list.
+    for (const char *f : {kUriList, kKdeUriList})
+        if (data.hasFormat(QLatin1String(f)))
+            return localPathsFromUriList(data.data(QLatin1String(f)));
+    for (const char *f : {kGnomeCopied, kMateCopied})
+        if (data.hasFormat(QLatin1String(f)))
+            return localPathsFromCopiedFiles(data.data(QLatin1String(f)));
+    return {};
+}
+
+bool hasFileList()
+{
+    const QMimeData *data = currentData();
+    return data && offersFileList(*data);
+}
+
+QStringList fileList()
+{
+    const QMimeData *data = currentData();
+    return data ? filesFromMimeData(*data) : QStringList();
+}
+
+} // namespace tx::clipboard
