@@ -1,0 +1,271 @@
+#include "cms/CmsServer.h"
+
+#include "cms/ArticleScript.h"
+#include "cms/ArticleStore.h"
+#include "cms/ContentType.h"
+#include "cms/MultipartParser.h"
+#include "cms/Pages.h"
+#include "cms/ReceivedForm.h"
+#include "cms/Refused.h"
+#include "cms/Storage.h"
+#include "cms/UploadScript.h"
+#include "platform/CodePage.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tx::cms {
+namespace {
+
+// The library parses multipart bodies itself and keeps every part in memory; the
+// Content-Type is moved aside before routing so that the body reaches our own
+// streaming parser raw.
+constexpr const char *kFormType = "X-Tessarix-Form-Type";
+constexpr long long kMaxTextBytes = 64LL * 1024 * 1024;
+constexpr std::size_t kServeChunk = 256 * 1024;
+
+std::mutex logMutex;
+
+void logLine(const std::string &line)
+{
+    std::lock_guard lock(logMutex);
+    std::fprintf(stderr, "tessarix-cms: %s\n", line.c_str());
+    std::fflush(stderr);
+}
+
+std::string lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+// What the controls read: text in the legacy code page.
+void answerLegacy(httplib::Response &res, const QString &text)
+{
+    const QByteArray bytes = codepage::encode(text);
+    res.status = 200;
+    res.set_content(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                    "text/plain; charset=" + codepage::name().toStdString());
+}
+
+void answerPage(httplib::Response &res, const QString &html)
+{
+    const QByteArray bytes = html.toUtf8();
+    res.status = 200;
+    res.set_header("Content-Security-Policy", "script-src 'none'; object-src 'none'");
+    res.set_content(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                    "text/html; charset=utf-8");
+}
+
+void refuse(const httplib::Request &req, httplib::Response &res, const std::string &reason)
+{
+    logLine("500 " + req.method + " " + req.path + ": " + reason);
+    res.status = 500;
+    // The body may be left unread; the connection cannot carry another request.
+    res.set_header("Connection", "close");
+    const QByteArray bytes = codepage::encode(QString::fromStdString(reason + "\n"));
+    res.set_content(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                    "text/plain; charset=" + codepage::name().toStdString());
+}
+
+} // namespace
+
+struct CmsServer::Impl {
+    ServerOptions options;
+    Storage storage;
+    ArticleStore articles;
+    UploadScript uploadScript{storage};
+    ArticleScript articleScript{articles};
+    httplib::Server server;
+    std::vector<std::string> postPaths;
+
+    explicit Impl(const ServerOptions &o)
+        : options(o), storage(o.root), articles(storage.databasePath())
+    {
+        postPaths.push_back("/cms/savepost.asp");
+        for (const QString &p : o.postPaths)
+            postPaths.push_back(lower(p.toStdString()));
+    }
+
+    void routes();
+    void post(const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &reader);
+    void get(const httplib::Request &req, httplib::Response &res);
+    void serveFile(const httplib::Request &req, httplib::Response &res);
+};
+
+void CmsServer::Impl::routes()
+{
+    server.set_read_timeout(30, 0);
+    server.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &) {
+        // The request object is the library's own mutable one, handed over as const.
+        auto &r = const_cast<httplib::Request &>(req);
+        r.headers.erase(kFormType);
+        const auto it = r.headers.find("Content-Type");
+        if (it != r.headers.end()) {
+            std::string type = it->second;
+            r.headers.erase(it);
+            r.headers.emplace(kFormType, std::move(type));
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    server.Post(".*", [this](const httplib::Request &req, httplib::Response &res,
+                             const httplib::ContentReader &reader) { post(req, res, reader); });
+    server.Post(".*", [](const httplib::Request &req, httplib::Response &res) {
+        refuse(req, res, "a request without a body");
+    });
+    server.Get(".*", [this](const httplib::Request &req, httplib::Response &res) { get(req, res); });
+    // Whatever the library itself turns down (a bad request line, another method)
+    // still ends as the 500 that the controls understand.
+    server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request &req,
+                                                                     httplib::Response &res) {
+        if (res.status == 500 && !res.body.empty())
+            return httplib::Server::HandlerResponse::Unhandled;
+        refuse(req, res, "request refused (" + std::to_string(res.status) + ")");
+        return httplib::Server::HandlerResponse::Handled;
+    }));
+    server.set_exception_handler([](const httplib::Request &req, httplib::Response &res, std::exception_ptr ep) {
+        std::string why = "internal error";
+        try {
+            std::rethrow_exception(ep);
+        } catch (const std::exception &e) {
+            why += std::string(": ") + e.what();
+        } catch (...) {
+        }
+        refuse(req, res, why);
+    });
+}
+
+void CmsServer::Impl::post(const httplib::Request &req, httplib::Response &res,
+                           const httplib::ContentReader &reader)
+{
+    try {
+        const std::string path = lower(req.path);
+        const bool upload = path == "/upload.asp" || path == "/cms/upload.asp";
+        const bool article = std::find(postPaths.begin(), postPaths.end(), path) != postPaths.end();
+        if (!upload && !article)
+            throw Refused("no script at this path");
+        const auto boundary = boundaryOf(req.get_header_value(kFormType));
+        if (!boundary)
+            throw Refused("not a multipart/form-data request with a boundary");
+
+        ReceivedForm form(storage, kMaxTextBytes);
+        MultipartParser parser(*boundary, form);
+        std::string failure;
+        const bool read = reader([&](const char *data, std::size_t size) {
+            try {
+                parser.feed(data, size);
+                return true;
+            } catch (const std::exception &e) {
+                failure = e.what();
+                return false;
+            }
+        });
+        if (!failure.empty())
+            throw Refused(failure);
+        if (!read)
+            throw Refused("the request was cut short");
+        if (!parser.complete())
+            throw Refused("the body ends before its closing delimiter");
+
+        if (upload) {
+            const QString answer = uploadScript.handle(form);
+            logLine("stored: " + answer.toStdString());
+            answerLegacy(res, answer);
+        } else {
+            const long long id = articleScript.handle(form);
+            logLine("article " + std::to_string(id) + " stored");
+            answerLegacy(res, QString::number(id));
+        }
+    } catch (const Refused &e) {
+        refuse(req, res, e.what());
+    } catch (const std::exception &e) {
+        refuse(req, res, std::string("internal error: ") + e.what());
+    }
+}
+
+void CmsServer::Impl::get(const httplib::Request &req, httplib::Response &res)
+{
+    const std::string &path = req.path;
+    if (path == "/")
+        return answerPage(res, pages::index(articles.list()));
+    if (path.rfind("/files/", 0) == 0)
+        return serveFile(req, res);
+    static const std::string articlePrefix = "/article/";
+    if (path.rfind(articlePrefix, 0) == 0) {
+        const std::string digits = path.substr(articlePrefix.size());
+        const bool number = !digits.empty() && digits.size() < 18
+            && std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
+        if (number)
+            if (const auto a = articles.find(std::stoll(digits)))
+                return answerPage(res, pages::article(*a));
+        return refuse(req, res, "no such article");
+    }
+    refuse(req, res, "no such page");
+}
+
+void CmsServer::Impl::serveFile(const httplib::Request &req, httplib::Response &res)
+{
+    const int fd = storage.openStored(req.path.substr(7));
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return refuse(req, res, "no such file");
+    }
+    auto file = std::shared_ptr<int>(new int(fd), [](int *p) {
+        ::close(*p);
+        delete p;
+    });
+    res.status = 200;
+    res.set_header("X-Content-Type-Options", "nosniff");
+    // Uploaded HTML or SVG must not run as the server's own pages.
+    res.set_header("Content-Security-Policy", "sandbox");
+    res.set_content_provider(
+        static_cast<std::size_t>(st.st_size), contentTypeFor(req.path),
+        [file](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
+            std::string buf(std::min(length, kServeChunk), '\0');
+            const ssize_t n = ::pread(*file, buf.data(), buf.size(), static_cast<off_t>(offset));
+            if (n <= 0)
+                return false;
+            return sink.write(buf.data(), static_cast<std::size_t>(n));
+        },
+        [file](bool) {});
+}
+
+CmsServer::CmsServer(const ServerOptions &options)
+    : d(std::make_unique<Impl>(options))
+{
+    d->routes();
+}
+
+CmsServer::~CmsServer() = default;
+
+int CmsServer::bind()
+{
+    const auto &o = d->options;
+    int port = o.port;
+    if (port == 0)
+        port = d->server.bind_to_any_port(o.host);
+    else if (!d->server.bind_to_port(o.host, port))
+        port = -1;
+    if (port <= 0)
+        throw std::runtime_error("cannot listen on " + o.host + ":" + std::to_string(o.port));
+    return port;
+}
+
+bool CmsServer::run()
+{
+    return d->server.listen_after_bind();
+}
+
+void CmsServer::stop()
+{
+    d->server.stop();
+}
+
+} // namespace tx::cms

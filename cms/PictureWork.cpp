@@ -1,0 +1,169 @@
+#include "cms/PictureWork.h"
+
+#include "cms/ReceivedForm.h"
+#include "cms/Refused.h"
+
+#include <QBuffer>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+
+#include <algorithm>
+#include <mutex>
+
+namespace tx::cms {
+namespace {
+
+constexpr int kMaxThumbSide = 10000;
+
+bool yes(const ReceivedForm &form, const QString &name)
+{
+    return form.field(name).value_or(QString()).trimmed().compare(u"Yes", Qt::CaseInsensitive) == 0;
+}
+
+long long number(const ReceivedForm &form, const QString &name, long long low, long long high)
+{
+    const QString text = form.field(name).value_or(QString()).trimmed();
+    bool ok = false;
+    const long long value = text.toLongLong(&ok);
+    if (!ok || value < low || value > high)
+        throw Refused("bad " + name.toStdString() + " value");
+    return value;
+}
+
+// Chinese watermarks need a CJK font; Debian's WenQuanYi is loaded once by file,
+// so it is found whatever the font configuration says.
+QString watermarkFamily()
+{
+    static const QString family = [] {
+        const int id = QFontDatabase::addApplicationFont(
+            QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        return families.isEmpty() ? QStringLiteral("WenQuanYi Zen Hei") : families.first();
+    }();
+    return family;
+}
+
+// Fonts and painting are shared state in Qt; the server's threads take turns.
+std::mutex paintMutex;
+
+} // namespace
+
+bool PictureRequest::isPictureUpload(const ReceivedForm &form)
+{
+    return form.has(QStringLiteral("Thumbnail")) || form.has(QStringLiteral("WaterMark"));
+}
+
+PictureRequest PictureRequest::fromForm(const ReceivedForm &form)
+{
+    PictureRequest r;
+    r.watermark = yes(form, QStringLiteral("WaterMark"));
+    if (r.watermark) {
+        r.text = form.field(QStringLiteral("WMText")).value_or(QString());
+        r.position = static_cast<int>(number(form, QStringLiteral("WMPosition"), 0, 65535));
+        if (r.position != 1 && r.position != 16 && r.position != 256)
+            throw Refused("bad WMPosition value");
+        r.color = picture::fromBgr(static_cast<unsigned>(number(form, QStringLiteral("wmColor"), 0, 0xFFFFFF)));
+        r.background = picture::fromBgr(static_cast<unsigned>(number(form, QStringLiteral("wmBkColor"), 0, 0xFFFFFF)));
+    }
+    r.thumbnail = yes(form, QStringLiteral("Thumbnail"));
+    if (r.thumbnail) {
+        // The control computes the size in 16 bits and may ask for 0 x 0.
+        r.thumbWidth = static_cast<int>(number(form, QStringLiteral("ThumbnailWidth"), -32768, 32767));
+        r.thumbHeight = static_cast<int>(number(form, QStringLiteral("ThumbnailHeight"), -32768, 32767));
+        if (r.thumbWidth > kMaxThumbSide || r.thumbHeight > kMaxThumbSide)
+            throw Refused("thumbnail too large");
+        r.alt = form.field(QStringLiteral("ThumbnailAlt")).value_or(QString());
+        r.target = form.field(QStringLiteral("ThumbnailTarget")).value_or(QString());
+    }
+    return r;
+}
+
+namespace picture {
+
+QColor fromBgr(unsigned value)
+{
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+QByteArray formatOf(const QString &path)
+{
+    return QImageReader::imageFormat(path);
+}
+
+QImage load(const QString &path)
+{
+    QImageReader reader(path);
+    QImage image = reader.read();
+    if (image.isNull())
+        throw Refused("the file is not a picture that can be read");
+    return image;
+}
+
+void stamp(QImage &image, const PictureRequest &request)
+{
+    if (request.text.isEmpty() || image.isNull())
+        return;
+    std::lock_guard lock(paintMutex);
+    if (image.format() != QImage::Format_ARGB32_Premultiplied && image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                              : QImage::Format_RGB32);
+    const int side = std::min(image.width(), image.height());
+    const int pad = std::max(2, side / 50);
+    QFont font(watermarkFamily());
+    int px = std::clamp(side / 10, 8, 96);
+    font.setPixelSize(px);
+    // Shrink until the stamp fits the picture's width.
+    while (px > 6 && QFontMetrics(font).horizontalAdvance(request.text) + 4 * pad > image.width()) {
+        px = px * 9 / 10;
+        font.setPixelSize(px);
+    }
+    const QFontMetrics metrics(font);
+    const QSize box(metrics.horizontalAdvance(request.text) + 2 * pad, metrics.height() + 2 * pad);
+    QPoint at(pad, pad);
+    if (request.position == 16)
+        at = QPoint((image.width() - box.width()) / 2, (image.height() - box.height()) / 2);
+    else if (request.position == 256)
+        at = QPoint(image.width() - box.width() - pad, image.height() - box.height() - pad);
+    const QRect rect(at, box);
+
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(rect, request.background);
+    painter.setFont(font);
+    painter.setPen(request.color);
+    painter.drawText(rect, Qt::AlignCenter, request.text);
+}
+
+QImage thumbnail(const QImage &image, int width, int height)
+{
+    return image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QByteArray encode(const QImage &image, QByteArray &format)
+{
+    if (!QImageWriter::supportedImageFormats().contains(format))
+        format = "png";
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (format == "jpeg")
+        writer.setQuality(90);
+    if (!writer.write(image))
+        throw Refused("cannot write the picture: " + writer.errorString().toStdString());
+    return bytes;
+}
+
+QString extensionOf(const QByteArray &format)
+{
+    if (format == "jpeg")
+        return QStringLiteral("jpg");
+    return QString::fromLatin1(format);
+}
+
+} // namespace picture
+} // namespace tx::cms

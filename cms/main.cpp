@@ -1,0 +1,115 @@
+// tessarix-cms: the reference CMS server that the controls upload to.
+#include "cms/CmsServer.h"
+
+#include <QGuiApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <pthread.h>
+#include <string>
+#include <thread>
+
+namespace {
+
+void usage()
+{
+    std::fputs("usage: tessarix-cms --port N --root DIR [--post-path P]... [--host ADDRESS]\n"
+               "  --port 0 picks a free port; the address is printed on standard output.\n",
+               stderr);
+}
+
+// "--name value" or "--name=value".
+bool option(int argc, char **argv, int &i, const char *name, std::string &value)
+{
+    const std::size_t n = std::strlen(name);
+    if (std::strncmp(argv[i], name, n) != 0)
+        return false;
+    if (argv[i][n] == '=') {
+        value = argv[i] + n + 1;
+        return true;
+    }
+    if (argv[i][n] != '\0' || i + 1 >= argc)
+        return false;
+    value = argv[++i];
+    return true;
+}
+
+bool parse(int argc, char **argv, tx::cms::ServerOptions &options)
+{
+    bool havePort = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string value;
+        if (option(argc, argv, i, "--port", value)) {
+            try {
+                std::size_t used = 0;
+                options.port = std::stoi(value, &used);
+                havePort = used == value.size() && options.port >= 0 && options.port <= 65535;
+            } catch (const std::exception &) {
+                havePort = false;
+            }
+            if (!havePort)
+                return false;
+        } else if (option(argc, argv, i, "--root", value)) {
+            options.root = QString::fromLocal8Bit(value.c_str());
+        } else if (option(argc, argv, i, "--post-path", value)) {
+            options.postPaths << QString::fromLocal8Bit(value.c_str());
+        } else if (option(argc, argv, i, "--host", value)) {
+            options.host = value;
+        } else {
+            return false;
+        }
+    }
+    return havePort && !options.root.isEmpty();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    tx::cms::ServerOptions options;
+    if (!parse(argc, argv, options)) {
+        usage();
+        return 2;
+    }
+    // Every thread the server starts inherits this mask; the main thread alone
+    // takes SIGINT and SIGTERM with sigwait() and stops the server cleanly.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);  // a client that goes away is a failed write, not a death
+
+    // Fonts and painting for the watermark need a GUI application, never a screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+
+    try {
+        tx::cms::CmsServer server(options);
+        const int port = server.bind();
+        std::printf("listening on http://%s:%d/\n", options.host.c_str(), port);
+        std::fflush(stdout);
+
+        bool failed = false;
+        std::thread serving([&] {
+            failed = !server.run();
+            if (failed)
+                ::kill(::getpid(), SIGTERM);  // wakes the sigwait below
+        });
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        server.stop();
+        serving.join();
+        if (failed) {
+            std::fputs("tessarix-cms: the server stopped on an error\n", stderr);
+            return 1;
+        }
+        return 0;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tessarix-cms: %s\n", e.what());
+        return 1;
+    }
+}

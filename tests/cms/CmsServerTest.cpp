@@ -1,0 +1,362 @@
+// tessarix-cms as the controls meet it: what it stores, where, under which name,
+// and what it answers; pictures checked by decoding what was stored.
+#include "CmsProcess.h"
+
+#include "platform/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QColor>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <httplib.h>
+#include <sqlite3.h>
+
+namespace {
+
+const std::string kFile = "file bytes\r\n\0\x01 end";
+
+std::string readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return f.readAll().toStdString();
+}
+
+std::string imageBytes(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes.toStdString();
+}
+
+Part field(const std::string &name, const std::string &value)
+{
+    return Part{name, std::nullopt, value};
+}
+
+Part file(const std::string &fileName, const std::string &data)
+{
+    const std::size_t cut = fileName.find_last_of('\\');
+    return Part{fileName.substr(cut + 1), fileName, data};
+}
+
+class CmsServer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tx::codepage::select(QStringLiteral("936"));
+        ASSERT_TRUE(dir.isValid());
+        root = dir.path() + QStringLiteral("/root");  // created by the server
+        server = std::make_unique<CmsProcess>(root, QStringList{QStringLiteral("--post-path"),
+                                                                QStringLiteral("/news/post.asp")});
+        ASSERT_NE(server->port(), 0);
+    }
+    void TearDown() override
+    {
+        if (server) {
+            EXPECT_EQ(server->stop(), 0) << "SIGTERM ends the server cleanly";
+        }
+    }
+
+    // Regular files anywhere under the root but the database.
+    QStringList storedFiles() const
+    {
+        QStringList out;
+        QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next().mid(root.size() + 1);
+            if (!path.startsWith(QStringLiteral("cms.sqlite")))
+                out << path;
+        }
+        out.sort();
+        return out;
+    }
+    QString answer(const Response &r) const { return tx::codepage::decode(QByteArray::fromStdString(r.body)); }
+
+    QTemporaryDir dir;
+    QString root;
+    std::unique_ptr<CmsProcess> server;
+};
+
+} // namespace
+
+TEST_F(CmsServer, StoresUnderTheFolderWithTheBareName)
+{
+    struct Case {
+        std::vector<Part> fields;
+        std::string fileName;
+        QString address;
+    };
+    const std::vector<Case> cases = {
+        {{field("curPath", "/news/"), field("contentid", "-1")}, "C:\\docs\\a.txt", "/files/news/a.txt"},
+        {{field("path", "/tree/sub/")}, "C:\\t\\b.txt", "/files/tree/sub/b.txt"},
+        {{field("CURPATH", "./x//y/."), field("path", "/ignored/")}, "c.txt", "/files/x/y/c.txt"},
+        {{field("curPath", "\\win\\style\\")}, "..\\..\\d.txt", "/files/win/style/d.txt"},
+        {{}, "/home/u/e f&g.txt", "/files/e%20f%26g.txt"},
+    };
+    for (const Case &c : cases) {
+        std::vector<Part> parts{file(c.fileName, kFile)};
+        parts.insert(parts.end(), c.fields.begin(), c.fields.end());
+        const Response r = post(server->port(), "/upload.asp", parts);
+        EXPECT_EQ(r.status, 200) << c.fileName;
+        EXPECT_EQ(answer(r), c.address);
+        QString onDisk = QString(c.address).replace(QStringLiteral("%20"), QStringLiteral(" "));
+        onDisk.replace(QStringLiteral("%26"), QStringLiteral("&"));
+        EXPECT_EQ(readAll(root + onDisk), kFile) << onDisk.toStdString();
+    }
+    // The same bytes come back at the address, with a content type.
+    httplib::Client client("127.0.0.1", server->port());
+    const auto got = client.Get("/files/news/a.txt");
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->status, 200);
+    EXPECT_EQ(got->body, kFile);
+    EXPECT_EQ(got->get_header_value("Content-Type"), "text/plain");
+}
+
+TEST_F(CmsServer, TraversalIsRefusedAndStoresNothing)
+{
+    const std::vector<std::vector<Part>> requests = {
+        {file("a.txt", kFile), field("curPath", "../escape/")},
+        {file("a.txt", kFile), field("curPath", "/news/../../escape/")},
+        {file("a.txt", kFile), field("curPath", "..\\..\\etc\\")},
+        {file("a.txt", kFile), field("path", "/a/..")},
+        {file("C:\\dir\\..", kFile), field("curPath", "/")},
+        {file("x/..", kFile)},
+        {file("C:\\dir\\", kFile)},
+        {file("a\x01.txt", kFile)},
+        {field("curPath", "/news/")},  // no file at all
+    };
+    for (const auto &parts : requests) {
+        const Response r = post(server->port(), "/cms/upload.asp", parts);
+        EXPECT_EQ(r.status, 500) << parts.front().data;
+        EXPECT_FALSE(r.body.empty()) << "a short reason";
+    }
+    EXPECT_EQ(storedFiles(), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/escape")));
+    // Nor can a stored file's address reach outside files/.
+    httplib::Client client("127.0.0.1", server->port());
+    for (const char *path : {"/files/../cms.sqlite", "/files/%2e%2e/cms.sqlite", "/files/"}) {
+        const auto got = client.Get(path);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->status, 500) << path;
+    }
+}
+
+TEST_F(CmsServer, AnyBoundaryIsRead)
+{
+    int n = 0;
+    for (const std::string boundary : {"AaB03x", "x", "----WebKitFormBoundary7MA4YWxkTrZu0gW"}) {
+        const std::string name = "b" + std::to_string(++n) + ".txt";
+        const Response r = post(server->port(), "/upload.asp", {file(name, kFile), field("curPath", "/n/")}, boundary);
+        EXPECT_EQ(r.status, 200) << boundary;
+        EXPECT_EQ(readAll(root + QStringLiteral("/files/n/") + QString::fromStdString(name)), kFile);
+    }
+    // A quoted boundary parameter.
+    const std::string body = multipartBody("q b", {file("q.txt", kFile)});
+    std::string request = postRequest("/upload.asp", "\"q b\"", body);
+    EXPECT_EQ(sendRaw(server->port(), request).status, 200);
+    // No boundary, or another type: refused.
+    request = postRequest("/upload.asp", "", body);
+    EXPECT_EQ(sendRaw(server->port(), request).status, 500);
+}
+
+TEST_F(CmsServer, CutShortRequestLeavesNoFile)
+{
+    const std::string body = multipartBody("b", {file("big.bin", std::string(200000, 'z')), field("curPath", "/c/")});
+    struct Case {
+        std::string request;
+        bool closes;
+        const char *what;
+    };
+    const std::vector<Case> cases = {
+        {postRequest("/upload.asp", "b", body.substr(0, 100000), (long long)body.size()), true,
+         "connection closed mid-file"},
+        {postRequest("/upload.asp", "b", body.substr(0, body.size() - 8)), false, "no closing delimiter"},
+        {postRequest("/upload.asp", "b", body.substr(0, body.find("--b\r\nContent-Disposition: form-data; name=\"curPath\""))),
+         false, "file part complete, fields missing"},
+    };
+    for (const Case &c : cases) {
+        const Response r = sendRaw(server->port(), c.request, c.closes);
+        EXPECT_EQ(r.status, c.closes ? 0 : 500) << c.what;
+        EXPECT_EQ(storedFiles(), QStringList()) << c.what;
+    }
+    // The server still works afterwards.
+    EXPECT_EQ(post(server->port(), "/upload.asp", {file("ok.txt", kFile)}).status, 200);
+}
+
+TEST_F(CmsServer, SameNameNeverOverwrites)
+{
+    const std::vector<std::string> contents = {"first", "second", "third"};
+    const QStringList expected = {"/files/d/a.jpg", "/files/d/a(1).jpg", "/files/d/a(2).jpg"};
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        const Response r = post(server->port(), "/upload.asp", {file("C:\\x\\a.jpg", contents[i]), field("curPath", "/d/")});
+        ASSERT_EQ(r.status, 200);
+        EXPECT_EQ(answer(r), expected[int(i)]);
+        EXPECT_EQ(readAll(root + expected[int(i)]), contents[i]);
+    }
+}
+
+TEST_F(CmsServer, GbkNamesAndUtf8Folder)
+{
+    const std::string gbkName = tx::codepage::encode(u"C:\\资料\\新闻稿.txt").toStdString();
+    const Response r = post(server->port(), "/upload.asp",
+                            {Part{tx::codepage::encode(u"新闻稿.txt").toStdString(), gbkName, kFile},
+                             field("curPath", QString::fromUtf16(u"/栏目/").toStdString())});
+    ASSERT_EQ(r.status, 200);
+    EXPECT_EQ(answer(r), QString::fromUtf16(u"/files/栏目/新闻稿.txt")) << "the answer is in the legacy code page";
+    EXPECT_EQ(readAll(root + QString::fromUtf16(u"/files/栏目/新闻稿.txt")), kFile);
+}
+
+namespace {
+
+// The rectangle of pixels that are no longer white.
+QRect changedArea(const QImage &image)
+{
+    QRect area;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) != QColor(Qt::white))
+                area |= QRect(x, y, 1, 1);
+    return area;
+}
+
+int countNear(const QImage &image, QColor c)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor p = image.pixelColor(x, y);
+            n += std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) + std::abs(p.blue() - c.blue()) < 60;
+        }
+    return n;
+}
+
+std::vector<Part> pictureForm(const std::string &fileName, const std::string &bytes, bool thumb, int w, int h,
+                              bool mark, int position)
+{
+    std::vector<Part> parts{file(fileName, bytes), field("curpath", "/pics/"), field("contentid", "-1"),
+                            field("Thumbnail", thumb ? "Yes" : "No")};
+    if (thumb)
+        for (const Part &p : {field("bili", "-1"), field("ThumbnailWidth", std::to_string(w)),
+                              field("ThumbnailHeight", std::to_string(h)), field("ThumbnailAlt", "Click"),
+                              field("ThumbnailTarget", "about:blank")})
+            parts.push_back(p);
+    parts.push_back(field("WaterMark", mark ? "Yes" : "No"));
+    if (mark)
+        for (const Part &p : {field("WMText", QString::fromUtf16(u"样例 Mark").toStdString()),
+                              field("WMPosition", std::to_string(position)), field("wmColor", "255"),
+                              field("wmBkColor", "16711680")})
+            parts.push_back(p);
+    return parts;
+}
+
+} // namespace
+
+TEST_F(CmsServer, WatermarkAtEachPosition)
+{
+    QImage white(240, 120, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const std::string png = imageBytes(white, "PNG");
+    struct Case {
+        int position;
+        QPoint inside;  // a point the stamp must cover
+        QString name;
+    };
+    const std::vector<Case> cases = {{1, {8, 8}, "tl"}, {16, {120, 60}, "c"}, {256, {231, 111}, "br"}};
+    for (const Case &c : cases) {
+        const std::string name = c.name.toStdString() + ".png";
+        const Response r = post(server->port(), "/cms/upload.asp", pictureForm(name, png, false, 0, 0, true, c.position));
+        ASSERT_EQ(r.status, 200) << r.body;
+        const QString address = "/files/pics/" + c.name + ".png";
+        EXPECT_EQ(answer(r), "<img src=" + address + ">");
+        const QImage stored(root + address);
+        ASSERT_EQ(stored.size(), white.size());
+        const QRect area = changedArea(stored);
+        EXPECT_TRUE(area.contains(c.inside)) << c.position;
+        EXPECT_LT(area.width(), 240) << "a stamp, not a fill";
+        // 0xBBGGRR: 16711680 is blue, 255 is red.
+        EXPECT_GT(countNear(stored, Qt::blue), 100) << "the background";
+        EXPECT_GT(countNear(stored, Qt::red), 10) << "the text";
+    }
+}
+
+TEST_F(CmsServer, ThumbnailAnswersALinkAroundIt)
+{
+    QImage picture(400, 300, QImage::Format_RGB32);
+    picture.fill(QColor(10, 200, 30));
+    const std::string jpeg = imageBytes(picture, "JPEG");
+
+    Response r = post(server->port(), "/cms/upload.asp", pictureForm("C:\\p\\t.jpg", jpeg, true, 100, 75, false, 0));
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_EQ(answer(r), "<a href=/files/pics/t.jpg target=about:blank><img src=/files/pics/t_thumb.jpg alt=Click></a>");
+    EXPECT_EQ(readAll(root + "/files/pics/t.jpg"), jpeg) << "stored unchanged without a watermark";
+    const QImage thumb(root + "/files/pics/t_thumb.jpg");
+    EXPECT_EQ(thumb.size(), QSize(100, 75));
+    EXPECT_LT(std::abs(thumb.pixelColor(50, 37).green() - 200), 20);
+
+    // A thumbnail size of 0 x 0 (a tiny picture at 10 %) means no thumbnail.
+    r = post(server->port(), "/cms/upload.asp", pictureForm("C:\\p\\t.jpg", jpeg, true, 0, 0, false, 0));
+    EXPECT_EQ(answer(r), "<img src=/files/pics/t(1).jpg>");
+    // Watermark and thumbnail together: the thumbnail shows the stamp too.
+    r = post(server->port(), "/cms/upload.asp", pictureForm("w.jpg", jpeg, true, 200, 150, true, 1));
+    EXPECT_EQ(answer(r), "<a href=/files/pics/w.jpg target=about:blank><img src=/files/pics/w_thumb.jpg alt=Click></a>");
+    EXPECT_GT(countNear(QImage(root + "/files/pics/w_thumb.jpg"), Qt::blue), 50);
+    // Not a picture, or a bad field value: refused, nothing stored.
+    const auto before = storedFiles();
+    EXPECT_EQ(post(server->port(), "/cms/upload.asp", pictureForm("n.jpg", "not a picture", true, 10, 10, false, 0)).status, 500);
+    EXPECT_EQ(post(server->port(), "/cms/upload.asp", pictureForm("n.jpg", jpeg, false, 0, 0, true, 7)).status, 500);
+    EXPECT_EQ(storedFiles(), before);
+}
+
+TEST_F(CmsServer, ArticleStoredAndShown)
+{
+    const std::string sep = "----abcdefghijklmnopqrstuvwxyz----";
+    const std::string title = QString::fromUtf16(u"春天 <b>news</b> & co").toStdString();
+    const std::vector<Part> form = {
+        field("columnid", "12"), field("issueid", "0"), field("objecttype", "1"), field("title", title),
+        field("content", "<p>Page one</p>" + sep + "<p>Page two <img src=/files/pics/a.jpg></p>" + sep),
+        field("author", "Li"), field("curpath", "/news/")};
+    Response r = post(server->port(), "/cms/savepost.asp", form);
+    ASSERT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "1");
+    r = post(server->port(), "/news/post.asp", form);
+    EXPECT_EQ(r.body, "2") << "the --post-path script";
+    EXPECT_EQ(post(server->port(), "/cms/savepost.asp", {field("other", "x")}).status, 500);
+
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open((root + "/cms.sqlite").toUtf8().constData(), &db), SQLITE_OK);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT columnid, title, author, curpath, pages FROM articles WHERE id = 1", -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)), "12");
+    EXPECT_EQ(reinterpret_cast<const char *>(sqlite3_column_text(st, 1)), title);
+    EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(st, 2)), "Li");
+    EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(st, 3)), "/news/");
+    EXPECT_EQ(sqlite3_column_int(st, 4), 2);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+
+    httplib::Client client("127.0.0.1", server->port());
+    const auto list = client.Get("/");
+    ASSERT_TRUE(list);
+    const std::string escaped = QString::fromUtf16(u"春天 &lt;b&gt;news&lt;/b&gt; &amp; co").toStdString();
+    EXPECT_NE(list->body.find(escaped), std::string::npos);
+    EXPECT_EQ(list->body.find("<b>news"), std::string::npos);
+    EXPECT_NE(list->body.find("<a href=\"/article/1\">"), std::string::npos);
+    const auto page = client.Get("/article/1");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(page->body.find("Page 2 of 2"), std::string::npos);
+    EXPECT_NE(page->body.find("&lt;p&gt;Page two &lt;img src=/files/pics/a.jpg&gt;"), std::string::npos);
+    EXPECT_EQ(page->body.find(sep), std::string::npos);
+    EXPECT_EQ(client.Get("/article/99")->status, 500);
+}
