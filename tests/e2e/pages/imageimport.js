@@ -1,0 +1,14 @@
+var c = new ActiveXObject("Tessarix5.ImageImport");
+c.Init(CMS + "/cms/upload.asp", CMS + "/cms/savepost.asp", "/pictures/", 7, "editor", "Tessarix");
+var dir = SAMPLES + "/pictures/";
+automation.answerFileDialogs([[dir + "sea.jpg", dir + "hills.jpg", dir + "city.jpg"]]);
+automation.child(c, "btnAddFile").click();
+automation.child(c, "opOnePic").click();
+automation.child(c, "chkStamp").setChecked(true);
+automation.answerMessageBoxes(["Yes"]);
+automation.child(c, "btnBegin").click();
+var log = automation.child(c, "lstLog").items;
+if (log.length) throw new Error("log: " + log.join(" "));
+console.log("expect: article sea 1");
+console.log("expect: article hills 1");
+console.log("expect: article city 1");
