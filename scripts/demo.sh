@@ -18,14 +18,18 @@ read -r line <&"${CMS[0]}"
 base="$(printf '%s\n' "$line" | grep -o 'http://[0-9.:]*' | head -n1)"
 echo "tessarix-cms: $base (root $root/site)"
 
-page="examples/demo.js"
-[ -f "$page" ] || page="examples/upload.js"
-printf 'var CMS = "%s";\nvar SAMPLE = "%s";\nvar WORK = "%s";\n' "$base" "$PWD/README.md" "$work" > "$work/page.js"
-cat "$page" >> "$work/page.js"
+echo "making the sample documents and pictures..."
+bash tests/e2e/make_samples.sh build/bin "$work/samples" office
+printf 'var CMS = "%s";\nvar SAMPLES = "%s";\n' "$base" "$work/samples" > "$work/page.js"
+cat examples/demo.js >> "$work/page.js"
+export TEMP="$work/temp"
+mkdir -p "$TEMP"
 QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" build/bin/tessarix run "$work/page.js"
 
-echo "stored files:"
-(cd "$root/site" && find files -type f 2>/dev/null | sort | sed 's/^/  \//')
+echo "== articles on the server (title | pages):"
+sqlite3 -batch -separator ' | ' "$root/site/cms.sqlite" "select title, pages from articles order by id;" | sed 's/^/   /'
+echo "== stored files:"
+(cd "$root/site" && find files -type f 2>/dev/null | sort | sed 's/^/   \//')
 echo "browse: $base/"
 if [ "$serve" = 1 ]; then
   echo "serving until Ctrl-C"

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-declarative-dev qt6-qpa-plugins libqt6test6 libqt6sql6-sqlite
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip
-  libcpp-httplib-dev libsqlite3-dev libjpeg-dev
+  libcpp-httplib-dev libsqlite3-dev sqlite3 libjpeg-dev
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-dev
   fonts-wqy-zenhei curl libxml2-utils
 )
