@@ -86,14 +86,8 @@ void UploadMachinery::UploadFile()
     std::unique_ptr<MultipartBody> body = MultipartBody::snapshot(objPackage());
     const QByteArray head = BuildRequestHead(body->size(), body->boundaryToken());
 
-    if (Winsock1->State() != TcpClient::sckClosed) {
-        Winsock1->Close();
-        intTick = 0;
-        Timer1->start();
-        pump::until([this] { return Winsock1->State() == TcpClient::sckClosed || intTick >= kConnectTicks; });
-        intTick = 0;
-        Timer1->stop();
-    }
+    // A connection still open from an earlier upload is closed first.
+    closeConnection();
     framer.reset();
     lastOutcome = Outcome::None;
     Winsock1->Connect();
