@@ -1,10 +1,39 @@
 #include "screenshot/ScreenShot.h"
 
+#include "platform/TempFolder.h"
+#include "screenshot/Form1.h"
+
 namespace tx {
 
 ScreenShot::ScreenShot(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ScreenShot"));
+    resize(1, 1); // no face on the page
+}
+
+void ScreenShot::BeginScreenShot(const QString &sf, const QString &pUrl, int contentid)
+{
+    Form1Fields &f = Form1::fields();
+    const QString path = temp::folder() + QStringLiteral("/screenshot.jpg");
+    if (!Form1::isOpen()) {
+        f.sf = sf;
+        f.pUrl = pUrl;
+        f.contentid = contentid;
+        f.FileName = path;
+    }
+    try {
+        Form1::showModal();
+    } catch (...) {
+        // A local path left behind would look like an uploaded file's name.
+        if (!Form1::isOpen())
+            f.FileName.clear();
+        throw;
+    }
+}
+
+QString ScreenShot::FileName() const
+{
+    return Form1::fields().FileName;
 }
 
 } // namespace tx
