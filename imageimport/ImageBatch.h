@@ -1,0 +1,36 @@
+#pragma once
+// One run of the batch: every picture of the list uploaded with its thumbnail and
+// watermark fields, the server's fragments composed into articles, the articles
+// posted, and the form put back.
+#include "imageimport/ArticleComposer.h"
+
+#include <QString>
+
+namespace tx {
+class ImageImport;
+}
+
+namespace tx::image {
+
+struct ImageImportForm;
+
+class ImageBatch {
+public:
+    explicit ImageBatch(ImageImport &control);
+
+    // The whole batch; never throws: a failure ends it with two log lines.
+    void run();
+
+private:
+    void begin();
+    void processPicture(int index);
+    void PostImageArticle();
+    void restore();
+
+    ImageImport &ctl;
+    ImageImportForm &f;
+    ArticleComposer composer;
+    QString strArticleTitle;
+};
+
+} // namespace tx::image

@@ -1,0 +1,266 @@
+// Thumbnail sizes, titles, fragments, request fields and the picture loader's
+// sizes: everything of the image import that needs no form.
+#include "imageimport/ArticleComposer.h"
+#include "imageimport/ThumbnailSize.h"
+#include "imageimport/UploadFields.h"
+#include "officeimport/PageSeparator.h"
+#include "platform/AutomationError.h"
+#include "platform/Picture.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tx;
+using namespace tx::image;
+
+namespace {
+
+int errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const AutomationError &e) {
+        return e.number;
+    }
+    return 0;
+}
+
+// Qt writes no GIF: a one-colour GIF by hand. The LZW stream restarts every two
+// pixels so that every code stays 3 bits wide.
+QByteArray uniformGif(int w, int h)
+{
+    QByteArray g("GIF89a");
+    auto le16 = [&g](int v) { g.append(char(v & 0xFF)).append(char(v >> 8)); };
+    le16(w);
+    le16(h);
+    g.append(char(0x81)).append('\0').append('\0'); // global table of 4 colours
+    g.append(QByteArray("\xFF\0\0\0\xFF\0\0\0\xFF\0\0\0", 12));
+    g.append(',');
+    le16(0);
+    le16(0);
+    le16(w);
+    le16(h);
+    g.append('\0').append(char(2)); // no local table; minimum code size 2
+    QByteArray data;
+    quint32 acc = 0;
+    int bits = 0;
+    auto put = [&](int code) {
+        acc |= quint32(code) << bits;
+        bits += 3;
+        while (bits >= 8) {
+            data.append(char(acc & 0xFF));
+            acc >>= 8;
+            bits -= 8;
+        }
+    };
+    for (int i = 0; i < w * h; ++i) {
+        if (i % 2 == 0)
+            put(4); // clear
+        put(1);
+    }
+    put(5); // end
+    if (bits > 0)
+        data.append(char(acc & 0xFF));
+    for (qsizetype i = 0; i < data.size(); i += 255) {
+        const QByteArray block = data.mid(i, 255);
+        g.append(char(block.size())).append(block);
+    }
+    g.append('\0').append(';');
+    return g;
+}
+
+QStringList names(const Fields &fields)
+{
+    QStringList out;
+    for (const auto &f : fields)
+        out << f.first;
+    return out;
+}
+
+} // namespace
+
+class ImageLogic : public QObject {
+    Q_OBJECT
+private slots:
+    void thumbnail_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("height");
+        QTest::addColumn<int>("w0");
+        QTest::addColumn<int>("h0");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("both given") << "指定宽度和高度" << "100" << " 50 " << 800 << 600 << QSize(100, 50);
+        QTest::newRow("height kept 800x600") << "指定高度，约束比例" << "x" << "120" << 800 << 600 << QSize(160, 120);
+        QTest::newRow("width kept 800x600") << "指定宽度，约束比例" << "160" << "x" << 800 << 600 << QSize(160, 120);
+        QTest::newRow("25%") << "25%" << "x" << "x" << 800 << 600 << QSize(200, 150);
+        QTest::newRow("3x3 at 10%") << "10%" << "" << "" << 3 << 3 << QSize(0, 0);
+        QTest::newRow("half to even down") << "50%" << "" << "" << 5 << 7 << QSize(2, 4);
+        QTest::newRow("width kept rounds") << "指定宽度，约束比例" << "100" << "" << 300 << 200 << QSize(100, 67);
+        QTest::newRow("unknown text") << "75%" << "" << "" << 640 << 480 << QSize(640, 480);
+    }
+    void thumbnail()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, width);
+        QFETCH(QString, height);
+        QFETCH(int, w0);
+        QFETCH(int, h0);
+        QFETCH(QSize, expected);
+        QCOMPARE(thumbnailSize(mode, width, height, w0, h0), expected);
+    }
+
+    void thumbnailFailures_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<int>("w0");
+        QTest::addColumn<int>("error");
+        QTest::newRow("letter O") << "指定宽度，约束比例" << "16O" << 800 << 13;
+        QTest::newRow("empty") << "指定宽度和高度" << "" << 800 << 13;
+        QTest::newRow("beyond 16 bits") << "指定宽度和高度" << "40000" << 800 << 6;
+        QTest::newRow("zero picture width") << "指定宽度，约束比例" << "160" << 0 << 11;
+        QTest::newRow("zero over zero") << "指定宽度，约束比例" << "0" << 0 << 6;
+    }
+    void thumbnailFailures()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, width);
+        QFETCH(int, w0);
+        QFETCH(int, error);
+        QCOMPARE(errorOf([&] { thumbnailSize(mode, width, QStringLiteral("120"), w0, 600); }), error);
+    }
+
+    void titles_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("backslashes") << "C:\\pics\\sea.jpg" << "sea";
+        QTest::newRow("doubled extension") << "/p/x.jpg.jpg" << "x";
+        QTest::newRow("extension inside") << "/p/ab.jpgcd.jpg" << "abcd";
+        QTest::newRow("capitals kept") << "/p/Sea.JPG" << "Sea";
+        QTest::newRow("other case stays") << "/p/a.jpg.JPG" << "a.jpg";
+    }
+    void titles()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, title);
+        QCOMPARE(titleByPictureName(path), title);
+    }
+
+    void clickReplaced()
+    {
+        QCOMPARE(fragmentFromAnswer(QStringLiteral("<img alt=Click src=Click.jpg>click")),
+                 QStringLiteral("<img alt=点击看大图 src=点击看大图.jpg>click"));
+    }
+
+    void composition()
+    {
+        const QString sep = PAGE_SEPARATOR;
+        ArticleComposer c;
+        QVERIFY(c.addPicture(ArticleMode::OnePic, "Fa", "a"));
+        QCOMPARE(c.content(), "Fa" + sep);
+        QVERIFY(c.addPicture(ArticleMode::OnePic, "Fb", "b"));
+        QCOMPARE(c.content(), "Fb" + sep);
+        QVERIFY(!c.finish(ArticleMode::OnePic));
+
+        c.reset();
+        QVERIFY(!c.addPicture(ArticleMode::OneCPaging, "Fa", "a"));
+        QVERIFY(!c.addPicture(ArticleMode::OneCPaging, "Fb", "b"));
+        QVERIFY(c.finish(ArticleMode::OneCPaging));
+        QCOMPARE(c.content(), "Fa" + sep + "Fb" + sep);
+
+        c.reset();
+        c.addPicture(ArticleMode::OneC, "Fa", "a");
+        c.addPicture(ArticleMode::OneC, "Fb", "b");
+        QVERIFY(c.finish(ArticleMode::OneC));
+        QCOMPARE(c.content(), "<p align=center>Fa</p><P align=center>a</P><p align=center>Fb</p><P align=center>b</P>"
+                                  + sep);
+    }
+
+    void fieldsOnAndOff()
+    {
+        PictureSettings s;
+        s.scaleText = QStringLiteral("指定宽度，约束比例");
+        s.widthText = QStringLiteral("16O"); // never read with thumbnails off
+        s.thumbnail = false;
+        s.watermark = false;
+        QCOMPARE(names(pictureFields("/up", s, 800, 600)),
+                 QStringList({"curpath", "contentid", "Thumbnail", "WaterMark"}));
+
+        s.thumbnail = true;
+        s.widthText = QStringLiteral("160");
+        s.watermark = true;
+        s.stampText = QStringLiteral(" 水印 ");
+        s.position = 16;
+        s.color = 16711680;
+        s.bkColor = 0;
+        const Fields f = pictureFields("/up", s, 800, 600);
+        QCOMPARE(names(f), QStringList({"curpath", "contentid", "Thumbnail", "bili", "ThumbnailWidth",
+                                        "ThumbnailHeight", "ThumbnailAlt", "ThumbnailTarget", "WaterMark", "WMText",
+                                        "WMPosition", "wmColor", "wmBkColor"}));
+        QStringList values;
+        for (const auto &p : f)
+            values << p.second;
+        QCOMPARE(values, QStringList({"/up", "-1", "Yes", "-1", "160", "120", "Click", "about:blank", "Yes",
+                                      " 水印 ", "16", "16711680", "0"}));
+    }
+
+    void loaderSizes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("jpg") << "a.jpg" << QSize(800, 600);
+        QTest::newRow("png named gif") << "b.gif" << QSize(3, 3);
+        QTest::newRow("bmp") << "c.bmp" << QSize(17, 9);
+        QTest::newRow("gif") << "d.gif" << QSize(40, 30);
+    }
+    void loaderSizes()
+    {
+        QFETCH(QString, file);
+        QFETCH(QSize, size);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file);
+        if (file == u"d.gif") {
+            QFile gif(path);
+            QVERIFY(gif.open(QIODevice::WriteOnly));
+            gif.write(uniformGif(size.width(), size.height()));
+            gif.close();
+            QCOMPARE(QImage(path).pixel(5, 5), qRgb(0, 0xFF, 0));
+        } else {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(Qt::darkCyan);
+            // The reader goes by content: "b.gif" is really a PNG.
+            QVERIFY(image.save(path, file == u"b.gif" ? "PNG" : nullptr));
+        }
+        QCOMPARE(picture::pixelSize(path), size);
+        const picture::HimetricSize h = picture::himetricSize(path);
+        QCOMPARE(pixelsFromHimetric(h.width), size.width());
+        QCOMPARE(pixelsFromHimetric(h.height), size.height());
+    }
+
+    void loaderFailures()
+    {
+        QTemporaryDir dir;
+        QFile text(dir.filePath("bad.jpg"));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("not a picture");
+        text.close();
+        QCOMPARE(errorOf([&] { picture::pixelSize(dir.filePath("bad.jpg")); }), picture::kErrInvalidPicture);
+        QCOMPARE(errorOf([&] { picture::pixelSize(dir.filePath("missing.jpg")); }), int(ErrFileNotFound));
+        QCOMPARE(errorOf([&] { picture::pixelSize(dir.path()); }), int(ErrFileNotFound));
+        QVERIFY(picture::loadScaled(dir.filePath("bad.jpg"), QSize(10, 10)).isNull());
+    }
+
+    void himetric()
+    {
+        QCOMPARE(picture::himetricFromPixels(800), 21167);
+        QCOMPARE(picture::himetricFromPixels(3), 79);
+        QCOMPARE(pixelsFromHimetric(picture::himetricFromPixels(6000)), 6000);
+        QCOMPARE(errorOf([] { pixelsFromHimetric(picture::himetricFromPixels(40000)); }), int(ErrOverflow));
+    }
+};
+
+QTEST_GUILESS_MAIN(ImageLogic)
+#include "tst_image_logic.moc"
