@@ -1,0 +1,98 @@
+#include "multiupload/FolderListing.h"
+
+#include "platform/AutomationError.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tx {
+
+bool FolderListing::nameLess(const QString &a, const QString &b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = a[i].toUpper().unicode();
+        const char16_t y = b[i].toUpper().unicode();
+        if (x != y)
+            return x < y;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
+FolderListing FolderListing::read(const QString &folder, bool followLink)
+{
+    const QByteArray native = QFile::encodeName(folder);
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
+    const int fd = ::open(native.constData(), flags);
+    if (fd < 0)
+        throw fileError(errno == ELOOP ? ENOENT : errno, folder);
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        ::close(fd);
+        throw fileError(err, folder);
+    }
+    FolderListing out;
+    errno = 0;
+    while (const dirent *e = ::readdir(dir)) {
+        const char *name = e->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        struct stat st {};
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue; // gone since it was listed
+        if (S_ISDIR(st.st_mode)) {
+            out.folders.append(QFile::decodeName(name));
+        } else if (S_ISLNK(st.st_mode)) {
+            // A link counts as the file it points to; links to folders are not
+            // followed.
+            if (::fstatat(fd, name, &st, 0) == 0 && S_ISREG(st.st_mode))
+                out.files.append(File{QFile::decodeName(name), qint64(st.st_size)});
+        } else if (S_ISREG(st.st_mode)) {
+            out.files.append(File{QFile::decodeName(name), qint64(st.st_size)});
+        }
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(dir);
+    if (err != 0)
+        throw fileError(err, folder);
+    std::sort(out.files.begin(), out.files.end(),
+              [](const File &a, const File &b) { return nameLess(a.name, b.name); });
+    std::sort(out.folders.begin(), out.folders.end(), nameLess);
+    return out;
+}
+
+FolderListing::Totals FolderListing::totals(const QString &folder)
+{
+    Totals t;
+    QStringList pending{folder};
+    bool root = true;
+    while (!pending.isEmpty()) {
+        const QString current = pending.takeLast();
+        FolderListing listing;
+        try {
+            listing = read(current, root);
+        } catch (const AutomationError &) {
+            root = false;
+            continue;
+        }
+        root = false;
+        for (const File &f : listing.files) {
+            t.bytes += f.size;
+            ++t.files;
+        }
+        for (const QString &sub : listing.folders)
+            pending.append(current + sub + QLatin1Char('/'));
+    }
+    return t;
+}
+
+} // namespace tx

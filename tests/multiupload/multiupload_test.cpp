@@ -1,0 +1,379 @@
+// The folder upload control against the loopback test server: the walk's order
+// and fields, the buttons, the message boxes and what the walk survives.
+#include "multiupload/ModFolderBrowse.h"
+#include "multiupload/MultiUpload.h"
+#include "platform/AutomationError.h"
+#include "platform/CodePage.h"
+#include "platform/Ui.h"
+#include "support/TestHttpServer.h"
+#include "upload/UploadMachinery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using tx::test::TestHttpServer;
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// "file part name|path field" of every request, in order.
+QStringList uploads(const TestHttpServer &server)
+{
+    QStringList out;
+    for (const auto &r : server.requests) {
+        QString name;
+        for (const auto &p : r.parts())
+            if (!p.filename.isEmpty())
+                name = QString::fromUtf8(p.name);
+        out << name + u'|' + QString::fromUtf8(r.field("path"));
+    }
+    return out;
+}
+
+QStringList boxTexts()
+{
+    QStringList out;
+    for (const auto &b : tx::ui::messageBoxes())
+        out << b.text;
+    return out;
+}
+
+} // namespace
+
+class MultiUploadTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    QString root; // the folder that is uploaded, ending with "/"
+
+    template <typename T>
+    static T *find(tx::MultiUpload &c, const char *name)
+    {
+        return c.findChild<T *>(QLatin1String(name));
+    }
+
+    // Picks `folder` with the browse button and starts the upload.
+    static void pickAndStart(tx::MultiUpload &c, const QString &folder)
+    {
+        tx::ui::queueFolderDialogAnswers({folder});
+        QTest::mouseClick(find<QPushButton>(c, "Command1"), Qt::LeftButton);
+        QVERIFY(find<QPushButton>(c, "Command2")->isEnabled());
+        QTest::mouseClick(find<QPushButton>(c, "Command2"), Qt::LeftButton);
+    }
+
+    static void expectFinished(tx::MultiUpload &c)
+    {
+        const auto boxes = tx::ui::messageBoxes();
+        QVERIFY(!boxes.isEmpty());
+        QCOMPARE(boxes.last().text, QStringLiteral("所有文件上传完成."));
+        QCOMPARE(boxes.last().title, tx::ui::defaultTitle());
+        QCOMPARE(boxes.last().buttons, tx::ui::Buttons::OK);
+        QCOMPARE(find<QProgressBar>(c, "pb")->value(), 100);
+        QVERIFY(!find<QPushButton>(c, "Command2")->isEnabled());
+    }
+
+private slots:
+    void init()
+    {
+        tx::ui::reset();
+        QVERIFY(dir.isValid());
+        root = dir.path() + QStringLiteral("/root/");
+        QDir(root).removeRecursively();
+        QVERIFY(QDir().mkpath(root));
+    }
+
+    void form()
+    {
+        tx::MultiUpload c;
+        const QList<std::pair<const char *, QString>> captions{
+            {"lblTitle", "批量上传文件到服务器"}, {"Label3", "本地目录："}, {"Command1", "..."},
+            {"Command2", "开始上传"},           {"Label1", "当前文件进度："}, {"Label2", "总体进度："}};
+        for (const auto &[name, caption] : captions) {
+            QWidget *w = find<QWidget>(c, name);
+            QVERIFY2(w, name);
+            const QString text = w->property("text").toString();
+            QCOMPARE(text, caption);
+        }
+        QVERIFY(find<QLineEdit>(c, "txtDir")->isReadOnly());
+        QVERIFY(find<QWidget>(c, "lblFileName"));
+        QVERIFY(!find<QPushButton>(c, "Command2")->isEnabled());
+        QCOMPARE(c.machinery().strUploadPath, QStringLiteral("/upload.asp"));
+        QCOMPARE(tx::ModFolder_Browse::AddBackslash("/a"), QStringLiteral("/a/"));
+        QCOMPARE(tx::ModFolder_Browse::AddBackslash("/a/"), QStringLiteral("/a/"));
+    }
+
+    void walkOrder_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("remote");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("files before sub-folders")
+            << QStringList{"s/c.txt", "b.txt", "a.txt"} << QStringLiteral("/")
+            << QStringList{"a.txt|/", "b.txt|/", "c.txt|/s/"};
+        QTest::newRow("names without case, then with case")
+            << QStringList{"_c.txt", "B.txt", "a.txt", "A.txt", "s2/x", "S1/y", "S1/t/z"} << QStringLiteral("up")
+            << QStringList{"A.txt|up/", "a.txt|up/", "B.txt|up/", "_c.txt|up/", "y|up/S1/", "z|up/S1/t/",
+                           "x|up/s2/"};
+        QTest::newRow("hidden and non-ASCII names")
+            << QStringList{".h", "照片/p.jpg"} << QStringLiteral("/d/")
+            << QStringList{".h|/d/", "p.jpg|/d/照片/"};
+    }
+
+    void walkOrder()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, remote);
+        QFETCH(QStringList, expected);
+        qint64 total = 0;
+        for (const QString &f : files) {
+            writeFile(root + f, f.toUtf8());
+            total += f.toUtf8().size();
+        }
+        TestHttpServer server;
+        tx::MultiUpload c;
+        c.StartUpload(remote, server.url());
+        pickAndStart(c, root);
+
+        QCOMPARE(uploads(server), expected);
+        QCOMPARE(c.totalSize(), total);
+        QCOMPARE(c.sentSize(), total);
+        // Each file part carries the file's bytes (here its relative path) and its
+        // full local path with "\\" separators.
+        for (const auto &r : server.requests) {
+            const auto part = r.parts().first();
+            const QString rel = QString::fromUtf8(part.data);
+            QVERIFY(rel.endsWith(tx::codepage::decode(part.name)));
+            QCOMPARE(tx::codepage::decode(part.filename), QString(root + rel).replace(u'/', u'\\'));
+        }
+        QCOMPARE(find<QLineEdit>(c, "txtDir")->text(), root);
+        QVERIFY(find<QWidget>(c, "lblFileName")->property("text").toString().startsWith("正在发送文件:"));
+        QCOMPARE(tx::ui::messageBoxes().size(), 1);
+        expectFinished(c);
+    }
+
+    void emptyFolder()
+    {
+        TestHttpServer server;
+        tx::MultiUpload c;
+        c.StartUpload("/", server.url());
+        pickAndStart(c, root);
+        QCOMPARE(server.connections, 0);
+        QCOMPARE(tx::ui::messageBoxes().size(), 1);
+        expectFinished(c);
+    }
+
+    void emptyFilesOnly()
+    {
+        for (const char *n : {"a", "b", "c", "d"})
+            writeFile(root + n, QByteArray());
+        TestHttpServer server;
+        tx::MultiUpload c;
+        QList<int> bars;
+        connect(find<QProgressBar>(c, "pb"), &QProgressBar::valueChanged, &c, [&](int v) { bars << v; });
+        c.StartUpload("/", server.url());
+        pickAndStart(c, root);
+        QCOMPARE(server.requests.size(), 4);
+        QCOMPARE(bars, (QList<int>{25, 50, 75, 100}));
+        expectFinished(c);
+    }
+
+    // Steps: "start" (StartUpload), "pick" (a folder chosen), "cancel" (picker
+    // cancelled).
+    void startButton_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("uploads");
+        QTest::newRow("configure, then pick") << QStringList{"start", "pick"} << true << true;
+        QTest::newRow("pick, then configure") << QStringList{"pick", "start"} << true << true;
+        QTest::newRow("configure only") << QStringList{"start"} << false << false;
+        QTest::newRow("pick only") << QStringList{"pick"} << false << false;
+        QTest::newRow("configure, cancel") << QStringList{"start", "cancel"} << false << false;
+        QTest::newRow("cancel after a pick keeps it enabled, idle")
+            << QStringList{"start", "pick", "cancel"} << true << false;
+        QTest::newRow("pick again after cancel") << QStringList{"start", "pick", "cancel", "pick"} << true << true;
+    }
+
+    void startButton()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, enabled);
+        QFETCH(bool, uploads);
+        writeFile(root + "a.txt", "a");
+        TestHttpServer server;
+        tx::MultiUpload c;
+        auto *browse = find<QPushButton>(c, "Command1");
+        auto *start = find<QPushButton>(c, "Command2");
+        for (const QString &s : steps) {
+            if (s == u"start") {
+                c.StartUpload("/r", server.url());
+            } else {
+                tx::ui::queueFolderDialogAnswers({s == u"pick" ? root : QString()});
+                QTest::mouseClick(browse, Qt::LeftButton);
+            }
+        }
+        QCOMPARE(start->isEnabled(), enabled);
+        QCOMPARE(find<QLineEdit>(c, "txtDir")->text().isEmpty(), steps.last() == u"cancel" || !steps.contains("pick"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        QCOMPARE(server.requests.size(), uploads ? 1 : 0);
+        QCOMPARE(tx::ui::messageBoxes().size(), uploads ? 1 : 0);
+        QCOMPARE(tx::ui::folderDialogCount(), int(steps.count("pick") + steps.count("cancel")));
+    }
+
+    void errorAnswerShowsBoxAndGoesOn()
+    {
+        writeFile(root + "a.txt", "a");
+        writeFile(root + "b.txt", "b");
+        const QByteArray error = "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\nfail";
+        TestHttpServer server;
+        server.setAnswerFor([&](int i, const tx::test::ReceivedRequest &) {
+            return i == 0 ? error : TestHttpServer::okResponse("/b.txt");
+        });
+        tx::MultiUpload c;
+        c.StartUpload("/", server.url());
+        pickAndStart(c, root);
+        QCOMPARE(uploads(server), (QStringList{"a.txt|/", "b.txt|/"}));
+        const auto boxes = tx::ui::messageBoxes();
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[0].text, QString::fromLatin1(error));
+        QCOMPARE(boxes[0].icon, tx::ui::Icon::Critical);
+        QCOMPARE(boxes[0].title, QStringLiteral("文件上传时出错!"));
+        QCOMPARE(boxes[0].buttons, tx::ui::Buttons::OK);
+        expectFinished(c);
+    }
+
+    // Things removed while the first file's answer is awaited.
+    void vanishedDuringWalk_data()
+    {
+        QTest::addColumn<QString>("removed");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("sub-folder") << QStringLiteral("s") << QStringList{"a.txt|/", "b.txt|/"};
+        QTest::newRow("file") << QStringLiteral("b.txt") << QStringList{"a.txt|/", "c.txt|/s/"};
+    }
+
+    void vanishedDuringWalk()
+    {
+        QFETCH(QString, removed);
+        QFETCH(QStringList, expected);
+        writeFile(root + "a.txt", "a");
+        writeFile(root + "b.txt", "b");
+        writeFile(root + "s/c.txt", "c");
+        TestHttpServer server;
+        server.setAnswerFor([&](int i, const tx::test::ReceivedRequest &) {
+            if (i == 0) {
+                const QString path = root + removed;
+                QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path);
+            }
+            return TestHttpServer::okResponse("/x");
+        });
+        tx::MultiUpload c;
+        c.StartUpload("/", server.url());
+        pickAndStart(c, root);
+        QCOMPARE(uploads(server), expected);
+        const auto boxes = tx::ui::messageBoxes();
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY2(boxes[0].text.contains(root + removed), qPrintable(boxes[0].text));
+        QCOMPARE(boxes[0].icon, tx::ui::Icon::Exclamation);
+        QCOMPARE(boxes[0].buttons, tx::ui::Buttons::OK);
+        expectFinished(c);
+    }
+
+    void unreadableFolder()
+    {
+        if (::geteuid() == 0)
+            QSKIP("permissions do not stop root; the removal case covers this");
+        writeFile(root + "a.txt", "a");
+        writeFile(root + "locked/b.txt", "b");
+        QVERIFY(::chmod(QFile::encodeName(root + "locked").constData(), 0) == 0);
+        TestHttpServer server;
+        tx::MultiUpload c;
+        c.StartUpload("/", server.url());
+        pickAndStart(c, root);
+        ::chmod(QFile::encodeName(root + "locked").constData(), 0700);
+        QCOMPARE(uploads(server), QStringList{"a.txt|/"});
+        QVERIFY(boxTexts().first().contains(root + "locked/"));
+        expectFinished(c);
+    }
+
+    void linksAndSpecialFiles()
+    {
+        writeFile(root + "a.txt", "a");
+        writeFile(root + "s/c.txt", "c");
+        writeFile(dir.path() + "/outside.txt", "outside");
+        QVERIFY(QFile::link(root, root + "s/loop"));                          // a loop
+        QVERIFY(QFile::link(dir.path() + "/outside.txt", root + "l.txt"));    // a link to a file
+        QVERIFY(QFile::link(root + "missing", root + "dangling"));
+        QVERIFY(::mkfifo(QFile::encodeName(root + "fifo").constData(), 0600) == 0);
+        TestHttpServer server;
+        tx::MultiUpload c;
+        c.StartUpload("/", server.url());
+        pickAndStart(c, root);
+        QCOMPARE(uploads(server), (QStringList{"a.txt|/", "l.txt|/", "c.txt|/s/"}));
+        QCOMPARE(server.requests[1].field("l.txt"), QByteArray("outside"));
+        QCOMPARE(c.totalSize(), qint64(1 + 7 + 1));
+        QCOMPARE(boxTexts(), QStringList{"所有文件上传完成."});
+        expectFinished(c);
+    }
+
+    void noServerStillFinishes()
+    {
+        writeFile(root + "a.txt", "a");
+        writeFile(root + "b.txt", "b");
+        quint16 port = 0;
+        {
+            TestHttpServer gone;
+            port = gone.port();
+        }
+        tx::MultiUpload c;
+        c.StartUpload("/", QStringLiteral("http://127.0.0.1:%1/upload.asp").arg(port));
+        pickAndStart(c, root);
+        QCOMPARE(boxTexts().last(), QStringLiteral("所有文件上传完成."));
+        expectFinished(c);
+    }
+
+    void badUrl()
+    {
+        tx::MultiUpload c;
+        try {
+            c.StartUpload("/", "ftp://h/x");
+            QFAIL("no error");
+        } catch (const tx::AutomationError &e) {
+            QCOMPARE(e.number, tx::kErrBadUrl);
+            QCOMPARE(e.description, QStringLiteral("错误的URL"));
+        }
+        QVERIFY(c.remoteFolder().isEmpty());
+    }
+
+    void passThroughMembers()
+    {
+        writeFile(root + "a.txt", "body");
+        TestHttpServer server;
+        tx::MultiUpload c;
+        c.StartUpload("/", server.url("/other.asp"));
+        c.addFormData("k", "v");
+        c.AddUploadFile("f", root + "a.txt");
+        c.machinery().bDone = false;
+        c.UploadFile();
+        QTRY_VERIFY(c.machinery().bDone);
+        QCOMPARE(server.requests.first().requestLine(), QByteArray("POST /other.asp HTTP/1.1"));
+        QCOMPARE(server.requests.first().field("k"), QByteArray("v"));
+        QCOMPARE(server.requests.first().field("f"), QByteArray("body"));
+    }
+};
+
+QTEST_MAIN(MultiUploadTest)
+#include "multiupload_test.moc"
