@@ -12,10 +12,13 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <httplib.h>
 #include <sqlite3.h>
+
+#include <thread>
 
 namespace {
 
@@ -203,6 +206,27 @@ TEST_F(CmsServer, SameNameNeverOverwrites)
         EXPECT_EQ(answer(r), expected[int(i)]);
         EXPECT_EQ(readAll(root + expected[int(i)]), contents[i]);
     }
+}
+
+TEST_F(CmsServer, ConcurrentUploadsOfOneNameGetDistinctFiles)
+{
+    constexpr int kUploads = 8;
+    std::vector<Response> answers(kUploads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kUploads; ++i)
+        threads.emplace_back([&, i] {
+            answers[i] = post(server->port(), "/upload.asp",
+                              {file("same.txt", "content " + std::to_string(i)), field("curPath", "/c/")});
+        });
+    for (auto &t : threads)
+        t.join();
+    QSet<QString> addresses;
+    for (int i = 0; i < kUploads; ++i) {
+        ASSERT_EQ(answers[i].status, 200);
+        addresses.insert(answer(answers[i]));
+        EXPECT_EQ(readAll(root + answer(answers[i])), "content " + std::to_string(i));
+    }
+    EXPECT_EQ(addresses.size(), kUploads);
 }
 
 TEST_F(CmsServer, GbkNamesAndUtf8Folder)
