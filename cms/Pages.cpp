@@ -26,7 +26,9 @@ QString index(const std::vector<Article> &articles)
     for (const Article &a : articles) {
         rows += QStringLiteral("<tr><td>%1</td><td><a href=\"/article/%1\">%2</a></td><td>%3</td>"
                                "<td>%4</td><td>%5</td><td>%6</td></tr>\n")
-                    .arg(QString::number(a.id), escape(a.title), escape(a.author), escape(a.columnId),
+                    .arg(QString::number(a.id),
+                         a.title.trimmed().isEmpty() ? QStringLiteral("(no title)") : escape(a.title),
+                         escape(a.author), escape(a.columnId),
                          QString::number(a.pages), escape(a.created));
     }
     const QString body = QStringLiteral("<h1>Articles</h1>\n<table>\n<tr><th>Id</th><th>Title</th>"
