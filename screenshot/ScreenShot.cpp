@@ -14,18 +14,22 @@ ScreenShot::ScreenShot(QWidget *parent) : QWidget(parent)
 void ScreenShot::BeginScreenShot(const QString &sf, const QString &pUrl, int contentid)
 {
     Form1Fields &f = Form1::fields();
-    const QString path = temp::folder() + QStringLiteral("/screenshot.jpg");
-    if (!Form1::isOpen()) {
-        f.sf = sf;
-        f.pUrl = pUrl;
-        f.contentid = contentid;
-        f.FileName = path;
-    }
+    // A call from inside a running capture is refused by showModal and must not
+    // disturb that capture's fields.
+    const bool nested = Form1::isOpen();
     try {
+        if (!nested) {
+            f.FileName.clear();
+            const QString path = temp::folder() + QStringLiteral("/screenshot.jpg");
+            f.sf = sf;
+            f.pUrl = pUrl;
+            f.contentid = contentid;
+            f.FileName = path;
+        }
         Form1::showModal();
     } catch (...) {
         // A local path left behind would look like an uploaded file's name.
-        if (!Form1::isOpen())
+        if (!nested)
             f.FileName.clear();
         throw;
     }

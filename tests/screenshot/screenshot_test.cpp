@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QJSEngine>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -269,6 +270,96 @@ private slots:
         });
         QCOMPARE(afterPress, (QVariantMap{{"left", 500}, {"top", 400}, {"width", 0}, {"height", 0}, {"visible", true}}));
         QCOMPARE(afterMove, (QVariantMap{{"left", 500}, {"top", 400}, {"width", 100}, {"height", 50}, {"visible", true}}));
+    }
+
+    void otherInputsDoNothing_data()
+    {
+        QTest::addColumn<int>("what");
+        QTest::newRow("Enter") << 0;
+        QTest::newRow("letter q") << 1;
+        QTest::newRow("middle release") << 2;
+        QTest::newRow("move with the right button") << 3;
+        QTest::newRow("move with left and middle") << 4;
+    }
+    void otherInputsDoNothing()
+    {
+        QFETCH(int, what);
+        QVariantMap before, after;
+        bool open = false;
+        shoot([&](OverlayHandle &h) {
+            draw(h, {100, 100}, {300, 200});
+            before = h.frame();
+            switch (what) {
+            case 0: h.key(13); break;
+            case 1: h.key('q'); break;
+            case 2: h.release(150, 150, 4); break;
+            case 3: h.press(150, 150, 2), h.move(250, 250); break;
+            case 4: h.press(150, 150, 1), h.press(150, 150, 4), h.move(250, 250); break;
+            }
+            after = h.frame();
+            open = h.isOpen();
+            h.key(27);
+        });
+        QVERIFY(open);
+        QCOMPARE(after, before);
+    }
+
+    void scriptDrivesTheOverlayThroughTheHandle()
+    {
+        // The wiring that the page host's automation.onOverlay uses.
+        QJSEngine engine;
+        QJSValue fn = engine.evaluate(QStringLiteral(
+            "(function (h) { h.press(10, 20); h.move(100, 100); h.move(210, 120); h.release(210, 120, 1);"
+            " seen = h.frame.left + ',' + h.frame.top + ',' + h.frame.width + ',' + h.frame.height + ','"
+            " + h.frame.visible + ' ' + h.label; h.doubleClick(50, 50); })"));
+        QVERIFY(fn.isCallable());
+        const QString name = shoot([&](OverlayHandle &h) {
+            const QJSValue r = fn.call({engine.newQObject(&h)});
+            if (r.isError())
+                throw tx::AutomationError(tx::ErrAutomation, QStringLiteral("onOverlay"), r.toString());
+        });
+        QCOMPARE(engine.globalObject().property("seen").toString(), QStringLiteral("10,20,200,100,true 200x100"));
+        QCOMPARE(name, QStringLiteral("/files/shot.jpg"));
+        QCOMPARE(QImage(jpegPath()).size(), QSize(200, 100));
+    }
+
+    void handlerErrorReachesTheCaller()
+    {
+        tx::overlay::setHandler([](OverlayHandle &h) {
+            h.press(10, 10);
+            throw tx::AutomationError(tx::ErrAutomation, QStringLiteral("onOverlay"), QStringLiteral("boom"));
+        });
+        tx::ScreenShot shot;
+        QVERIFY_THROWS_EXCEPTION(tx::AutomationError, shot.BeginScreenShot(QString(), server->url(), 0));
+        QVERIFY(shot.FileName().isEmpty());
+        QVERIFY(!tx::Form1::isOpen());
+        QCOMPARE(lastEnding(), tx::overlay::Ending::Failed);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
+    void jpegWriterStatuses_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("nullImage");
+        QTest::addColumn<int>("injected");
+        QTest::addColumn<int>("status");
+        QTest::newRow("written") << QStringLiteral("ok.jpg") << false << 0 << 0;
+        QTest::newRow("missing folder") << QStringLiteral("no/such/x.jpg") << false << 0 << int(tx::jpeg::DeviceError);
+        QTest::newRow("a folder in the way") << QStringLiteral("dir.jpg") << false << 0 << int(tx::jpeg::DeviceError);
+        QTest::newRow("null picture") << QStringLiteral("null.jpg") << true << 0 << int(tx::jpeg::InvalidImage);
+        QTest::newRow("injected") << QStringLiteral("inj.jpg") << false << 7 << 7;
+    }
+    void jpegWriterStatuses()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, nullImage);
+        QFETCH(int, injected);
+        QFETCH(int, status);
+        QDir(temp.path()).mkpath(QStringLiteral("dir.jpg"));
+        const QString full = temp.path() + u'/' + path;
+        tx::jpeg::setInjectedFailure(injected);
+        QCOMPARE(tx::jpeg::write(nullImage ? QImage() : patternImage(QSize(8, 8)), full), status);
+        QCOMPARE(QFileInfo(full).isFile(), status == 0);
     }
 
     void doubleClickOutsideCapturesNothing()
