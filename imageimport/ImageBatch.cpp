@@ -31,42 +31,29 @@ ImageBatch::ImageBatch(ImageImport &control) : ctl(control), f(control.form()) {
 
 void ImageBatch::run()
 {
-    if (ui::messageBox(QStringLiteral("是否确认要进行上传操作？"), ui::Buttons::YesNo, ui::Icon::None,
-                       QStringLiteral("图片导入"))
-        != ui::IDYES) {
-        restore();
-        return;
-    }
     try {
-        begin();
-        if (!ctl.ValidateSettings()) {
-            restore();
-            return;
+        const int answer = ui::messageBox(QStringLiteral("是否确认要进行上传操作？"), ui::Buttons::YesNo,
+                                          ui::Icon::None, QStringLiteral("图片导入"));
+        if (answer == ui::IDYES) {
+            begin();
+            // A failed check has told the user why.
+            if (ctl.ValidateSettings())
+                publish();
         }
-        ctl.bRunning = true;
-        composer.reset();
-        // The list cannot change under the loop: its buttons are unavailable.
-        const int last = f.lstFileList->count() - 1;
-        for (int index = 0; index <= last && ctl.bRunning; ++index) {
-            processPicture(index);
-            pump::once();
-            pump::once();
-        }
-        if (f.lstFileList->count() > 0 && composer.finish(ctl.settings().articleMode()))
-            PostImageArticle();
-        f.lstFileList->clear();
     } catch (const AutomationError &e) {
-        ctl.log(QStringLiteral("系统错误，操作被强行终止，错误描述："));
-        ctl.log(QStringLiteral("(%1)[%2]%3;").arg(e.number).arg(e.source, e.description));
+        failed(e);
     } catch (const std::exception &e) {
-        ctl.log(QStringLiteral("系统错误，操作被强行终止，错误描述："));
-        ctl.log(QStringLiteral("(%1)[%2]%3;").arg(int(ErrAutomation)).arg(QStringLiteral("Tessarix5"),
-                                                                          QString::fromLocal8Bit(e.what())));
+        failed(AutomationError(ErrAutomation, QStringLiteral("Tessarix5"), QString::fromLocal8Bit(e.what())));
     } catch (...) {
-        ctl.log(QStringLiteral("系统错误，操作被强行终止，错误描述："));
-        ctl.log(QStringLiteral("(%1)[Tessarix5]%2;").arg(int(ErrAutomation)).arg(runtimeDescription(ErrAutomation)));
+        failed(runtimeError(ErrAutomation));
     }
     restore();
+}
+
+void ImageBatch::failed(const AutomationError &e)
+{
+    ctl.log(QStringLiteral("系统错误，操作被强行终止，错误描述："));
+    ctl.log(QStringLiteral("(%1)[%2]%3;").arg(e.number).arg(e.source, e.description));
 }
 
 void ImageBatch::begin()
@@ -79,6 +66,23 @@ void ImageBatch::begin()
     f.ProgressBar->setVisible(true);
     f.pbFile->setVisible(true);
     f.ProgressBar->setRange(0, f.lstFileList->count());
+}
+
+void ImageBatch::publish()
+{
+    ctl.bRunning = true;
+    composer.reset();
+    // The list cannot change under the loop: its buttons are unavailable.
+    const int last = f.lstFileList->count() - 1;
+    for (int index = 0; index <= last && ctl.bRunning; ++index) {
+        processPicture(index);
+        pump::once();
+        pump::once();
+    }
+    // A cancelled batch still posts the pictures done so far.
+    if (f.lstFileList->count() > 0 && composer.finish(ctl.settings().articleMode()))
+        PostImageArticle();
+    f.lstFileList->clear();
 }
 
 void ImageBatch::processPicture(int index)

@@ -8,7 +8,8 @@
 
 namespace tx {
 class ImageImport;
-}
+struct AutomationError;
+} // namespace tx
 
 namespace tx::image {
 
@@ -23,9 +24,12 @@ public:
 
 private:
     void begin();
+    void publish();
     void processPicture(int index);
     void PostImageArticle();
     void restore();
+    // The two log lines of a batch ended by a failure.
+    void failed(const AutomationError &e);
 
     ImageImport &ctl;
     ImageImportForm &f;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -121,7 +122,9 @@ ImageImportForm::ImageImportForm(QWidget *owner)
         w->setEnabled(false);
 
     lstLog = place<QListWidget>(owner, "lstLog", 120, 5760, 9375, 780);
-    lstLog->setStyleSheet(QStringLiteral("QListWidget#lstLog { background-color: #FFFFC0; }"));
+    QPalette logColours = lstLog->palette();
+    logColours.setColor(QPalette::Base, QColor(0xFF, 0xFF, 0xC0)); // light yellow
+    lstLog->setPalette(logColours);
     ProgressBar = place<QProgressBar>(owner, "ProgressBar", 120, 6600, 9375, 255);
     ProgressBar->setValue(0);
     ProgressBar->setVisible(false);
