@@ -1,0 +1,151 @@
+#include "LoDocument.h"
+
+#include "UnoText.h"
+#include "platform/AutomationError.h"
+#include "platform/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/util/CloseVetoException.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <cerrno>
+
+namespace tx::office::lo {
+namespace {
+
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+QString workCopyName(const QString &source)
+{
+    const QString dir = tx::temp::folder() + QStringLiteral("/doc2html");
+    if (!QDir().mkpath(dir))
+        throw fileError(EACCES, dir);
+    const QString suffix = QFileInfo(source).suffix();
+    return QStringLiteral("%1/~tx%2%3").arg(dir).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
+        .arg(suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+}
+
+Reference<css::lang::XComponent> loadHidden(LoSession &s, const rtl::OUString &url)
+{
+    Reference<css::frame::XComponentLoader> loader(s.instance.desktop, UNO_QUERY_THROW);
+    Reference<css::lang::XComponent> model = loader->loadComponentFromURL(
+        url, "_blank", 0, props({{"Hidden", css::uno::Any(true)}}));
+    if (!model.is())
+        throw css::uno::RuntimeException("the office could not load " + url);
+    return model;
+}
+
+void closeModel(const Reference<css::lang::XComponent> &model)
+{
+    Reference<css::util::XCloseable> closeable(model, UNO_QUERY);
+    try {
+        if (closeable.is()) {
+            closeable->close(true);
+            return;
+        }
+    } catch (const css::util::CloseVetoException &) {
+    }
+    model->dispose();
+}
+
+// The copy and the lock file beside it, which a killed office leaves behind.
+void removeCopy(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    QFile::remove(info.absoluteDir().filePath(QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#')));
+    QFile::remove(path);
+}
+
+} // namespace
+
+std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source, const QString &what)
+{
+    if (!QFileInfo(source).isFile())
+        throw fileError(ENOENT, source);
+    auto doc = std::make_shared<LoDocument>();
+    doc->copyPath = workCopyName(source);
+    if (!QFile::copy(source, doc->copyPath))
+        throw fileError(EACCES, source);
+    QFile::setPermissions(doc->copyPath, QFile::ReadOwner | QFile::WriteOwner);
+    const rtl::OUString url = fileUrl(doc->copyPath);
+    try {
+        s.call(what, [&s, doc, url] {
+            doc->model = loadHidden(s, url);
+            s.instance.countConversion();
+        });
+    } catch (...) {
+        removeCopy(doc->copyPath);
+        throw;
+    }
+    return doc;
+}
+
+std::shared_ptr<LoDocument> LoDocument::create(LoSession &s, const QString &factory, const QString &what)
+{
+    auto doc = std::make_shared<LoDocument>();
+    const rtl::OUString url = ou(factory);
+    s.call(what, [&s, doc, url] { doc->model = loadHidden(s, url); });
+    return doc;
+}
+
+void LoDocument::storeTo(const QString &path, const char *filter,
+                         const css::uno::Sequence<css::beans::PropertyValue> &filterData) const
+{
+    Reference<css::frame::XStorable> storable(model, UNO_QUERY_THROW);
+    auto args = filterData.hasElements()
+        ? props({{"FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))},
+                 {"Overwrite", css::uno::Any(true)},
+                 {"FilterData", css::uno::Any(filterData)}})
+        : props({{"FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))},
+                 {"Overwrite", css::uno::Any(true)}});
+    storable->storeToURL(fileUrl(path), args);
+}
+
+void LoDocument::close(LoSession &s, const std::shared_ptr<LoDocument> &doc, const QString &what)
+{
+    if (doc->closed)
+        return;
+    doc->closed = true;
+    try {
+        s.call(what, [doc] {
+            if (doc->model.is())
+                closeModel(doc->model);
+            doc->model.clear();
+        });
+    } catch (...) {
+        removeCopy(doc->copyPath);
+        throw;
+    }
+    removeCopy(doc->copyPath);
+}
+
+void LoDocument::release(LoSession &s, std::shared_ptr<LoDocument> doc)
+{
+    if (!doc)
+        return;
+    const bool wasOpen = !doc->closed;
+    doc->closed = true;
+    // The last reference goes on the worker, so the remote release is its call too.
+    s.post([doc = std::move(doc), wasOpen]() mutable {
+        if (wasOpen && doc->model.is()) {
+            try {
+                closeModel(doc->model);
+            } catch (...) {
+            }
+        }
+        doc->model.clear();
+        if (wasOpen)
+            removeCopy(doc->copyPath);
+        doc.reset();
+    });
+}
+
+} // namespace tx::office::lo

@@ -1,0 +1,34 @@
+#pragma once
+// A document opened hidden from a copy in the work folder, so the user's file is
+// never opened for writing and no lock file appears beside it.
+#include "LoSession.h"
+
+#include <QString>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/uno/Sequence.hxx>
+#include <memory>
+
+namespace tx::office::lo {
+
+struct LoDocument {
+    css::uno::Reference<css::lang::XComponent> model; // worker only
+    QString copyPath; // the copy; removed when the document closes
+    bool closed = false;
+
+    // Caller thread: copies `source` into the work folder and opens the copy.
+    static std::shared_ptr<LoDocument> open(LoSession &s, const QString &source, const QString &what);
+    // A new empty document of a factory ("private:factory/swriter").
+    static std::shared_ptr<LoDocument> create(LoSession &s, const QString &factory, const QString &what);
+
+    // Worker: stores a copy under `path` with the named filter.
+    void storeTo(const QString &path, const char *filter,
+                 const css::uno::Sequence<css::beans::PropertyValue> &filterData = {}) const;
+
+    // Caller thread: closes without saving and removes the copy.
+    static void close(LoSession &s, const std::shared_ptr<LoDocument> &doc, const QString &what);
+    // From a destructor: closes later if still open, never throws.
+    static void release(LoSession &s, std::shared_ptr<LoDocument> doc);
+};
+
+} // namespace tx::office::lo

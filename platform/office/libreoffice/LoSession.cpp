@@ -1,0 +1,83 @@
+#include "LoSession.h"
+
+#include "UnoText.h"
+#include "UnoWorker.h"
+#include "platform/AutomationError.h"
+
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+
+namespace tx::office::lo {
+namespace {
+
+constexpr int kDrainMs = 15000; // a killed instance's pending call ends well before this
+
+} // namespace
+
+void LoSession::post(std::function<void()> f)
+{
+    UnoWorker::instance().post(std::move(f));
+}
+
+void LoSession::died(const QString &what, const QString &message)
+{
+    instance.forget();
+    instance.kill();
+    raiseRuntime(ErrAutomation,
+                 QStringLiteral("soffice (%1) went away during %2 (%3); the next call starts a new one")
+                     .arg(instance.kind(), what, message));
+}
+
+void LoSession::runJob(const QString &what, std::function<void()> job)
+{
+    auto guarded = [this, what, job = std::move(job)] {
+        try {
+            job();
+        } catch (const css::lang::DisposedException &e) {
+            died(what, qs(e.Message));
+        } catch (const css::uno::RuntimeException &e) {
+            // Either the bridge broke or the office refused; ask it something.
+            bool answers = false;
+            try {
+                if (instance.desktop.is()) {
+                    css::uno::Reference<css::container::XIndexAccess> frames(
+                        instance.desktop->getFrames(), css::uno::UNO_QUERY_THROW);
+                    frames->getCount();
+                    answers = true;
+                }
+            } catch (const css::uno::Exception &) {
+            }
+            if (!answers)
+                died(what, qs(e.Message));
+            raiseRuntime(ErrAutomation, what + QStringLiteral(" failed: ") + qs(e.Message));
+        } catch (const css::uno::Exception &e) {
+            raiseRuntime(ErrAutomation, what + QStringLiteral(" failed: ") + qs(e.Message));
+        }
+    };
+    const int limit = limitMs;
+    if (UnoWorker::instance().run(guarded, limit))
+        return;
+    instance.kill();
+    UnoWorker::instance().run([this] { instance.forget(); }, kDrainMs);
+    raiseRuntime(ErrAutomation,
+                 QStringLiteral("soffice (%1) did not answer within %2 s during %3; it was stopped")
+                     .arg(instance.kind())
+                     .arg(limit / 1000.0)
+                     .arg(what));
+}
+
+bool LoSession::attach()
+{
+    try {
+        return call(QStringLiteral("attach"), [this] { return instance.connect(); });
+    } catch (const AutomationError &) {
+        return false; // no office to attach to is not an error
+    }
+}
+
+void LoSession::start()
+{
+    call(QStringLiteral("start"), [this] { instance.start(limitMs); });
+}
+
+} // namespace tx::office::lo

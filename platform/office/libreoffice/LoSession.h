@@ -1,0 +1,51 @@
+#pragma once
+// One application kind of the LibreOffice backend: its instance, its time limit,
+// and the way every UNO call reaches the worker thread.
+#include "SofficeInstance.h"
+
+#include <QString>
+#include <atomic>
+#include <com/sun/star/datatransfer/XTransferable.hpp>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <type_traits>
+
+namespace tx::office::lo {
+
+class LoSession {
+public:
+    explicit LoSession(const QString &kind) : instance(kind) {}
+
+    // Runs `f` on the worker within the time limit. A hung instance is killed
+    // and the call fails with error 440; so does one that dies under the call.
+    // UNO errors become error 440 naming `what`.
+    template <class F>
+    auto call(const QString &what, F f) -> decltype(f())
+    {
+        using R = decltype(f());
+        if constexpr (std::is_void_v<R>) {
+            runJob(what, std::function<void()>(std::move(f)));
+        } else {
+            auto out = std::make_shared<std::optional<R>>();
+            runJob(what, [f = std::move(f), out] { *out = f(); });
+            return std::move(**out);
+        }
+    }
+
+    // Queues `f` without waiting (releasing documents); errors are dropped.
+    void post(std::function<void()> f);
+
+    bool attach();
+    void start();
+
+    SofficeInstance instance;                               // worker only
+    css::uno::Reference<css::datatransfer::XTransferable> transfer; // worker only
+    std::atomic<int> limitMs{120000};
+
+private:
+    void runJob(const QString &what, std::function<void()> job);
+    [[noreturn]] void died(const QString &what, const QString &message);
+};
+
+} // namespace tx::office::lo

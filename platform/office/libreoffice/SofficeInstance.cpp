@@ -1,0 +1,334 @@
+#include "SofficeInstance.h"
+
+#include "UnoText.h"
+#include "platform/AutomationError.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <cppuhelper/bootstrap.hxx>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace tx::office::lo {
+namespace {
+
+using css::uno::Reference;
+
+constexpr int kRestartAfter = 200; // conversions; LibreOffice does not give memory back
+constexpr int kQuitWaitMs = 10000;
+constexpr int kExitRestart = 81;   // soffice asks to be started again (new profile)
+const char *const kPipeDir = "/tmp"; // where the office creates its pipes
+
+[[noreturn]] void cannotStart(const QString &reason)
+{
+    raiseRuntime(ErrCantCreateObject, QStringLiteral("soffice: ") + reason);
+}
+
+// Closes a descriptor when the scope ends.
+struct Fd {
+    int fd = -1;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Waits until one of `fds` is readable or `ms` passed.
+void waitFor(std::initializer_list<int> fds, int ms)
+{
+    pollfd p[4];
+    nfds_t n = 0;
+    for (int fd : fds)
+        if (fd >= 0 && n < 4)
+            p[n++] = pollfd{fd, POLLIN, 0};
+    ::poll(p, n, ms);
+}
+
+} // namespace
+
+QString sofficePath()
+{
+    const QString env = qEnvironmentVariable("TESSARIX_SOFFICE");
+    return env.isEmpty() ? QStringLiteral("/usr/lib/libreoffice/program/soffice.bin") : env;
+}
+
+Reference<css::uno::XComponentContext> localContext()
+{
+    static Reference<css::uno::XComponentContext> ctx;
+    if (ctx.is())
+        return ctx;
+    // Bootstrapping without it crashes inside the URE.
+    const QByteArray rc = "vnd.sun.star.pathname:"
+        + QFile::encodeName(QFileInfo(QStringLiteral("/usr/lib/libreoffice/program/fundamentalrc")).absoluteFilePath());
+    ::setenv("URE_BOOTSTRAP", rc.constData(), 0);
+    try {
+        ctx = cppu::defaultBootstrap_InitialComponentContext();
+    } catch (const css::uno::Exception &e) {
+        cannotStart(QStringLiteral("the UNO runtime does not start: ") + qs(e.Message));
+    } catch (const std::exception &e) {
+        cannotStart(QStringLiteral("the UNO runtime does not start: ") + QString::fromLocal8Bit(e.what()));
+    }
+    return ctx;
+}
+
+SofficeInstance::SofficeInstance(QString kind) : kindName(std::move(kind))
+{
+    QString prefix = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE");
+    if (prefix.isEmpty())
+        prefix = QStringLiteral("tessarix-%1").arg(::getuid());
+    pipe = prefix + QLatin1Char('-') + kindName;
+    baseDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+        + QStringLiteral("/tessarix");
+}
+
+bool SofficeInstance::tryConnect()
+{
+    try {
+        auto resolver = css::bridge::UnoUrlResolver::create(localContext());
+        Reference<css::uno::XInterface> remote = resolver->resolve(
+            ou(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)));
+        context.set(remote, css::uno::UNO_QUERY_THROW);
+        desktop = css::frame::Desktop::create(context);
+        return true;
+    } catch (const css::uno::Exception &) {
+        forget();
+        return false;
+    }
+}
+
+bool SofficeInstance::connect()
+{
+    if (context.is()) {
+        try {
+            Reference<css::container::XIndexAccess> frames(desktop->getFrames(), css::uno::UNO_QUERY_THROW);
+            frames->getCount();
+            if (conversions < kRestartAfter)
+                return true;
+            terminate();
+            return false;
+        } catch (const css::uno::Exception &) {
+            forget();
+            kill();
+        }
+    }
+    if (!tryConnect())
+        return false;
+    std::lock_guard lock(pidMutex);
+    if (pid == 0) {
+        const pid_t p = readPidFile();
+        if (p > 0 && sameInstance(p))
+            pid = p;
+    }
+    return true;
+}
+
+void SofficeInstance::start(int limitMs)
+{
+    if (!QDir().mkpath(baseDir))
+        cannotStart(QStringLiteral("cannot create %1").arg(baseDir));
+    // Two processes never start two instances on one pipe.
+    Fd lock{::open(QFile::encodeName(baseDir + "/lo-" + kindName + ".lock").constData(),
+                   O_CREAT | O_RDWR | O_CLOEXEC, 0600)};
+    if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0)
+        cannotStart(QStringLiteral("cannot lock %1/lo-%2.lock: %3").arg(baseDir, kindName, QString::fromLocal8Bit(strerror(errno))));
+    if (connect())
+        return;
+    if (::access(QFile::encodeName(sofficePath()).constData(), X_OK) != 0)
+        cannotStart(QStringLiteral("%1 is not installed (%2)").arg(sofficePath(), QString::fromLocal8Bit(strerror(errno))));
+    localContext();
+    spawn();
+    try {
+        waitForPipe(limitMs);
+    } catch (...) {
+        kill();
+        throw;
+    }
+}
+
+void SofficeInstance::spawn()
+{
+    const QByteArray exe = QFile::encodeName(sofficePath());
+    const QByteArray profile = "-env:UserInstallation="
+        + QUrl::fromLocalFile(baseDir + "/lo-" + kindName).toEncoded();
+    const QByteArray accept = "--accept=pipe,name=" + pipe.toUtf8() + ";urp;";
+    const QByteArray log = QFile::encodeName(baseDir + "/lo-" + kindName + ".log");
+    std::vector<const char *> argv = {exe.constData(), "--headless", "--invisible", "--norestore",
+                                      "--nologo", "--nodefault", "--nocrashreport",
+                                      profile.constData(), accept.constData(), nullptr};
+    std::vector<char *> env;
+    for (char **e = environ; *e; ++e)
+        if (std::strncmp(*e, "URE_BOOTSTRAP=", 14) != 0)
+            env.push_back(*e);
+    env.push_back(nullptr);
+
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&files, 1, 2);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID); // its own group, killed as one
+    pid_t child = 0;
+    const int rc = posix_spawn(&child, exe.constData(), &files, &attr,
+                               const_cast<char *const *>(argv.data()), env.data());
+    posix_spawn_file_actions_destroy(&files);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0)
+        cannotStart(QStringLiteral("cannot run %1: %2").arg(sofficePath(), QString::fromLocal8Bit(strerror(rc))));
+    {
+        std::lock_guard lock(pidMutex);
+        pid = child;
+        ownChild = true;
+    }
+    QFile pidFile(baseDir + "/lo-" + kindName + ".pid");
+    if (pidFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        pidFile.write(QByteArray::number(child));
+}
+
+void SofficeInstance::waitForPipe(int limitMs)
+{
+    QDeadlineTimer deadline(limitMs);
+    Fd notify{::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)};
+    if (notify.fd >= 0)
+        ::inotify_add_watch(notify.fd, kPipeDir, IN_CREATE);
+    bool restarted = false;
+    for (;;) {
+        pid_t p;
+        {
+            std::lock_guard lock(pidMutex);
+            p = pid;
+        }
+        if (p <= 0)
+            cannotStart(QStringLiteral("it was stopped during start-up"));
+        Fd exited{int(::syscall(SYS_pidfd_open, p, 0))};
+        if (tryConnect())
+            return;
+        int status = 0;
+        if (reapIfExited(&status)) {
+            if (WIFEXITED(status) && WEXITSTATUS(status) == kExitRestart && !restarted) {
+                restarted = true;
+                spawn();
+                continue;
+            }
+            cannotStart(QStringLiteral("it ended during start-up (status %1); see %2/lo-%3.log")
+                            .arg(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status))
+                            .arg(baseDir, kindName));
+        }
+        if (deadline.hasExpired())
+            cannotStart(QStringLiteral("it did not open its pipe %1 within %2 s").arg(pipe).arg(limitMs / 1000.0));
+        // Woken by the pipe's creation or the process's end; the cap covers a
+        // pipe that exists before it accepts.
+        waitFor({notify.fd, exited.fd}, int(qMin<qint64>(deadline.remainingTime(), 250)));
+        char drain[4096];
+        while (notify.fd >= 0 && ::read(notify.fd, drain, sizeof drain) > 0) {
+        }
+    }
+}
+
+bool SofficeInstance::reapIfExited(int *status)
+{
+    std::lock_guard lock(pidMutex);
+    if (pid <= 0 || !ownChild)
+        return false;
+    if (::waitpid(pid, status, WNOHANG) != pid)
+        return false;
+    pid = 0;
+    return true;
+}
+
+void SofficeInstance::terminate()
+{
+    try {
+        if (desktop.is())
+            desktop->terminate();
+    } catch (const css::uno::Exception &) {
+        // The bridge goes away while the office quits.
+    }
+    forget();
+    pid_t p;
+    {
+        std::lock_guard lock(pidMutex);
+        p = pid;
+    }
+    if (p <= 0)
+        return;
+    Fd exited{int(::syscall(SYS_pidfd_open, p, 0))};
+    QDeadlineTimer deadline(kQuitWaitMs);
+    int status = 0;
+    while (alive() && !deadline.hasExpired())
+        waitFor({exited.fd}, int(qMin<qint64>(deadline.remainingTime(), 250)));
+    if (alive())
+        kill();
+    reapIfExited(&status);
+}
+
+void SofficeInstance::forget()
+{
+    context.clear();
+    desktop.clear();
+    conversions = 0;
+}
+
+bool SofficeInstance::sameInstance(pid_t p) const
+{
+    QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(p));
+    return cmd.open(QIODevice::ReadOnly) && cmd.readAll().contains("name=" + pipe.toUtf8() + ";");
+}
+
+pid_t SofficeInstance::readPidFile() const
+{
+    QFile f(baseDir + "/lo-" + kindName + ".pid");
+    return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toLongLong()) : 0;
+}
+
+bool SofficeInstance::alive()
+{
+    std::lock_guard lock(pidMutex);
+    if (pid <= 0)
+        return false;
+    if (ownChild) {
+        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = 0;
+            return false;
+        }
+        return true;
+    }
+    return ::kill(pid, 0) == 0 && sameInstance(pid);
+}
+
+void SofficeInstance::kill()
+{
+    std::lock_guard lock(pidMutex);
+    if (pid <= 0)
+        return;
+    if (ownChild || sameInstance(pid)) {
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+        if (ownChild)
+            ::waitpid(pid, nullptr, 0);
+    }
+    pid = 0;
+    QFile::remove(baseDir + "/lo-" + kindName + ".pid");
+}
+
+} // namespace tx::office::lo

@@ -1,0 +1,61 @@
+#pragma once
+// One headless soffice per application kind, on its own per-user pipe: found by
+// connecting to the pipe, started under a lock file, killed and reaped when hung.
+#include <QString>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <mutex>
+#include <sys/types.h>
+
+namespace tx::office::lo {
+
+class SofficeInstance {
+public:
+    explicit SofficeInstance(QString kind); // "writer", "calc", "impress"
+
+    const QString &kind() const { return kindName; }
+
+    // Worker thread only. connect(): true when an instance answers on the pipe
+    // (an instance that is worn out by many conversions is ended first and
+    // false returned). start(): connect, or start one and wait up to `limitMs`;
+    // throws error 429 naming soffice and the reason.
+    bool connect();
+    void start(int limitMs);
+    // Ends the instance politely (Quit), killing it if it will not go.
+    void terminate();
+    void forget(); // drops the connection (after the instance died)
+    void countConversion() { ++conversions; }
+
+    css::uno::Reference<css::uno::XComponentContext> context;
+    css::uno::Reference<css::frame::XDesktop2> desktop;
+
+    // Any thread: SIGKILL to the instance's process group, then reap it when it
+    // is this process's child. The next call starts a fresh one.
+    void kill();
+    bool alive();
+
+private:
+    bool tryConnect();
+    bool sameInstance(pid_t p) const;
+    pid_t readPidFile() const;
+    void spawn();
+    void waitForPipe(int limitMs);
+    bool reapIfExited(int *status);
+
+    QString kindName;
+    QString pipe;    // tessarix-<uid>-<kind>
+    QString baseDir; // <cache>/tessarix
+    int conversions = 0;
+
+    std::mutex pidMutex;
+    pid_t pid = 0;
+    bool ownChild = false;
+};
+
+// The local UNO context of this process, bootstrapped once on the worker.
+css::uno::Reference<css::uno::XComponentContext> localContext();
+
+// Where soffice.bin is: TESSARIX_SOFFICE or LibreOffice's program folder.
+QString sofficePath();
+
+} // namespace tx::office::lo

@@ -1,0 +1,110 @@
+#include "UnoWorker.h"
+
+#include "platform/Pump.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+
+namespace tx::office::lo {
+namespace {
+
+struct Completion {
+    std::atomic<bool> done{false};
+    std::exception_ptr error;
+    std::mutex mutex;
+    std::condition_variable cv;
+};
+
+} // namespace
+
+UnoWorker &UnoWorker::instance()
+{
+    // Never destroyed: the thread may be inside a call to a dead office at exit.
+    static UnoWorker *worker = new UnoWorker;
+    return *worker;
+}
+
+UnoWorker::UnoWorker()
+{
+    std::thread t([this] { loop(); });
+    workerId = t.get_id();
+    t.detach();
+}
+
+bool UnoWorker::onWorker() const
+{
+    return std::this_thread::get_id() == workerId;
+}
+
+void UnoWorker::loop()
+{
+    for (;;) {
+        std::function<void()> job;
+        {
+            std::unique_lock lock(mutex);
+            wake.wait(lock, [this] { return !jobs.empty(); });
+            job = std::move(jobs.front());
+            jobs.pop_front();
+        }
+        job(); // jobs catch their own exceptions
+    }
+}
+
+void UnoWorker::post(std::function<void()> job)
+{
+    {
+        std::lock_guard lock(mutex);
+        jobs.push_back([job = std::move(job)] {
+            try {
+                job();
+            } catch (...) {
+            }
+        });
+    }
+    wake.notify_one();
+}
+
+bool UnoWorker::run(std::function<void()> job, int limitMs)
+{
+    auto c = std::make_shared<Completion>();
+    QCoreApplication *app = QCoreApplication::instance();
+    {
+        std::lock_guard lock(mutex);
+        jobs.push_back([c, app, job = std::move(job)] {
+            try {
+                job();
+            } catch (...) {
+                c->error = std::current_exception();
+            }
+            {
+                std::lock_guard lock(c->mutex);
+                c->done = true;
+            }
+            c->cv.notify_all();
+            if (app) // wakes the caller's event loop
+                QMetaObject::invokeMethod(app, [] {}, Qt::QueuedConnection);
+        });
+    }
+    wake.notify_one();
+
+    if (app && app->thread() == QThread::currentThread()) {
+        bool expired = false;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, [&expired] { expired = true; });
+        deadline.start(limitMs);
+        tx::pump::until([&] { return c->done.load() || expired; });
+    } else {
+        std::unique_lock lock(c->mutex);
+        c->cv.wait_for(lock, std::chrono::milliseconds(limitMs), [&] { return c->done.load(); });
+    }
+    if (!c->done)
+        return false;
+    if (c->error)
+        std::rethrow_exception(c->error);
+    return true;
+}
+
+} // namespace tx::office::lo

@@ -1,0 +1,35 @@
+#pragma once
+// The one thread that makes every UNO call of the LibreOffice backend, so that the
+// caller's thread keeps pumping messages and can give up on a hung office.
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace tx::office::lo {
+
+class UnoWorker {
+public:
+    static UnoWorker &instance();
+
+    // Runs `job` on the worker while the calling thread pumps its events; false
+    // when `limitMs` passed first (the job then goes on by itself). An exception
+    // of the job is rethrown here.
+    bool run(std::function<void()> job, int limitMs);
+    // Queues `job` without waiting for it (releasing remote objects).
+    void post(std::function<void()> job);
+    bool onWorker() const;
+
+private:
+    UnoWorker();
+    void loop();
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> jobs;
+    std::thread::id workerId;
+};
+
+} // namespace tx::office::lo

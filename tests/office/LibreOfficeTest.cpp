@@ -1,0 +1,332 @@
+// The LibreOffice backend against real headless instances, with documents that
+// the test writes itself.
+#include "OfficeSamples.h"
+#include "platform/AutomationError.h"
+#include "platform/office/OfficeBackend.h"
+#include "platform/office/OfficeConstants.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <iostream>
+
+using namespace tx::office;
+
+namespace {
+
+QString root;    // per-run scratch folder
+QString sampleDir; // the generated documents
+QString work;    // the conversions' work folder
+
+QByteArray digest(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                       : QByteArray();
+}
+
+QString readText(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+QStringList leftovers(const QString &dir)
+{
+    return QDir(dir).entryList({".~lock*", "~tx*"}, QDir::Files | QDir::Hidden);
+}
+
+std::unique_ptr<WordApplication> word()
+{
+    auto app = backend().attachWord();
+    return app ? std::move(app) : backend().createWord();
+}
+
+double ms(const QElapsedTimer &t)
+{
+    return t.nsecsElapsed() / 1e6;
+}
+
+// Writes the flat ODF samples and has LibreOffice turn them into OOXML.
+void makeSamples()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    samples::writeText(sampleDir + "/three.fodt", 3, 2);
+    samples::writeText(sampleDir + "/twelve.fodt", 12, 0);
+    samples::writePresentation(sampleDir + "/two.fodp", {"First slide", "Second slide"}, "en", "US");
+    samples::writePresentation(sampleDir + "/zh.fodp", {"一", "二", "三"}, "zh", "CN");
+    samples::writeSpreadsheet(sampleDir + "/three.fods", {"Alpha", "Beta", "Gamma"}, 2);
+
+    QElapsedTimer t;
+    t.start();
+    auto w = backend().createWord();
+    std::cout << "[timing] cold start of the writer instance: " << ms(t) << " ms" << std::endl;
+    for (const char *name : {"three", "twelve"}) {
+        auto doc = w->DocumentsOpen(sampleDir + "/" + name + ".fodt");
+        doc->SaveAs(sampleDir + "/" + name + ".docx", wdFormatXMLDocument);
+        doc->Close(false, false);
+    }
+    auto pp = backend().createPowerPoint();
+    for (const char *name : {"two", "zh"}) {
+        auto p = pp->PresentationsOpen(sampleDir + "/" + name + ".fodp");
+        p->SaveAs(sampleDir + "/" + name + ".pptx", ppSaveAsOpenXMLPresentation);
+        p->Close();
+    }
+    auto xl = backend().createExcel();
+    auto book = xl->WorkbooksOpen(sampleDir + "/three.fods");
+    book->SaveAs(sampleDir + "/three.xlsx", xlOpenXMLWorkbook, xlNoChange);
+    book->Close();
+}
+
+class LibreOfficeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        backend().setCallTimeLimitMs(kDefaultCallTimeLimitMs);
+        makeSamples();
+    }
+};
+
+struct Paged {
+    int count = 0;
+    QStringList html;     // page i at i-1
+    QList<QStringList> pictures; // the pictures folder at each page's save
+};
+
+// The word processor's calls in the order the paged conversion makes them.
+Paged pageByPage(WordApplication &w, const QString &source, const QString &htmlFile)
+{
+    Paged out;
+    w.SetDisplayAlerts(wdAlertsNone);
+    auto doc = w.DocumentsOpen(source);
+    w.SetActiveWindowViewType(wdPrintView);
+    doc->Repaginate();
+    out.count = doc->BuiltInDocumentProperties(wdPropertyPages);
+    out.html = QStringList(out.count);
+    for (int i = 0; i < out.count; ++i)
+        out.pictures.append(QStringList());
+    const QString folder = QString(htmlFile).replace(".tmp", ".files");
+    for (int i = out.count; i >= 1; --i) {
+        auto page = w.DocumentsAdd();
+        auto pageSel = page->WindowsSelection(1);
+        pageSel->GoTo(wdGoToPage, 1);
+        pageSel->EndKey(wdStory, wdExtend);
+        auto sel = doc->WindowsSelection(1);
+        sel->GoTo(wdGoToPage, i);
+        sel->EndKey(wdStory, wdExtend);
+        sel->Copy();
+        pageSel->Paste();
+        sel->Delete();
+        page->SaveAs(htmlFile, wdFormatHTML);
+        out.html[i - 1] = readText(htmlFile);
+        out.pictures[i - 1] = QDir(folder).entryList(QDir::Files);
+        page->Close({}, {});
+    }
+    doc->Close(false, false);
+    return out;
+}
+
+TEST_F(LibreOfficeTest, DocumentIsCutIntoPagesWithThePictureOnItsPage)
+{
+    const QString src = sampleDir + "/three.docx";
+    const QByteArray before = digest(src);
+    const QString html = work + "/htmA1.tmp";
+    auto w = word();
+    QElapsedTimer t;
+    t.start();
+    Paged p = pageByPage(*w, src, html);
+    std::cout << "[timing] warm paged conversion of 3 pages: " << ms(t) << " ms" << std::endl;
+    ASSERT_EQ(p.count, 3);
+    for (int i = 1; i <= 3; ++i) {
+        const QString &page = p.html[i - 1];
+        for (int j = 1; j <= 3; ++j)
+            EXPECT_EQ(page.contains(QStringLiteral("Marker page %1").arg(j)), i == j) << i << " " << j;
+        EXPECT_EQ(page.contains("<img", Qt::CaseInsensitive), i == 2) << page.toStdString();
+        EXPECT_EQ(p.pictures[i - 1].size(), i == 2 ? 1 : 0);
+    }
+    ASSERT_EQ(p.pictures[1].size(), 1);
+    EXPECT_TRUE(p.html[1].contains("src=\"htmA1.files/" + p.pictures[1][0] + "\"")) << p.html[1].toStdString();
+
+    // The whole document at once, warm.
+    t.restart();
+    auto doc = w->DocumentsOpen(src);
+    doc->SaveAs(html, wdFormatHTML);
+    doc->Close(false, false);
+    std::cout << "[timing] warm whole conversion of 3 pages: " << ms(t) << " ms" << std::endl;
+    const QString whole = readText(html);
+    for (int j = 1; j <= 3; ++j)
+        EXPECT_TRUE(whole.contains(QStringLiteral("Marker page %1").arg(j)));
+    EXPECT_EQ(QDir(work + "/htmA1.files").entryList(QDir::Files).size(), 1);
+
+    EXPECT_EQ(digest(src), before);
+    EXPECT_EQ(leftovers(sampleDir), QStringList());
+    EXPECT_EQ(leftovers(work), QStringList());
+}
+
+TEST_F(LibreOfficeTest, PageCountOfAHiddenTwelvePageDocument)
+{
+    auto w = word();
+    auto doc = w->DocumentsOpen(sampleDir + "/twelve.docx");
+    EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 12);
+    doc->Close(false, false);
+}
+
+TEST_F(LibreOfficeTest, EverySlideBecomesAPictureNamedByTheLanguage)
+{
+    struct Case { const char *file; int32_t lang; int slides; QString word; };
+    for (const Case &c : {Case{"two.pptx", 1033, 2, "Slide"}, Case{"zh.fodp", 2052, 3, "幻灯片"}, Case{"zh.pptx", 2052, 3, "幻灯片"}}) {
+        const QString src = sampleDir + "/" + c.file;
+        const QByteArray before = digest(src);
+        auto pp = backend().attachPowerPoint();
+        if (!pp) {
+            pp = backend().createPowerPoint();
+            pp->SetVisible(msoTrue);
+        }
+        auto p = pp->PresentationsOpen(src);
+        EXPECT_EQ(p->DefaultLanguageID(), c.lang);
+        ASSERT_EQ(p->SlidesCount(), c.slides);
+        p->SaveAs(work + "/htmB2.tmp", ppSaveAsJPG);
+        p->Close();
+        pp->Quit();
+        EXPECT_EQ(backend().attachPowerPoint(), nullptr) << "the instance outlived Quit";
+        for (int i = 1; i <= c.slides; ++i) {
+            QImage img(work + "/htmB2/" + c.word + QString::number(i) + ".jpg");
+            EXPECT_EQ(img.size(), QSize(1058, 595)) << c.file << " slide " << i;
+        }
+        EXPECT_EQ(QDir(work + "/htmB2").entryList(QDir::Files).size(), c.slides);
+        QDir(work + "/htmB2").removeRecursively();
+        EXPECT_EQ(digest(src), before);
+    }
+    EXPECT_EQ(leftovers(sampleDir), QStringList());
+    EXPECT_EQ(leftovers(work), QStringList());
+}
+
+TEST_F(LibreOfficeTest, WorkbookIsWrittenAsOneFilePerSheet)
+{
+    const QString src = sampleDir + "/three.xlsx";
+    const QByteArray before = digest(src);
+    auto xl = backend().attachExcel();
+    if (!xl)
+        xl = backend().createExcel();
+    auto book = xl->WorkbooksOpen(src);
+    xl->SetDisplayAlerts(false);
+    book->SaveAs(work + "/htmC3.tmp", xlHtml, xlNoChange);
+    ASSERT_EQ(book->WorksheetsCount(), 3);
+    EXPECT_EQ(book->WorksheetsName(1), "Alpha");
+    book->Close();
+    for (int i = 1; i <= 3; ++i) {
+        const QString sheet = readText(work + QStringLiteral("/htmC3.files/sheet%1.htm").arg(i, 3, 10, QChar('0')));
+        for (int j = 1; j <= 3; ++j)
+            EXPECT_EQ(sheet.contains(QStringLiteral("Marker sheet %1").arg(j)), i == j) << i << " " << j;
+        EXPECT_EQ(sheet.contains("<img", Qt::CaseInsensitive), i == 2);
+    }
+    const QString second = readText(work + "/htmC3.files/sheet002.htm");
+    const qsizetype at = second.indexOf("src=\"htmC3.files/");
+    ASSERT_GE(at, 0) << second.toStdString();
+    const QString address = second.mid(at + 5, second.indexOf('"', at + 5) - at - 5);
+    EXPECT_TRUE(QFile::exists(work + "/" + address)) << address.toStdString();
+    EXPECT_EQ(digest(src), before);
+    EXPECT_EQ(leftovers(sampleDir), QStringList());
+    EXPECT_EQ(leftovers(work), QStringList());
+}
+
+pid_t writerPid()
+{
+    QFile f(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-writer.pid");
+    return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toLongLong()) : 0;
+}
+
+TEST_F(LibreOfficeTest, AKilledInstanceIsReplaced)
+{
+    {
+        auto w = word();
+        auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
+        const pid_t pid = writerPid();
+        ASSERT_GT(pid, 0);
+        ASSERT_EQ(::kill(pid, SIGKILL), 0);
+        try {
+            doc->BuiltInDocumentProperties(wdPropertyPages);
+            FAIL() << "a dead instance answered";
+        } catch (const tx::AutomationError &e) {
+            EXPECT_EQ(e.number, tx::ErrAutomation);
+            EXPECT_TRUE(e.description.contains("went away")) << e.description.toStdString();
+        }
+    }
+    // Killed between two calls: the next one starts afresh.
+    word()->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false);
+    const pid_t pid = writerPid();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    auto w = word();
+    auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
+    EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
+    doc->Close(false, false);
+    EXPECT_NE(writerPid(), pid);
+    EXPECT_EQ(leftovers(work), QStringList());
+}
+
+TEST_F(LibreOfficeTest, AnInstanceThatDoesNotAnswerInTimeIsStopped)
+{
+    auto w = word();
+    backend().setCallTimeLimitMs(1);
+    QElapsedTimer t;
+    t.start();
+    try {
+        w->DocumentsOpen(sampleDir + "/twelve.docx");
+        FAIL() << "no time-out";
+    } catch (const tx::AutomationError &e) {
+        EXPECT_EQ(e.number, tx::ErrAutomation);
+        EXPECT_TRUE(e.description.contains("did not answer")) << e.description.toStdString();
+    }
+    EXPECT_LT(t.elapsed(), 20000);
+    backend().setCallTimeLimitMs(kDefaultCallTimeLimitMs);
+    EXPECT_EQ(leftovers(work), QStringList());
+    auto again = word();
+    auto doc = again->DocumentsOpen(sampleDir + "/twelve.docx");
+    EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 12);
+    doc->Close(false, false);
+}
+
+TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissing)
+{
+    if (auto pp = backend().attachPowerPoint())
+        pp->Quit();
+    qputenv("TESSARIX_SOFFICE", "/nonexistent/soffice.bin");
+    EXPECT_EQ(backend().attachPowerPoint(), nullptr);
+    try {
+        backend().createPowerPoint();
+        FAIL() << "started without soffice";
+    } catch (const tx::AutomationError &e) {
+        EXPECT_EQ(e.number, tx::ErrCantCreateObject);
+        EXPECT_TRUE(e.description.contains("soffice: /nonexistent/soffice.bin")) << e.description.toStdString();
+    }
+    qunsetenv("TESSARIX_SOFFICE");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir scratch;
+    root = scratch.path();
+    QDir().mkpath(root + "/samples");
+    QDir().mkpath(root + "/temp/doc2html");
+    sampleDir = root + "/samples";
+    work = root + "/temp/doc2html";
+    qputenv("TEMP", QFile::encodeName(root + "/temp"));
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int rc = RUN_ALL_TESTS();
+    backend().shutdown();
+    return rc;
+}

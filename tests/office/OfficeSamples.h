@@ -1,0 +1,23 @@
+#pragma once
+// Office documents written by the tests themselves as flat ODF XML, so that
+// LibreOffice can turn them into .docx, .pptx and .xlsx at test time.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace samples {
+
+// A small PNG picture of one colour.
+QByteArray png(int width, int height);
+
+// `pages` pages, each holding "Marker page <i>"; a picture on page `picturePage`
+// (0 for none).
+void writeText(const QString &path, int pages, int picturePage);
+// One slide per entry of `titles`, in the language `lang`-`country`.
+void writePresentation(const QString &path, const QStringList &titles, const QString &lang,
+                       const QString &country);
+// One sheet per name, each with the cell "Marker sheet <i>"; a picture on sheet
+// `pictureSheet` (0 for none).
+void writeSpreadsheet(const QString &path, const QStringList &names, int pictureSheet);
+
+} // namespace samples
