@@ -1,0 +1,25 @@
+#pragma once
+// The last step of every import: one article posted as a multipart form to the
+// article script, on the host and port of the upload URL.
+#include <QString>
+
+namespace tx {
+
+class UploadMachinery;
+
+struct Article {
+    QString columnId;
+    QString issueId;
+    QString objectType;
+    QString title;
+    QString content;
+    QString author;
+    QString curPath;
+};
+
+// Empties the package, adds the seven fields in the server's order and posts them
+// to `postPath`. The answer is not examined: a refused or unanswered post ends
+// normally. The progress bar goes to 0 before and to 100 after.
+void postArticle(UploadMachinery &machinery, const QString &postPath, const Article &article);
+
+} // namespace tx

@@ -1,0 +1,79 @@
+#include "officeimport/ExcelConversion.h"
+
+#include "officeimport/ConversionSteps.h"
+#include "officeimport/HtmlCleaner.h"
+#include "officeimport/ImportContext.h"
+#include "officeimport/PageSeparator.h"
+#include "platform/AutomationError.h"
+#include "platform/office/OfficeBackend.h"
+#include "platform/office/OfficeConstants.h"
+#include "util/FileUtils.h"
+
+#include <QFileInfo>
+
+namespace tx {
+
+using namespace office;
+
+QString ExcelConversion::sheetFileName(int index)
+{
+    if (index < 1 || index > 999)
+        raiseRuntime(ErrInvalidCall, QStringLiteral("no sheet file name for sheet %1").arg(index));
+    return QStringLiteral("sheet%1.htm").arg(index, 3, 10, QLatin1Char('0'));
+}
+
+QString ExcelConversion::withBorders(QString body)
+{
+    return body.replace(QStringLiteral("border=\"0\""), QStringLiteral("borderColor=#000000 border=1"));
+}
+
+QString ExcelConversion::cleanSheet(const QString &path)
+{
+    HtmlCleaner &c = ctx.cleaner();
+    c.strSourceHtml = util::ReadTextFile(path);
+    c.CleanHtml();
+    c.strCleanBody = withBorders(c.strCleanBody);
+    return c.strCleanBody;
+}
+
+int ExcelConversion::import(const QString &fileDoc, const QString &colID, const QString &UserName)
+{
+    conversion::checkColumnId(colID);
+    HtmlCleaner &c = ctx.cleaner();
+    c.lngContentId = -1;
+    Backend &office = backend();
+    std::unique_ptr<ExcelApplication> app = conversion::attachOrCreate<ExcelApplication>(
+        [&] { return office.attachExcel(); }, [&] { return office.createExcel(); });
+
+    // Relative picture addresses of every sheet resolve against the work folder.
+    const QString folder = conversion::workFolder();
+    c.strPicFolder = folder;
+    conversion::makeWorkFolder(folder);
+    const QString webFile = util::GetTempFile(folder, QStringLiteral("html"));
+
+    std::unique_ptr<ExcelWorkbook> workbook = app->WorkbooksOpen(fileDoc);
+    app->SetDisplayAlerts(false);
+    workbook->SaveAs(webFile, xlHtml, xlNoChange);
+    const QString sheetsFolder = QString(webFile).replace(QLatin1String(".tmp"), QLatin1String(".files/"));
+    const int32_t n = workbook->WorksheetsCount();
+    if (n > 0) {
+        QString content;
+        if (!QFileInfo::exists(sheetsFolder + sheetFileName(1))) {
+            content = cleanSheet(webFile) + PAGE_SEPARATOR;
+        } else {
+            for (int32_t i = 1; i <= n; ++i)
+                content += cleanSheet(sheetsFolder + sheetFileName(i)) + PAGE_SEPARATOR;
+        }
+        ctx.PostArticle(colID, workbook->WorksheetsName(1), content, UserName);
+    }
+    workbook->Close();
+    workbook.reset();
+    app.reset();
+
+    conversion::ignoringErrors([&] { conversion::deleteFile(webFile); });
+    conversion::ignoringErrors(
+        [&] { util::RemoveFolder(QString(webFile).replace(QLatin1String(".tmp"), QLatin1String(".files"))); });
+    return 1;
+}
+
+} // namespace tx

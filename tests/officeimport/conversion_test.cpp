@@ -1,0 +1,367 @@
+// The Word, PowerPoint and Excel conversions over the fake office: the calls and
+// their order, the content and title posted, the pictures uploaded, the work
+// folder left empty.
+#include "ImportFixture.h"
+#include "officeimport/ExcelConversion.h"
+#include "officeimport/PageSeparator.h"
+#include "officeimport/PowerPointConversion.h"
+#include "officeimport/WordConversion.h"
+#include "platform/AutomationError.h"
+#include "platform/CodePage.h"
+#include "platform/office/FakeOffice.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace tx;
+using namespace tx::test;
+using office::FakeApp;
+using office::FakeOffice;
+using office::FakePage;
+
+namespace {
+
+FakeOffice &fake()
+{
+    return FakeOffice::instance();
+}
+
+const QByteArray kPng = "\x89PNG picture bytes";
+
+// The calls as strings, with the generated work file written "<tmp>" and the
+// selection objects unnumbered; fetching a window's selection is left out.
+QStringList calls(const ImportFixture &f)
+{
+    QStringList out;
+    for (office::FakeCall c : fake().calls()) {
+        if (c.name == u"Windows.Selection")
+            continue;
+        if (c.object.startsWith(u"Selection"))
+            c.object = QStringLiteral("Selection");
+        for (QVariant &a : c.args)
+            if (a.typeId() == QMetaType::QString && a.toString().startsWith(f.workFolder()))
+                a = QStringLiteral("<tmp>");
+        out << c.toString();
+    }
+    return out;
+}
+
+office::FakeWordDocument threePages()
+{
+    office::FakeWordDocument doc;
+    doc.pages << FakePage{QStringLiteral("<p>Page one</p><p></p>"), {}}
+              << FakePage{QStringLiteral("<p>Two<img src=\"{files}/image001.png\"><span>&nbsp;</span></p>"),
+                          {{QStringLiteral("image001.png"), kPng}}}
+              << FakePage{QStringLiteral("<p>Three</p>"), {}};
+    return doc;
+}
+
+} // namespace
+
+class ConversionTest : public QObject {
+    Q_OBJECT
+private slots:
+    void wordTitles_data();
+    void wordTitles();
+    void wordEmptyPieces_data();
+    void wordEmptyPieces();
+    void wordPaged();
+    void wordWhole();
+    void wordUsesRunningInstance();
+    void wordHasNoPageLimit();
+    void officeMissingFailsAtOnce();
+    void badColumnIdFailsFirst();
+    void powerPoint_data();
+    void powerPoint();
+    void excelSheets_data();
+    void excelSheets();
+    void excelBorders_data();
+    void excelBorders();
+    void excelSheetNames();
+    void importInsideConversionIsRefused();
+};
+
+void ConversionTest::wordTitles_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("dots in folder and name") << "D:\\docs.2009\\Annual report.final.doc" << "Annual report";
+    QTest::newRow("unix path") << "/home/u/报告.docx" << "报告";
+    QTest::newRow("no dot") << "/home/u/README" << "README";
+}
+
+void ConversionTest::wordTitles()
+{
+    QFETCH(QString, path);
+    QTEST(WordConversion::titleOf(path), "title");
+}
+
+void ConversionTest::wordEmptyPieces_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("all three") << "a<p></p>b<span>&nbsp;</span>c<span> </span>d" << "abcd";
+    QTest::newRow("case matters") << "<P></P><SPAN> </SPAN>" << "<P></P><SPAN> </SPAN>";
+    // One pass each, in order: a <p></p> formed by a later removal stays.
+    QTest::newRow("earlier removal joins") << "<p><span> </span></p>" << "";
+    QTest::newRow("later removal joins") << "<span> <p></p></span>" << "<span> </span>";
+    QTest::newRow("later removal joins nbsp") << "<span><p></p>&nbsp;</span>" << "<span>&nbsp;</span>";
+}
+
+void ConversionTest::wordEmptyPieces()
+{
+    QFETCH(QString, body);
+    QTEST(WordConversion::dropEmptyPieces(body), "result");
+}
+
+void ConversionTest::wordPaged()
+{
+    ImportFixture f;
+    const QString path = QStringLiteral("/docs/Annual report.final.doc");
+    fake().addWordDocument(path, threePages());
+    QCOMPARE(f.control->ImportDocFile(path, QStringLiteral("7"), QStringLiteral("editor")), 1);
+
+    QStringList expected{"Word.Create()", "Word.DisplayAlerts(0)", "Word.Documents.Open(" + path + ")",
+                         "Word.ActiveWindow.View.Type(3)", "Document 1.Repaginate()",
+                         "Document 1.BuiltInDocumentProperties(14)"};
+    for (int i = 3, page = 2; i >= 1; --i, ++page) {
+        const QString pd = QStringLiteral("Document %1").arg(page);
+        expected << "Word.Documents.Add()" << "Selection.GoTo(1, missing, 1, missing)" << "Selection.EndKey(6, 1)"
+                 << QStringLiteral("Selection.GoTo(1, missing, %1, missing)").arg(i) << "Selection.EndKey(6, 1)"
+                 << "Selection.Copy()" << "Selection.Paste()" << "Selection.Delete(missing, missing)"
+                 << pd + ".SaveAs(<tmp>, 8)" << pd + ".Close(missing, missing, missing)";
+    }
+    expected << "Document 1.Close(false, missing, false)";
+    QCOMPARE(calls(f), expected);
+
+    const QList<ReceivedRequest> pictures = f.pictureUploads();
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(pictures[0].field("image001.png"), kPng);
+    QCOMPARE(pictures[0].field("curPath"), QByteArray("/news/"));
+    QCOMPARE(pictures[0].field("contentid"), QByteArray("-1"));
+
+    const PostedArticle a = f.articles().value(0);
+    QCOMPARE(a.title, QStringLiteral("Annual report"));
+    QCOMPARE(a.columnid, QStringLiteral("7"));
+    QCOMPARE(a.author, QStringLiteral("editor"));
+    // Cut from the last page to the first, posted in page order.
+    QCOMPARE(a.content, QStringLiteral("<p>Page one</p>") + PAGE_SEPARATOR
+                            + QStringLiteral("<p>Two<img src=\"/pics/0.jpg\"></p>") + PAGE_SEPARATOR
+                            + QStringLiteral("<p>Three</p>") + PAGE_SEPARATOR);
+    QCOMPARE(f.workFolderEntries(), QStringList());
+    QVERIFY(fake().running(FakeApp::Word)); // left running for the next import
+}
+
+void ConversionTest::wordWhole()
+{
+    ImportFixture f;
+    const QString path = QStringLiteral("/docs/report.docx");
+    fake().addWordDocument(path, threePages());
+    QCOMPARE(f.control->ImportDocFileOnePage(path, QStringLiteral("7"), QStringLiteral("editor")), 1);
+    QCOMPARE(calls(f), (QStringList{"Word.Create()", "Word.DisplayAlerts(0)", "Word.Documents.Open(" + path + ")",
+                                    "Document 1.SaveAs(<tmp>, 8)", "Document 1.Close(false, missing, false)"}));
+    const PostedArticle a = f.articles().value(0);
+    QCOMPARE(a.title, QStringLiteral("report"));
+    QCOMPARE(a.content, QStringLiteral("<p>Page one</p><p>Two<img src=\"/pics/0.jpg\"></p><p>Three</p>")
+                            + PAGE_SEPARATOR);
+    QCOMPARE(f.workFolderEntries(), QStringList());
+}
+
+void ConversionTest::wordUsesRunningInstance()
+{
+    ImportFixture f;
+    fake().setRunning(FakeApp::Word, true);
+    fake().addWordDocument(QStringLiteral("/d/one.doc"), {{FakePage{QStringLiteral("<p>x</p>"), {}}}});
+    f.control->ImportDocFile(QStringLiteral("/d/one.doc"), QStringLiteral("1"), QStringLiteral("u"));
+    QCOMPARE(calls(f).value(0), QStringLiteral("Word.Attach()"));
+    QVERIFY(!calls(f).contains(QStringLiteral("Word.Create()")));
+    // One page gives exactly one part.
+    QCOMPARE(f.articles().value(0).content, QStringLiteral("<p>x</p>") + PAGE_SEPARATOR);
+}
+
+void ConversionTest::wordHasNoPageLimit()
+{
+    ImportFixture f;
+    office::FakeWordDocument doc;
+    QString expected;
+    for (int i = 1; i <= 1001; ++i) {
+        doc.pages << FakePage{QStringLiteral("<p>p%1</p>").arg(i), {}};
+        expected += QStringLiteral("<p>p%1</p>").arg(i) + PAGE_SEPARATOR;
+    }
+    fake().addWordDocument(QStringLiteral("/d/long.doc"), doc);
+    QCOMPARE(f.control->ImportDocFile(QStringLiteral("/d/long.doc"), QStringLiteral("1"), QStringLiteral("u")), 1);
+    QCOMPARE(f.articles().value(0).content, expected);
+}
+
+void ConversionTest::officeMissingFailsAtOnce()
+{
+    ImportFixture f;
+    fake().setInstalled(false);
+    const auto expectCantCreate = [](auto &&call) {
+        try {
+            call();
+            QFAIL("no error");
+        } catch (const AutomationError &e) {
+            QCOMPARE(e.number, int32_t(ErrCantCreateObject));
+            QVERIFY(e.description.contains(QLatin1String("soffice")));
+        }
+    };
+    const QString c = QStringLiteral("1"), u = QStringLiteral("u");
+    expectCantCreate([&] { f.control->ImportDocFile(QStringLiteral("/a.doc"), c, u); });
+    expectCantCreate([&] { f.control->ImportDocFileOnePage(QStringLiteral("/a.doc"), c, u); });
+    expectCantCreate([&] { f.control->ImportPPTFile(QStringLiteral("/a.ppt"), c, u); });
+    expectCantCreate([&] { f.control->ImportXlsFile(QStringLiteral("/a.xls"), c, u); });
+    // Nothing was made and nothing posted.
+    QCOMPARE(f.workFolderEntries(), QStringList());
+    QCOMPARE(f.server.requests.size(), 0);
+}
+
+void ConversionTest::badColumnIdFailsFirst()
+{
+    ImportFixture f;
+    try {
+        f.control->ImportXlsFile(QStringLiteral("/a.xls"), QStringLiteral("abc"), QStringLiteral("u"));
+        QFAIL("no error");
+    } catch (const AutomationError &e) {
+        QCOMPARE(e.number, int32_t(ErrTypeMismatch));
+    }
+    QVERIFY(fake().calls().isEmpty());
+}
+
+void ConversionTest::powerPoint_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("slides");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("english, started") << 1033 << 3 << false << "800" << "600" << "Slide";
+    QTest::newRow("chinese, running, 640x480") << 2052 << 2 << true << "640" << "480" << "幻灯片";
+    QTest::newRow("ten slides") << 1031 << 10 << false << "800" << "600" << "Slide";
+}
+
+void ConversionTest::powerPoint()
+{
+    QFETCH(int, language);
+    QFETCH(int, slides);
+    QFETCH(bool, running);
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    QFETCH(QString, word);
+    ImportFixture f;
+    const QString path = QStringLiteral("/talks/intro.pptx");
+    fake().addPresentation(path, office::FakePresentation{language, slides});
+    fake().setRunning(FakeApp::PowerPoint, running);
+    f.control->findChild<QLineEdit *>(QStringLiteral("txtWidth"))->setText(width);
+    f.control->findChild<QLineEdit *>(QStringLiteral("txtHeight"))->setText(height);
+    QCOMPARE(f.control->ImportPPTFile(path, QStringLiteral("7"), QStringLiteral("u")), 1);
+
+    QStringList expected = running ? QStringList{"PowerPoint.Attach()"}
+                                   : QStringList{"PowerPoint.Create()", "PowerPoint.Visible(-1)"};
+    expected << "PowerPoint.Presentations.Open(" + path + ")" << "Presentation 1.DefaultLanguageID()"
+             << "Presentation 1.Slides.Count()" << "Presentation 1.SaveAs(<tmp>, 17)" << "Presentation 1.Close()"
+             << "PowerPoint.Quit()";
+    QCOMPARE(calls(f), expected);
+    QVERIFY(!fake().running(FakeApp::PowerPoint));
+
+    const QList<ReceivedRequest> pictures = f.pictureUploads();
+    QCOMPARE(pictures.size(), slides);
+    QString content;
+    for (int i = 0; i < slides; ++i) {
+        const QByteArray name = codepage::encode(word + QString::number(i + 1) + QStringLiteral(".jpg"));
+        QVERIFY2(!pictures[i].field(name).isEmpty(), name.constData());
+        content += QStringLiteral("<img src=\"/pics/%1.jpg\" width=\"%2\" height=\"%3\">").arg(i).arg(width, height)
+            + PAGE_SEPARATOR;
+    }
+    const PostedArticle a = f.articles().value(0);
+    QCOMPARE(a.title, QStringLiteral("intro.pptx"));
+    QCOMPARE(a.content, content);
+    QCOMPARE(f.workFolderEntries(), QStringList());
+}
+
+void ConversionTest::excelSheets_data()
+{
+    QTest::addColumn<QStringList>("sheets");
+    QTest::newRow("one sheet") << QStringList{"Sales"};
+    QTest::newRow("three sheets") << QStringList{"First", "Second", "Third"};
+}
+
+void ConversionTest::excelSheets()
+{
+    QFETCH(QStringList, sheets);
+    ImportFixture f;
+    const QString path = QStringLiteral("/books/whatever.xlsx");
+    office::FakeWorkbook wb;
+    QString expected;
+    int picture = 0; // answered "/pics/<request index>.jpg"
+    for (const QString &name : sheets) {
+        wb.sheets << office::FakeSheet{
+            name, FakePage{QStringLiteral("<table border=\"0\"><tr><td>%1<img src=\"{files}/p.png\"></td></tr></table>")
+                               .arg(name),
+                           {{QStringLiteral("p.png"), kPng}}}};
+        expected += QStringLiteral("<table borderColor=#000000 border=1><tr><td>%1<img src=\"/pics/%2.jpg\"></td>"
+                                   "</tr></table>")
+                        .arg(name)
+                        .arg(picture++)
+            + PAGE_SEPARATOR;
+    }
+    fake().addWorkbook(path, wb);
+    QCOMPARE(f.control->ImportXlsFile(path, QStringLiteral("7"), QStringLiteral("u")), 1);
+    QCOMPARE(calls(f), (QStringList{"Excel.Create()", "Excel.Workbooks.Open(" + path + ")",
+                                    "Excel.DisplayAlerts(false)", "Workbook 1.SaveAs(<tmp>, 44, 1)",
+                                    "Workbook 1.Worksheets.Count()", "Workbook 1.Worksheets.Name(1)",
+                                    "Workbook 1.Close()"}));
+    const PostedArticle a = f.articles().value(0);
+    QCOMPARE(a.title, sheets.first());
+    QCOMPARE(a.content, expected);
+    QCOMPARE(f.pictureUploads().size(), sheets.size());
+    QCOMPARE(f.workFolderEntries(), QStringList());
+}
+
+void ConversionTest::excelBorders_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("border 0") << "<table border=\"0\">" << "<table borderColor=#000000 border=1>";
+    QTest::newRow("border 1") << "<table border=\"1\">" << "<table border=\"1\">";
+    QTest::newRow("twice") << "<td border=\"0\"><td border=\"0\">"
+                           << "<td borderColor=#000000 border=1><td borderColor=#000000 border=1>";
+}
+
+void ConversionTest::excelBorders()
+{
+    QFETCH(QString, body);
+    QTEST(ExcelConversion::withBorders(body), "result");
+}
+
+void ConversionTest::excelSheetNames()
+{
+    QCOMPARE(ExcelConversion::sheetFileName(1), QStringLiteral("sheet001.htm"));
+    QCOMPARE(ExcelConversion::sheetFileName(12), QStringLiteral("sheet012.htm"));
+    QCOMPARE(ExcelConversion::sheetFileName(999), QStringLiteral("sheet999.htm"));
+    QVERIFY_THROWS_EXCEPTION(AutomationError, ExcelConversion::sheetFileName(1000));
+}
+
+void ConversionTest::importInsideConversionIsRefused()
+{
+    ImportFixture f;
+    fake().addWordDocument(QStringLiteral("/d/a.doc"), threePages());
+    int refused = 0;
+    f.server.setAnswerFor([&](int index, const ReceivedRequest &r) {
+        try {
+            f.control->ImportPPTFile(QStringLiteral("/d/b.ppt"), QStringLiteral("1"), QStringLiteral("u"));
+        } catch (const AutomationError &e) {
+            refused += e.number == kErrBusy;
+        }
+        return TestHttpServer::okResponse(r.requestLine().contains(kPostPath) ? "ok" : "/p/" + QByteArray::number(index));
+    });
+    // The picture upload inside the conversion is part of it and goes through.
+    QCOMPARE(f.control->ImportDocFileOnePage(QStringLiteral("/d/a.doc"), QStringLiteral("1"), QStringLiteral("u")), 1);
+    QCOMPARE(refused, 2);
+    QCOMPARE(f.server.requests.size(), 2);
+    QVERIFY(!calls(f).contains(QStringLiteral("PowerPoint.Create()")));
+}
+
+QTEST_MAIN(ConversionTest)
+#include "conversion_test.moc"
