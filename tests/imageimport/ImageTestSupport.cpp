@@ -1,7 +1,13 @@
 #include "ImageTestSupport.h"
 
+#include "imageimport/ImageImport.h"
+#include "imageimport/ImageImportForm.h"
+#include "platform/Ui.h"
+
 #include <QFile>
 #include <QImage>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTcpServer>
 
 namespace tx::test {
@@ -36,6 +42,85 @@ quint16 closedPort()
     const quint16 port = s.serverPort();
     s.close();
     return port;
+}
+
+} // namespace tx::test
+
+namespace tx::test {
+
+bool isPost(const ReceivedRequest &r) { return r.requestLine().contains("/cms/article.asp"); }
+
+MultipartPart filePart(const ReceivedRequest &r)
+{
+    for (const MultipartPart &p : r.parts())
+        if (!p.filename.isEmpty())
+            return p;
+    return {};
+}
+
+QByteArrayList fieldNames(const ReceivedRequest &r)
+{
+    QByteArrayList names;
+    for (const MultipartPart &p : r.parts())
+        if (p.filename.isEmpty())
+            names << p.name;
+    return names;
+}
+
+QStringList texts(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+void ImageFixture::setUp()
+{
+    ui::reset();
+    server = std::make_unique<TestHttpServer>();
+    server->setAnswerFor([](int, const ReceivedRequest &r) {
+        if (isPost(r))
+            return TestHttpServer::okResponse("posted");
+        return TestHttpServer::okResponse("<img alt=Click src=" + filePart(r).name + ">");
+    });
+    ctl = std::make_unique<ImageImport>();
+    f = &ctl->form();
+    initAgainst(server->port());
+}
+
+void ImageFixture::tearDown()
+{
+    ctl.reset();
+    server.reset();
+}
+
+void ImageFixture::initAgainst(quint16 port)
+{
+    ctl->Init(QStringLiteral("http://127.0.0.1:%1/cms/upload.asp").arg(port),
+              QStringLiteral("http://elsewhere.example:81/cms/article.asp"), QStringLiteral("/pics/"), 7,
+              QStringLiteral("editor"), QString(), 3, 1);
+}
+
+void ImageFixture::pick(const QStringList &paths)
+{
+    ui::queueFileDialogAnswers({paths});
+    f->btnAddFile->click();
+}
+
+void ImageFixture::runBatch(const QString &confirm)
+{
+    ui::queueMessageBoxAnswers({confirm});
+    f->btnBegin->click();
+}
+
+QList<ReceivedRequest> ImageFixture::posts() const
+{
+    QList<ReceivedRequest> out;
+    for (const ReceivedRequest &r : server->requests)
+        if (isPost(r))
+            out << r;
+    return out;
 }
 
 } // namespace tx::test
