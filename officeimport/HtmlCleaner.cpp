@@ -65,6 +65,12 @@ qsizetype HtmlCleaner::indexOf(QStringView what, qsizetype from, qsizetype befor
     return i < 0 ? 0 : std::max<qsizetype>(from, 1) + i;
 }
 
+qsizetype HtmlCleaner::indexOf(QChar c, qsizetype from) const
+{
+    const qsizetype i = strSourceHtml.indexOf(c, std::max<qsizetype>(from, 1) - 1);
+    return i < 0 ? 0 : i + 1;
+}
+
 qsizetype HtmlCleaner::lowerIndexOf(QStringView what, qsizetype from) const
 {
     const qsizetype i = strLowerHtml.indexOf(what, std::max<qsizetype>(from, 1) - 1);
@@ -87,7 +93,7 @@ Tag HtmlCleaner::NextTag()
     while (i <= length) {
         if (!inTag) {
             // Text between tags: only a "<" matters, so jump to it.
-            const qsizetype lt = indexOf(u"<", i, length + 1);
+            const qsizetype lt = indexOf(QLatin1Char('<'), i);
             if (lt == 0)
                 break;
             i = lt;

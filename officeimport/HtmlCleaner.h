@@ -64,6 +64,7 @@ private:
     QStringView slice(qsizetype from, qsizetype to) const; // [from, to], 1-based, clipped
     // First position p >= from where `what` lies wholly before `before`; 0 when none.
     qsizetype indexOf(QStringView what, qsizetype from, qsizetype before) const;
+    qsizetype indexOf(QChar c, qsizetype from) const;
     qsizetype lowerIndexOf(QStringView what, qsizetype from) const;
 
     PictureUpload uploadPicture;

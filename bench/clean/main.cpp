@@ -1,0 +1,123 @@
+// Cleans generated office HTML of 5 MB and 20 MB and, in the same run, parses the
+// same files with `xmllint --html --noout` (libxml2's HTML parser). Prints MB/s of
+// both, the ratio ours/xmllint, the 20 MB / 5 MB time ratio and peak memory.
+// Usage: bench_clean [small-MB large-MB]
+#include "OfficeHtmlGenerator.h"
+#include "officeimport/HtmlCleaner.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kRepeats = 3;
+constexpr double kMB = 1024.0 * 1024.0;
+
+struct Run {
+    double seconds = 0;
+    int pictures = 0;
+    qsizetype bodyLength = 0;
+};
+
+// Reading and decoding the file count, as they do for xmllint.
+Run cleanFile(const QString &path)
+{
+    Run best;
+    best.seconds = 1e9;
+    for (int r = 0; r < kRepeats; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        tx::HtmlCleaner cleaner;
+        int pictures = 0;
+        cleaner.setPictureUpload([&pictures](const QString &, const QString &local, int) {
+            ++pictures;
+            return QStringLiteral("/upload/%1").arg(local.section(QLatin1Char('/'), -1));
+        });
+        cleaner.strSourceHtml = QString::fromUtf8(f.readAll());
+        cleaner.strPicFolder = QStringLiteral("/tmp/doc2html/");
+        cleaner.strCurPath = QStringLiteral("/articles");
+        cleaner.CleanHtml();
+        const double s = timer.nsecsElapsed() / 1e9;
+        if (s < best.seconds)
+            best = {s, pictures, cleaner.strCleanBody.size()};
+    }
+    return best;
+}
+
+double xmllintFile(const QString &path)
+{
+    double best = 1e9;
+    for (int r = 0; r < kRepeats; ++r) {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
+        QElapsedTimer timer;
+        timer.start();
+        p.start(QStringLiteral("xmllint"), {QStringLiteral("--html"), QStringLiteral("--noout"), path});
+        if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit)
+            return -1;
+        best = std::min(best, timer.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
+long peakKb(int who)
+{
+    rusage u {};
+    getrusage(who, &u);
+    return u.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int small = argc > 2 ? atoi(argv[1]) : 5;
+    const int large = argc > 2 ? atoi(argv[2]) : 20;
+    QTemporaryDir dir;
+    if (!dir.isValid() || small <= 0 || large <= 0) {
+        std::fprintf(stderr, "usage: bench_clean [small-MB large-MB]\n");
+        return 2;
+    }
+
+    double ours[2] = {0, 0};
+    double theirs[2] = {0, 0};
+    const int sizes[2] = {small, large};
+    for (int i = 0; i < 2; ++i) {
+        const QString path = dir.filePath(QStringLiteral("report%1.htm").arg(sizes[i]));
+        const QByteArray html = officeHtml(qsizetype(sizes[i] * kMB));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(html) != html.size())
+            return 1;
+        f.close();
+        const double mb = html.size() / kMB;
+        const Run r = cleanFile(path);
+        const double x = xmllintFile(path);
+        ours[i] = r.seconds;
+        theirs[i] = x;
+        std::printf("%3d MB: cleaner %.3f s (%.1f MB/s, %d pictures, body %lld units)", sizes[i],
+                    r.seconds, mb / r.seconds, r.pictures, static_cast<long long>(r.bodyLength));
+        if (x > 0)
+            std::printf("; xmllint %.3f s (%.1f MB/s); ratio ours/xmllint %.2f\n", x, mb / x, x / r.seconds);
+        else
+            std::printf("; xmllint not available\n");
+    }
+    const double growth = ours[1] / ours[0];
+    const double expected = double(large) / small;
+    std::printf("time %d MB / %d MB: %.2f (linear would be %.1f, target <= %.1f)\n", large, small, growth,
+                expected, expected * 1.1);
+    if (theirs[1] > 0)
+        std::printf("speed ratio ours/xmllint at %d MB: %.2f (target >= 5)\n", large, theirs[1] / ours[1]);
+    std::printf("peak memory: bench %ld KiB, xmllint %ld KiB\n", peakKb(RUSAGE_SELF), peakKb(RUSAGE_CHILDREN));
+    return 0;
+}
