@@ -242,7 +242,8 @@ TEST_F(LibreOfficeTest, WorkbookIsWrittenAsOneFilePerSheet)
 
 pid_t writerPid()
 {
-    QFile f(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-writer.pid");
+    QFile f(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-"
+            + qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-writer.pid");
     return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toLongLong()) : 0;
 }
 
@@ -324,6 +325,9 @@ int main(int argc, char **argv)
     sampleDir = root + "/samples";
     work = root + "/temp/doc2html";
     qputenv("TEMP", QFile::encodeName(root + "/temp"));
+    // Instances of their own, never the user's.
+    if (qEnvironmentVariableIsEmpty("TESSARIX_OFFICE_INSTANCE"))
+        qputenv("TESSARIX_OFFICE_INSTANCE", "tessarix-test");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();

@@ -92,10 +92,11 @@ Reference<css::uno::XComponentContext> localContext()
 
 SofficeInstance::SofficeInstance(QString kind) : kindName(std::move(kind))
 {
-    QString prefix = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE");
-    if (prefix.isEmpty())
-        prefix = QStringLiteral("tessarix-%1").arg(::getuid());
-    pipe = prefix + QLatin1Char('-') + kindName;
+    // Another prefix (tests) gets its own profile too: two instances on one
+    // profile would hand their work to each other.
+    const QString prefix = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE");
+    pipe = (prefix.isEmpty() ? QStringLiteral("tessarix-%1").arg(::getuid()) : prefix) + QLatin1Char('-') + kindName;
+    stem = QStringLiteral("lo-") + (prefix.isEmpty() ? kindName : pipe);
     baseDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
         + QStringLiteral("/tessarix");
 }
@@ -146,10 +147,10 @@ void SofficeInstance::start(int limitMs)
     if (!QDir().mkpath(baseDir))
         cannotStart(QStringLiteral("cannot create %1").arg(baseDir));
     // Two processes never start two instances on one pipe.
-    Fd lock{::open(QFile::encodeName(baseDir + "/lo-" + kindName + ".lock").constData(),
+    Fd lock{::open(QFile::encodeName(baseDir + "/" + stem + ".lock").constData(),
                    O_CREAT | O_RDWR | O_CLOEXEC, 0600)};
     if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0)
-        cannotStart(QStringLiteral("cannot lock %1/lo-%2.lock: %3").arg(baseDir, kindName, QString::fromLocal8Bit(strerror(errno))));
+        cannotStart(QStringLiteral("cannot lock %1/%2.lock: %3").arg(baseDir, stem, QString::fromLocal8Bit(strerror(errno))));
     if (connect())
         return;
     if (::access(QFile::encodeName(sofficePath()).constData(), X_OK) != 0)
@@ -168,9 +169,9 @@ void SofficeInstance::spawn()
 {
     const QByteArray exe = QFile::encodeName(sofficePath());
     const QByteArray profile = "-env:UserInstallation="
-        + QUrl::fromLocalFile(baseDir + "/lo-" + kindName).toEncoded();
+        + QUrl::fromLocalFile(baseDir + "/" + stem).toEncoded();
     const QByteArray accept = "--accept=pipe,name=" + pipe.toUtf8() + ";urp;";
-    const QByteArray log = QFile::encodeName(baseDir + "/lo-" + kindName + ".log");
+    const QByteArray log = QFile::encodeName(baseDir + "/" + stem + ".log");
     std::vector<const char *> argv = {exe.constData(), "--headless", "--invisible", "--norestore",
                                       "--nologo", "--nodefault", "--nocrashreport",
                                       profile.constData(), accept.constData(), nullptr};
@@ -200,7 +201,7 @@ void SofficeInstance::spawn()
         pid = child;
         ownChild = true;
     }
-    QFile pidFile(baseDir + "/lo-" + kindName + ".pid");
+    QFile pidFile(baseDir + "/" + stem + ".pid");
     if (pidFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
         pidFile.write(QByteArray::number(child));
 }
@@ -230,9 +231,9 @@ void SofficeInstance::waitForPipe(int limitMs)
                 spawn();
                 continue;
             }
-            cannotStart(QStringLiteral("it ended during start-up (status %1); see %2/lo-%3.log")
+            cannotStart(QStringLiteral("it ended during start-up (status %1); see %2/%3.log")
                             .arg(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status))
-                            .arg(baseDir, kindName));
+                            .arg(baseDir, stem));
         }
         if (deadline.hasExpired())
             cannotStart(QStringLiteral("it did not open its pipe %1 within %2 s").arg(pipe).arg(limitMs / 1000.0));
@@ -280,6 +281,7 @@ void SofficeInstance::terminate()
     if (alive())
         kill();
     reapIfExited(&status);
+    QFile::remove(baseDir + "/" + stem + ".pid");
 }
 
 void SofficeInstance::forget()
@@ -297,7 +299,7 @@ bool SofficeInstance::sameInstance(pid_t p) const
 
 pid_t SofficeInstance::readPidFile() const
 {
-    QFile f(baseDir + "/lo-" + kindName + ".pid");
+    QFile f(baseDir + "/" + stem + ".pid");
     return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toLongLong()) : 0;
 }
 
@@ -328,7 +330,7 @@ void SofficeInstance::kill()
             ::waitpid(pid, nullptr, 0);
     }
     pid = 0;
-    QFile::remove(baseDir + "/lo-" + kindName + ".pid");
+    QFile::remove(baseDir + "/" + stem + ".pid");
 }
 
 } // namespace tx::office::lo

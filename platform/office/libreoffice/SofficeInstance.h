@@ -45,6 +45,7 @@ private:
     QString kindName;
     QString pipe;    // tessarix-<uid>-<kind>
     QString baseDir; // <cache>/tessarix
+    QString stem;    // lo-<kind>: its profile, lock, pid and log files
     int conversions = 0;
 
     std::mutex pidMutex;

@@ -6,6 +6,8 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <csignal>
+#include <pthread.h>
 
 namespace tx::office::lo {
 namespace {
@@ -28,18 +30,18 @@ UnoWorker &UnoWorker::instance()
 
 UnoWorker::UnoWorker()
 {
-    std::thread t([this] { loop(); });
-    workerId = t.get_id();
-    t.detach();
-}
-
-bool UnoWorker::onWorker() const
-{
-    return std::this_thread::get_id() == workerId;
+    std::thread([this] { loop(); }).detach();
 }
 
 void UnoWorker::loop()
 {
+    // The bridge's threads start from here and inherit this mask: a write to an
+    // office that was just killed then fails with EPIPE instead of ending the
+    // whole process with SIGPIPE.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     for (;;) {
         std::function<void()> job;
         {

@@ -20,7 +20,6 @@ public:
     bool run(std::function<void()> job, int limitMs);
     // Queues `job` without waiting for it (releasing remote objects).
     void post(std::function<void()> job);
-    bool onWorker() const;
 
 private:
     UnoWorker();
@@ -29,7 +28,6 @@ private:
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::function<void()>> jobs;
-    std::thread::id workerId;
 };
 
 } // namespace tx::office::lo
