@@ -10,7 +10,9 @@
 #include "platform/office/OfficeConstants.h"
 
 #include <QCryptographicHash>
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QtTest>
 
 using namespace tx;
@@ -47,6 +49,7 @@ private slots:
     void presentation_data();
     void presentation();
     void workbook();
+    void clipboardIsKept();
 
 private:
     // Imports `file` with `run`, checks that the file is untouched and nothing of
@@ -197,6 +200,19 @@ void LoImportTest::workbook()
         QVERIFY(parts[i - 1].contains(QStringLiteral("Marker sheet %1").arg(i)));
     QCOMPARE(f.pictureUploads().size(), 1);
     QVERIFY2(parts[1].contains("src=\"/pics/0.jpg\""), qPrintable(parts[1]));
+}
+
+void LoImportTest::clipboardIsKept()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs a real X server (run under xvfb-run)");
+    const QString text = QStringLiteral("kept across the import");
+    QGuiApplication::clipboard()->setText(text);
+    ImportFixture f(false);
+    const QString file = samplesDir.path() + "/three.docx";
+    QCOMPARE(f.control->ImportDocFile(file, "7", "editor"), 1);
+    QCOMPARE(pagesOf(f.articles().value(0).content).size(), 3);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
 }
 
 QTEST_MAIN(LoImportTest)
