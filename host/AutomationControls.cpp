@@ -1,0 +1,46 @@
+#include "host/AutomationControls.h"
+
+#include "host/ChildHandle.h"
+#include "host/DispatchBridge.h"
+#include "host/PageHost.h"
+#include "platform/AutomationError.h"
+#include "shell/com/TypeInfoJson.h"
+
+#include <QJSEngine>
+#include <QWidget>
+
+namespace tx::host {
+
+QWidget *childWidget(PageHost &host, const QJSValue &control, const QString &name)
+{
+    QObject *root = host.controlOf(control);
+    if (!root)
+        raiseRuntime(ErrTypeMismatch, QStringLiteral("not a control of this page"));
+    auto *w = root->findChild<QWidget *>(name, Qt::FindChildrenRecursively);
+    if (!w || name.isEmpty())
+        raiseRuntime(ErrInvalidCall,
+                     QStringLiteral("%1 has no child control named \"%2\"").arg(root->objectName(), name));
+    return w;
+}
+
+QJSValue AutomationControls::child(const QJSValue &control, const QString &name)
+{
+    try {
+        return engine().newQObject(new ChildHandle(childWidget(host, control, name)));
+    } catch (const AutomationError &e) {
+        raise(e);
+        return {};
+    }
+}
+
+QJSValue AutomationControls::typeInfo(const QJSValue &object)
+{
+    const DispatchBridge *bridge = host.bridgeOf(object);
+    if (!bridge || !bridge->typeInfo()) {
+        raise(runtimeError(ErrTypeMismatch, QStringLiteral("not an object of the component")));
+        return {};
+    }
+    return engine().toScriptValue(com::classJson(*bridge->typeInfo()).toVariantMap());
+}
+
+} // namespace tx::host

@@ -1,0 +1,110 @@
+#include "host/DispatchBridge.h"
+
+#include "host/ScriptErrors.h"
+#include "platform/AutomationError.h"
+
+#include <QJSEngine>
+
+namespace tx::host {
+
+using namespace tx::com;
+
+DispatchBridge::DispatchBridge(QJSEngine &engine, IDispatch *dispatch) : engine(engine), object(dispatch)
+{
+    if (failed(object->GetTypeInfo(&info)))
+        info = nullptr;
+}
+
+DispatchBridge::~DispatchBridge() { object->Release(); }
+
+QString DispatchBridge::progId() const { return info ? info->progId() : QString(); }
+
+QObject *DispatchBridge::control() const
+{
+    void *out = nullptr;
+    if (failed(object->QueryInterface(IID_IControlObject, &out)) || !out)
+        return nullptr;
+    auto *c = static_cast<IControlObject *>(out);
+    QObject *o = c->controlObject();
+    c->Release();
+    return o;
+}
+
+bool DispatchBridge::has(const QString &name)
+{
+    int32_t id = -1;
+    return succeeded(object->GetIDsOfNames(&name, 1, &id));
+}
+
+QJSValue DispatchBridge::get(const QString &name)
+{
+    int32_t id = -1;
+    if (failed(object->GetIDsOfNames(&name, 1, &id))) {
+        const AutomationError e = runtimeError(ErrNoSuchMember, name);
+        QJSValue r = engine.newObject();
+        r.setProperty(QStringLiteral("missing"), errorObject(engine, e.number, e.source, e.description));
+        return r;
+    }
+    const MemberInfo *m = info ? info->member(id) : nullptr;
+    if (m && !m->isProperty()) {
+        QJSValue r = engine.newObject();
+        r.setProperty(QStringLiteral("method"), id);
+        return r;
+    }
+    QJSValue r = engine.newObject();
+    r.setProperty(QStringLiteral("value"), invoke(id, DISPATCH_PROPERTYGET, {}));
+    return r;
+}
+
+void DispatchBridge::set(const QString &name, const QJSValue &value)
+{
+    int32_t id = -1;
+    if (failed(object->GetIDsOfNames(&name, 1, &id))) {
+        throwScriptError(engine, runtimeError(ErrNoSuchMember, name));
+        return;
+    }
+    invoke(id, DISPATCH_PROPERTYPUT, {toArgument(value)});
+}
+
+QJSValue DispatchBridge::call(int dispid, const QJSValue &args)
+{
+    QVariantList list;
+    const int n = args.property(QStringLiteral("length")).toInt();
+    for (int i = 0; i < n; ++i)
+        list.append(toArgument(args.property(quint32(i))));
+    return invoke(dispid, DISPATCH_METHOD, list);
+}
+
+QJSValue DispatchBridge::invoke(int32_t dispid, uint16_t flags, const QVariantList &args)
+{
+    QVariant result;
+    ExcepInfo excep;
+    const HRESULT hr = object->Invoke(dispid, flags, args, &result, &excep);
+    if (hr == DISP_E_EXCEPTION) {
+        throwScriptError(engine, excep.scode, excep.source, excep.description);
+        return {};
+    }
+    if (failed(hr)) {
+        throwScriptError(engine, runtimeError(runtimeErrorFor(hr)));
+        return {};
+    }
+    return result.isValid() ? engine.toScriptValue(result) : QJSValue();
+}
+
+QVariant toArgument(const QJSValue &v)
+{
+    if (v.isUndefined())
+        return {};
+    if (v.isNull())
+        return QVariant::fromValue(nullptr);
+    if (v.isBool())
+        return v.toBool();
+    if (v.isNumber())
+        return v.toNumber();
+    if (v.isString())
+        return v.toString();
+    // Objects, arrays, functions: no automation type takes them.
+    return QVariant::fromValue(v);
+}
+
+} // namespace tx::host

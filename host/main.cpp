@@ -1,0 +1,66 @@
+// tessarix: runs back-office page scripts and registers the component.
+//   tessarix run [--interactive] PAGE.js
+//   tessarix register [PATH-TO-LIBRARY]
+//   tessarix unregister
+#include "host/PageHost.h"
+#include "host/Registrar.h"
+
+#include <QApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+int usage()
+{
+    QTextStream(stderr) << "usage: tessarix run [--interactive] PAGE.js\n"
+                           "       tessarix register [PATH-TO-LIBRARY]\n"
+                           "       tessarix unregister\n";
+    return 2;
+}
+
+int run(int argc, char **argv)
+{
+    // Without a display the widgets still work, off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(2);
+    bool interactive = false;
+    QString page;
+    for (const QString &a : args) {
+        if (a == u"--interactive")
+            interactive = true;
+        else if (page.isEmpty() && !a.startsWith(u"--"))
+            page = a;
+        else
+            return usage();
+    }
+    if (page.isEmpty())
+        return usage();
+    int status = 0;
+    {
+        tx::host::PageHost host(interactive);
+        status = host.runFile(page);
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (command == u"run")
+        return run(argc, argv);
+    if (command == u"register" || command == u"unregister") {
+        QCoreApplication app(argc, argv);
+        const QStringList rest = app.arguments().mid(2);
+        if (command == u"register" && rest.size() <= 1)
+            return tx::host::registerServer(rest.value(0));
+        if (command == u"unregister" && rest.isEmpty())
+            return tx::host::unregisterServer();
+    }
+    return usage();
+}

@@ -1,0 +1,45 @@
+#include "shell/com/Guid.h"
+
+namespace tx::com {
+
+QString Guid::toString() const
+{
+    QString s = QStringLiteral("{%1-%2-%3-")
+                    .arg(data1, 8, 16, QLatin1Char('0'))
+                    .arg(data2, 4, 16, QLatin1Char('0'))
+                    .arg(data3, 4, 16, QLatin1Char('0'));
+    for (int i = 0; i < 8; ++i) {
+        if (i == 2)
+            s += QLatin1Char('-');
+        s += QStringLiteral("%1").arg(data4[size_t(i)], 2, 16, QLatin1Char('0'));
+    }
+    s += QLatin1Char('}');
+    return s.toUpper();
+}
+
+std::optional<Guid> Guid::fromString(QStringView text)
+{
+    if (text.size() != 38 || text.front() != u'{' || text.back() != u'}')
+        return std::nullopt;
+    const QStringView body = text.mid(1, 36);
+    for (qsizetype i = 0; i < body.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const QChar c = body[i];
+        if (dash ? c != u'-' : !(c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f')))
+            return std::nullopt;
+    }
+    auto read = [&](qsizetype from, qsizetype digits) {
+        return body.mid(from, digits).toUInt(nullptr, 16);
+    };
+    Guid g;
+    g.data1 = read(0, 8);
+    g.data2 = uint16_t(read(9, 4));
+    g.data3 = uint16_t(read(14, 4));
+    g.data4[0] = uint8_t(read(19, 2));
+    g.data4[1] = uint8_t(read(21, 2));
+    for (int i = 0; i < 6; ++i)
+        g.data4[size_t(2 + i)] = uint8_t(read(24 + 2 * i, 2));
+    return g;
+}
+
+} // namespace tx::com
