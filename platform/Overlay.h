@@ -6,15 +6,19 @@
 // Wiring it to page scripts (the host's automation.onOverlay(fn)):
 //
 //   tx::overlay::setHandler([engine, fn](tx::OverlayHandle &h) {
-//       QJSValue r = QJSValue(fn).call({engine->newQObject(&h)});
+//       const QJSValue r = fn.call({engine->newQObject(&h)});
 //       if (r.isError())
 //           throw tx::AutomationError(tx::ErrAutomation, "onOverlay", r.toString());
 //   });
 //
-// The handle has a parent, so the engine never takes ownership of it. The handler
-// runs synchronously inside BeginScreenShot; what it throws closes the overlay
-// and reaches BeginScreenShot's caller. The handle is valid while the handler
-// runs; afterwards its methods return false and frame reads as not visible.
+// The handle is a child of the overlay window, so the engine never owns it; it is
+// deleted with the window when BeginScreenShot returns. The handler runs
+// synchronously inside BeginScreenShot, once the overlay shows; what it throws
+// closes the overlay and reaches BeginScreenShot's caller. Once the overlay has
+// closed (Esc, right click, a capture) the methods return false and frame reads
+// as not visible. A double-click inside the frame only marks the capture: the
+// save and the upload run after the handler returns, and a non-interactive
+// overlay that the handler leaves open is cancelled then.
 #include <QList>
 #include <QObject>
 #include <QPointer>
