@@ -24,6 +24,7 @@ namespace {
 QString root;    // per-run scratch folder
 QString sampleDir; // the generated documents
 QString work;    // the conversions' work folder
+constexpr int kRestartAfter = 10; // documents per instance in this test
 
 QByteArray digest(const QString &path)
 {
@@ -276,6 +277,24 @@ TEST_F(LibreOfficeTest, AKilledInstanceIsReplaced)
     EXPECT_EQ(leftovers(work), QStringList());
 }
 
+TEST_F(LibreOfficeTest, AnInstanceIsRestartedAfterManyDocuments)
+{
+    word()->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false);
+    const pid_t first = writerPid();
+    ASSERT_GT(first, 0);
+    int opened = 0;
+    while (writerPid() == first && opened <= 2 * kRestartAfter) {
+        auto w = word();
+        auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
+        EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
+        doc->Close(false, false);
+        ++opened;
+    }
+    EXPECT_NE(writerPid(), first);
+    EXPECT_LE(opened, kRestartAfter + 1);
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(first))) << "the worn instance is still there";
+}
+
 TEST_F(LibreOfficeTest, AnInstanceThatDoesNotAnswerInTimeIsStopped)
 {
     auto w = word();
@@ -328,6 +347,7 @@ int main(int argc, char **argv)
     // Instances of their own, never the user's.
     if (qEnvironmentVariableIsEmpty("TESSARIX_OFFICE_INSTANCE"))
         qputenv("TESSARIX_OFFICE_INSTANCE", "tessarix-test");
+    qputenv("TESSARIX_OFFICE_RESTART_AFTER", QByteArray::number(kRestartAfter));
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();

@@ -21,6 +21,7 @@
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,7 +33,7 @@ namespace {
 
 using css::uno::Reference;
 
-constexpr int kRestartAfter = 200; // conversions; LibreOffice does not give memory back
+constexpr int kRestartAfter = 200; // documents; LibreOffice does not give memory back
 constexpr int kQuitWaitMs = 10000;
 constexpr int kExitRestart = 81;   // soffice asks to be started again (new profile)
 const char *const kPipeDir = "/tmp"; // where the office creates its pipes
@@ -97,12 +98,24 @@ SofficeInstance::SofficeInstance(QString kind) : kindName(std::move(kind))
     const QString prefix = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE");
     pipe = (prefix.isEmpty() ? QStringLiteral("tessarix-%1").arg(::getuid()) : prefix) + QLatin1Char('-') + kindName;
     stem = QStringLiteral("lo-") + (prefix.isEmpty() ? kindName : pipe);
+    const int restart = qEnvironmentVariableIntValue("TESSARIX_OFFICE_RESTART_AFTER");
+    restartAfter = restart > 0 ? restart : kRestartAfter;
     baseDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
         + QStringLiteral("/tessarix");
 }
 
+bool SofficeInstance::pipeOwnedByOther() const
+{
+    struct stat st {};
+    const QByteArray path = QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
+    return ::lstat(path.constData(), &st) == 0 && st.st_uid != ::getuid();
+}
+
 bool SofficeInstance::tryConnect()
 {
+    // Documents go only to an office of this user.
+    if (pipeOwnedByOther())
+        return false;
     try {
         auto resolver = css::bridge::UnoUrlResolver::create(localContext());
         Reference<css::uno::XInterface> remote = resolver->resolve(
@@ -122,7 +135,7 @@ bool SofficeInstance::connect()
         try {
             Reference<css::container::XIndexAccess> frames(desktop->getFrames(), css::uno::UNO_QUERY_THROW);
             frames->getCount();
-            if (conversions < kRestartAfter)
+            if (conversions < restartAfter)
                 return true;
             terminate();
             return false;
@@ -153,6 +166,8 @@ void SofficeInstance::start(int limitMs)
         cannotStart(QStringLiteral("cannot lock %1/%2.lock: %3").arg(baseDir, stem, QString::fromLocal8Bit(strerror(errno))));
     if (connect())
         return;
+    if (pipeOwnedByOther())
+        cannotStart(QStringLiteral("the pipe %1 belongs to another user").arg(pipe));
     if (::access(QFile::encodeName(sofficePath()).constData(), X_OK) != 0)
         cannotStart(QStringLiteral("%1 is not installed (%2)").arg(sofficePath(), QString::fromLocal8Bit(strerror(errno))));
     localContext();

@@ -36,6 +36,7 @@ public:
 
 private:
     bool tryConnect();
+    bool pipeOwnedByOther() const;
     bool sameInstance(pid_t p) const;
     pid_t readPidFile() const;
     void spawn();
@@ -47,6 +48,7 @@ private:
     QString baseDir; // <cache>/tessarix
     QString stem;    // lo-<kind>: its profile, lock, pid and log files
     int conversions = 0;
+    int restartAfter = 200; // TESSARIX_OFFICE_RESTART_AFTER for tests
 
     std::mutex pidMutex;
     pid_t pid = 0;

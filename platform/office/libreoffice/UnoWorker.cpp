@@ -74,7 +74,7 @@ bool UnoWorker::run(std::function<void()> job, int limitMs)
     QCoreApplication *app = QCoreApplication::instance();
     {
         std::lock_guard lock(mutex);
-        jobs.push_back([c, app, job = std::move(job)] {
+        jobs.push_back([c, job = std::move(job)] {
             try {
                 job();
             } catch (...) {
@@ -85,8 +85,10 @@ bool UnoWorker::run(std::function<void()> job, int limitMs)
                 c->done = true;
             }
             c->cv.notify_all();
-            if (app) // wakes the caller's event loop
-                QMetaObject::invokeMethod(app, [] {}, Qt::QueuedConnection);
+            // Wakes the caller's event loop; looked up now, as a caller that gave
+            // up may be gone.
+            if (QCoreApplication *now = QCoreApplication::instance())
+                QMetaObject::invokeMethod(now, [] {}, Qt::QueuedConnection);
         });
     }
     wake.notify_one();
