@@ -5,6 +5,16 @@
 #include <QJSEngine>
 
 namespace tx::host {
+namespace {
+
+QString withoutScheme(const QString &file)
+{
+    if (file.startsWith(u"file://"))
+        return file.mid(7);
+    return file.startsWith(u"file:") ? file.mid(5) : file;
+}
+
+} // namespace
 
 QJSValue errorObject(QJSEngine &engine, int32_t number, const QString &source, const QString &description)
 {
@@ -35,19 +45,18 @@ QString describeUncaught(const QJSValue &exception, const QStringList &stack)
                     .arg(uint32_t(number.toInt()), 8, 16, QLatin1Char('0'))
                     .arg(exception.property(QStringLiteral("source")).toString());
     }
-    QString file = exception.property(QStringLiteral("fileName")).toString();
-    if (file.startsWith(u"file://"))
-        file = file.mid(7);
-    else if (file.startsWith(u"file:"))
-        file = file.mid(5);
+    const QString file = withoutScheme(exception.property(QStringLiteral("fileName")).toString());
     const int lineNo = exception.property(QStringLiteral("lineNumber")).toInt();
     // Errors made by the host's own glue point at the page's frame instead.
     const auto ours = [](const QString &where) { return where.contains(u"tessarix-glue.js"); };
     if (!file.isEmpty() && lineNo > 0 && !ours(file))
         return line + QStringLiteral(" at %1:%2").arg(file).arg(lineNo);
-    for (const QString &frame : stack)
-        if (!ours(frame))
-            return line + QStringLiteral(" at ") + frame;
+    // A frame reads "function:line:column:file".
+    for (const QString &frame : stack) {
+        const QStringList parts = frame.split(u':');
+        if (parts.size() >= 4 && !ours(frame))
+            return line + QStringLiteral(" at %1:%2").arg(withoutScheme(parts.mid(3).join(u':')), parts[1]);
+    }
     return line;
 }
 
