@@ -317,18 +317,56 @@ TEST_F(LibreOfficeTest, AnInstanceThatDoesNotAnswerInTimeIsStopped)
     doc->Close(false, false);
 }
 
-TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissing)
+TEST_F(LibreOfficeTest, AHungInstanceIsKilledAndReaped)
+{
+    {
+        auto w = word();
+        auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
+        const pid_t pid = writerPid();
+        ASSERT_GT(pid, 0);
+        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+        backend().setCallTimeLimitMs(2000);
+        QElapsedTimer t;
+        t.start();
+        try {
+            doc->BuiltInDocumentProperties(wdPropertyPages);
+            FAIL() << "a stopped instance answered";
+        } catch (const tx::AutomationError &e) {
+            EXPECT_EQ(e.number, tx::ErrAutomation);
+            EXPECT_TRUE(e.description.contains("did not answer within 2 s")) << e.description.toStdString();
+        }
+        EXPECT_LT(t.elapsed(), 15000);
+        EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(pid))) << "not killed and reaped";
+        backend().setCallTimeLimitMs(kDefaultCallTimeLimitMs);
+    }
+    auto w = word();
+    auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
+    EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
+    doc->Close(false, false);
+    EXPECT_EQ(leftovers(work), QStringList());
+}
+
+TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissingOrCannotStart)
 {
     if (auto pp = backend().attachPowerPoint())
         pp->Quit();
-    qputenv("TESSARIX_SOFFICE", "/nonexistent/soffice.bin");
-    EXPECT_EQ(backend().attachPowerPoint(), nullptr);
-    try {
-        backend().createPowerPoint();
-        FAIL() << "started without soffice";
-    } catch (const tx::AutomationError &e) {
-        EXPECT_EQ(e.number, tx::ErrCantCreateObject);
-        EXPECT_TRUE(e.description.contains("soffice: /nonexistent/soffice.bin")) << e.description.toStdString();
+    struct Case { QByteArray soffice; QString reason; };
+    for (const Case &c : {Case{"/nonexistent/soffice.bin", "soffice: /nonexistent/soffice.bin is not installed"},
+                          Case{"/bin/false", "soffice: it ended during start-up (status 1)"}}) {
+        qputenv("TESSARIX_SOFFICE", c.soffice);
+        if (c.soffice.startsWith("/nonexistent")) {
+            EXPECT_EQ(backend().attachPowerPoint(), nullptr);
+        }
+        QElapsedTimer t;
+        t.start();
+        try {
+            backend().createPowerPoint();
+            ADD_FAILURE() << "started with " << c.soffice.constData();
+        } catch (const tx::AutomationError &e) {
+            EXPECT_EQ(e.number, tx::ErrCantCreateObject);
+            EXPECT_TRUE(e.description.contains(c.reason)) << e.description.toStdString();
+        }
+        EXPECT_LT(t.elapsed(), 5000);
     }
     qunsetenv("TESSARIX_SOFFICE");
 }
