@@ -174,6 +174,29 @@ TEST_F(LibreOfficeTest, DocumentIsCutIntoPagesWithThePictureOnItsPage)
     EXPECT_EQ(leftovers(work), QStringList());
 }
 
+TEST_F(LibreOfficeTest, EachApplicationObjectPastesWhatItCopied)
+{
+    auto a = word();
+    auto b = word();
+    auto x = a->DocumentsOpen(sampleDir + "/three.docx");
+    auto y = b->DocumentsOpen(sampleDir + "/twelve.docx");
+    for (auto [doc, page] : {std::pair{x.get(), 3}, std::pair{y.get(), 12}}) {
+        auto sel = doc->WindowsSelection(1);
+        sel->GoTo(wdGoToPage, page);
+        sel->EndKey(wdStory, wdExtend);
+        sel->Copy();
+    }
+    auto page = a->DocumentsAdd();
+    page->WindowsSelection(1)->Paste();
+    page->SaveAs(work + "/htmD4.tmp", wdFormatHTML);
+    page->Close({}, {});
+    const QString html = readText(work + "/htmD4.tmp");
+    EXPECT_TRUE(html.contains("Marker page 3"));
+    EXPECT_FALSE(html.contains("Marker page 12"));
+    x->Close(false, false);
+    y->Close(false, false);
+}
+
 TEST_F(LibreOfficeTest, PageCountOfAHiddenTwelvePageDocument)
 {
     auto w = word();

@@ -57,7 +57,6 @@ public:
         for (LoSession *s : {&writer, &calc, &impress}) {
             try {
                 s->call(QStringLiteral("shutdown"), [s] {
-                    s->transfer.clear();
                     if (s->instance.alive() || s->instance.context.is())
                         s->instance.terminate();
                 });

@@ -28,7 +28,7 @@ void LoSession::died(const QString &what, const QString &message)
                      .arg(instance.kind(), what, message));
 }
 
-void LoSession::runJob(const QString &what, std::function<void()> job)
+void LoSession::runJob(const QString &what, std::function<void()> job, int graceMs)
 {
     auto guarded = [this, what, job = std::move(job)] {
         try {
@@ -55,7 +55,7 @@ void LoSession::runJob(const QString &what, std::function<void()> job)
         }
     };
     const int limit = limitMs;
-    if (UnoWorker::instance().run(guarded, limit))
+    if (UnoWorker::instance().run(guarded, limit + graceMs))
         return;
     instance.kill();
     UnoWorker::instance().run([this] { instance.forget(); }, kDrainMs);
@@ -77,7 +77,17 @@ bool LoSession::attach()
 
 void LoSession::start()
 {
-    call(QStringLiteral("start"), [this] { instance.start(limitMs); });
+    // The start keeps its own deadline and says why it failed; the grace lets
+    // that answer arrive before the caller gives up.
+    constexpr int kGraceMs = 5000;
+    try {
+        runJob(QStringLiteral("start"), [this] { instance.start(limitMs); }, kGraceMs);
+    } catch (const AutomationError &e) {
+        if (e.number == ErrCantCreateObject)
+            throw;
+        // "Automation error: <what happened>"
+        raiseRuntime(ErrCantCreateObject, QStringLiteral("soffice: ") + e.description.section(QStringLiteral(": "), 1));
+    }
 }
 
 } // namespace tx::office::lo

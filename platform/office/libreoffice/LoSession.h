@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <atomic>
-#include <com/sun/star/datatransfer/XTransferable.hpp>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,14 +36,14 @@ public:
     void post(std::function<void()> f);
 
     bool attach();
+    // Attaches or starts the instance; its failure is error 429.
     void start();
 
     SofficeInstance instance;                               // worker only
-    css::uno::Reference<css::datatransfer::XTransferable> transfer; // worker only
     std::atomic<int> limitMs{120000};
 
 private:
-    void runJob(const QString &what, std::function<void()> job);
+    void runJob(const QString &what, std::function<void()> job, int graceMs = 0);
     [[noreturn]] void died(const QString &what, const QString &message);
 };
 

@@ -36,9 +36,26 @@ Reference<css::text::XTextViewCursor> viewCursorOf(const LoDocument &doc)
     return s->getViewCursor();
 }
 
+// What Copy took, for Paste: one per application object, so that two
+// conversions that interleave through the message pump never paste each
+// other's pages. Touched on the worker only.
+struct TransferSlot {
+    Reference<css::datatransfer::XTransferable> content;
+};
+using Slot = std::weak_ptr<TransferSlot>;
+
+std::shared_ptr<TransferSlot> lockSlot(const Slot &slot)
+{
+    auto s = slot.lock();
+    if (!s)
+        throw css::uno::RuntimeException("the application was released");
+    return s;
+}
+
 class WriterSelection final : public WordSelection {
 public:
-    WriterSelection(LoSession &s, std::shared_ptr<LoDocument> doc) : s(s), doc(std::move(doc)) {}
+    WriterSelection(LoSession &s, std::shared_ptr<LoDocument> doc, Slot slot)
+        : s(s), doc(std::move(doc)), slot(std::move(slot)) {}
     ~WriterSelection() override = default;
 
     void GoTo(int what, int count) override
@@ -62,18 +79,19 @@ public:
     }
     void Copy() override
     {
-        s.call(QStringLiteral("Selection.Copy"), [this, d = doc] {
+        s.call(QStringLiteral("Selection.Copy"), [d = doc, slot = slot] {
             Reference<css::datatransfer::XTransferableSupplier> t(controllerOf(*d), UNO_QUERY_THROW);
-            s.transfer = t->getTransferable();
+            lockSlot(slot)->content = t->getTransferable();
         });
     }
     void Paste() override
     {
-        s.call(QStringLiteral("Selection.Paste"), [this, d = doc] {
-            if (!s.transfer.is())
+        s.call(QStringLiteral("Selection.Paste"), [d = doc, slot = slot] {
+            auto taken = lockSlot(slot);
+            if (!taken->content.is())
                 return;
             Reference<css::datatransfer::XTransferableSupplier> t(controllerOf(*d), UNO_QUERY_THROW);
-            t->insertTransferable(s.transfer);
+            t->insertTransferable(taken->content);
         });
     }
     void Delete() override
@@ -84,11 +102,13 @@ public:
 private:
     LoSession &s;
     std::shared_ptr<LoDocument> doc;
+    Slot slot;
 };
 
 class WriterDocument final : public WordDocument {
 public:
-    WriterDocument(LoSession &s, std::shared_ptr<LoDocument> doc) : s(s), doc(std::move(doc)) {}
+    WriterDocument(LoSession &s, std::shared_ptr<LoDocument> doc, Slot slot)
+        : s(s), doc(std::move(doc)), slot(std::move(slot)) {}
     ~WriterDocument() override { LoDocument::release(s, std::move(doc)); }
 
     void Repaginate() override {} // the page count below lays the document out
@@ -108,7 +128,7 @@ public:
     {
         if (index != 1)
             raiseRuntime(ErrSubscript, QStringLiteral("Windows(%1)").arg(index));
-        return std::make_shared<WriterSelection>(s, doc);
+        return std::make_shared<WriterSelection>(s, doc, slot);
     }
     void SaveAs(const QString &fileName, int fileFormat) override
     {
@@ -134,27 +154,35 @@ public:
 private:
     LoSession &s;
     std::shared_ptr<LoDocument> doc;
+    Slot slot;
 };
 
 class WriterWord final : public WordApplication {
 public:
-    explicit WriterWord(LoSession &s) : s(s) {}
+    explicit WriterWord(LoSession &s) : s(s), slot(std::make_shared<TransferSlot>()) {}
+    ~WriterWord() override
+    {
+        // The remote transferable is released on the worker, like every UNO call.
+        s.post([slot = std::move(slot)]() mutable { slot.reset(); });
+    }
 
     void SetDisplayAlerts(int) override {} // a headless office shows nothing
     std::unique_ptr<WordDocument> DocumentsOpen(const QString &fileName) override
     {
         return std::make_unique<WriterDocument>(
-            s, LoDocument::open(s, fileName, QStringLiteral("Documents.Open")));
+            s, LoDocument::open(s, fileName, QStringLiteral("Documents.Open")), slot);
     }
     std::unique_ptr<WordDocument> DocumentsAdd() override
     {
         return std::make_unique<WriterDocument>(
-            s, LoDocument::create(s, QStringLiteral("private:factory/swriter"), QStringLiteral("Documents.Add")));
+            s, LoDocument::create(s, QStringLiteral("private:factory/swriter"), QStringLiteral("Documents.Add")),
+            slot);
     }
     void SetActiveWindowViewType(int) override {} // Writer lays out pages always
 
 private:
     LoSession &s;
+    std::shared_ptr<TransferSlot> slot;
 };
 
 } // namespace
