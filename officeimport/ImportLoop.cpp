@@ -48,6 +48,12 @@ template <typename F> void guarded(F &&f)
     }
 }
 
+void reportFailure(const QString &path, const QString &description)
+{
+    ui::messageBox(QStringLiteral("导入文件时出错：") + path + QLatin1Char('\n') + description, ui::Buttons::OK,
+                   ui::Icon::Critical);
+}
+
 } // namespace
 
 const QString ImportLoop::kFilter = QStringLiteral(
@@ -181,8 +187,10 @@ void ImportLoop::importOne(int row)
         }
     } catch (const AutomationError &e) {
         // The line keeps its "..." mark; the loop goes on with the next file.
-        tx::ui::messageBox(QStringLiteral("导入文件时出错：") + path + QLatin1Char('\n') + e.description,
-                           tx::ui::Buttons::OK, tx::ui::Icon::Critical);
+        reportFailure(path, e.description);
+        return;
+    } catch (const std::exception &e) {
+        reportFailure(path, QString::fromLocal8Bit(e.what()));
         return;
     }
     markDone(row, marked);
