@@ -164,6 +164,7 @@ QVariant ChildHandle::geometry() const
     QWidget *w = live();
     if (!w)
         return {};
+    settleLayout(w);
     const QRect r = w->geometry();
     return QVariantMap{{QStringLiteral("left"), r.left()},
                        {QStringLiteral("top"), r.top()},

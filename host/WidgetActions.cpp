@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -170,11 +171,21 @@ void selectIndexes(QWidget *w, const QList<int> &rows)
         sm->setCurrentIndex(rowIndex(v, rows.last()), QItemSelectionModel::NoUpdate);
 }
 
+void settleLayout(QWidget *w)
+{
+    // A form the host never showed still has its layout's geometry.
+    if (QLayout *layout = w->window()->layout())
+        layout->activate();
+    if (auto *v = qobject_cast<QAbstractItemView *>(w))
+        v->doItemsLayout();
+}
+
 void hoverLine(QWidget *w, int index)
 {
     auto *v = qobject_cast<QAbstractItemView *>(w);
     if (!v)
         cannot(w, "show lines");
+    settleLayout(v);
     QPoint at;
     if (index >= 0) {
         at = v->visualRect(rowIndex(v, index)).center();

@@ -20,6 +20,9 @@ void selectIndexes(QWidget *w, const QList<int> &rows);
 // The pointer over line `index` of a list; -1 below its last line.
 void hoverLine(QWidget *w, int index);
 
+// Lays out a form that was never shown, so geometry and lines have their places.
+void settleLayout(QWidget *w);
+
 QStringList itemTexts(QAbstractItemView *view);
 QList<int> selectedRows(QAbstractItemView *view);
 
