@@ -10,25 +10,74 @@ namespace {
 
 using util::trimSpaces;
 
-// Office markup that leaves no trace in the body: namespaced elements (but the
-// picture inside a drawing), comments, the xml declaration and the conditional
-// markers around list numbers.
-bool isDropped(const QString &name)
+constexpr QStringView kImageData = u"v:imagedata";
+constexpr QStringView kComment = u"!--";
+
+// Inline and size first: the names compared here are short, and most differ in size.
+bool same(QStringView a, QStringView b)
 {
-    return (name.contains(QLatin1Char(':')) && name != u"v:imagedata") || name == u"!--"
-        || name == u"?xml" || name.startsWith(QLatin1Char('!'));
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
-// Head elements whose content is never text of the document.
-bool isSkipped(const QString &name)
+// The same in any letter case, lowering `a` unit by unit; `b` is lower case.
+bool sameLowered(QStringView a, QStringView b)
 {
-    return name == u"style" || name == u"script" || name == u"iframe" || name == u"textarea"
-        || name == u"select";
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (util::lowerUnit(a[i]) != b[i])
+            return false;
+    return true;
 }
 
-bool isDroppedAttribute(const QString &key)
+bool hasColon(QStringView text)
 {
-    return key == u"class" || key == u"lang" || key == u"style" || key.contains(QLatin1Char(':'));
+    return std::find(text.begin(), text.end(), QLatin1Char(':')) != text.end();
+}
+
+// What the clean does with a tag, decided once from its name.
+enum class NameKind { Other, Dropped, Skipped, Body, BodyEnd, Title, TitleEnd, Picture };
+
+NameKind classify(QStringView name)
+{
+    if (name.isEmpty())
+        return NameKind::Other;
+    // Office markup that leaves no trace in the body: namespaced elements (but the
+    // picture inside a drawing), comments, the xml declaration and the conditional
+    // markers around list numbers.
+    if (name.front() == QLatin1Char('!') || same(name, u"?xml"))
+        return NameKind::Dropped;
+    if (hasColon(name))
+        return same(name, kImageData) ? NameKind::Picture : NameKind::Dropped;
+    switch (name.size()) {
+    case 3:
+        return same(name, u"img") ? NameKind::Picture : NameKind::Other;
+    case 4:
+        return same(name, u"body") ? NameKind::Body : NameKind::Other;
+    case 5:
+        if (same(name, u"title"))
+            return NameKind::Title;
+        if (same(name, u"/body"))
+            return NameKind::BodyEnd;
+        // Head elements whose content is never text of the document.
+        return same(name, u"style") ? NameKind::Skipped : NameKind::Other;
+    case 6:
+        if (same(name, u"/title"))
+            return NameKind::TitleEnd;
+        return same(name, u"script") || same(name, u"iframe") || same(name, u"select") ? NameKind::Skipped
+                                                                                        : NameKind::Other;
+    case 8:
+        return same(name, u"textarea") ? NameKind::Skipped : NameKind::Other;
+    default:
+        return NameKind::Other;
+    }
+}
+
+// Attributes that no rebuilt tag keeps; `key` in any letter case.
+bool isDroppedAttribute(QStringView key)
+{
+    return sameLowered(key, u"class") || sameLowered(key, u"lang") || sameLowered(key, u"style")
+        || hasColon(key);
 }
 
 // A double quote would end the value early and break the tag.
@@ -65,22 +114,48 @@ qsizetype HtmlCleaner::indexOf(QStringView what, qsizetype from, qsizetype befor
     return i < 0 ? 0 : std::max<qsizetype>(from, 1) + i;
 }
 
-qsizetype HtmlCleaner::indexOf(QChar c, qsizetype from) const
+qsizetype HtmlCleaner::indexOf(QChar c, qsizetype from, qsizetype before) const
 {
-    const qsizetype i = strSourceHtml.indexOf(c, std::max<qsizetype>(from, 1) - 1);
-    return i < 0 ? 0 : i + 1;
+    const qsizetype i = slice(from, before - 1).indexOf(c);
+    return i < 0 ? 0 : std::max<qsizetype>(from, 1) + i;
 }
 
 qsizetype HtmlCleaner::lowerIndexOf(QStringView what, qsizetype from) const
 {
-    const qsizetype i = strLowerHtml.indexOf(what, std::max<qsizetype>(from, 1) - 1);
-    return i < 0 ? 0 : i + 1;
+    // "</" has no case, so it finds the candidates quickly; each is then checked
+    // over the name's few units.
+    const QStringView source(strSourceHtml);
+    const QStringView lead = what.left(2);
+    for (qsizetype i = source.indexOf(lead, std::max<qsizetype>(from, 1) - 1); i >= 0;
+         i = source.indexOf(lead, i + 1)) {
+        if (source.size() - i < what.size())
+            return 0;
+        qsizetype k = lead.size();
+        while (k < what.size() && util::lowerUnit(source[i + k]) == what[k])
+            ++k;
+        if (k == what.size())
+            return i + 1;
+    }
+    return 0;
 }
 
 Tag HtmlCleaner::NextTag()
 {
+    qsizetype length = 0;
     Tag tag;
-    const qsizetype length = strSourceHtml.size();
+    scanTag(tag, length);
+    if (length > 0)
+        tag.SourceHTML = slice(lngScanPos, lngScanPos + length - 1).toString();
+    return tag;
+}
+
+void HtmlCleaner::scanTag(Tag &tag, qsizetype &length)
+{
+    tag.pTagName.clear();
+    tag.SourceHTML.clear();
+    tag.dicAtt.clear();
+    length = 0;
+    const qsizetype sourceLength = strSourceHtml.size();
     qsizetype i = lngScanPos;
     qsizetype tagStart = i;
     qsizetype segStart = i;
@@ -90,10 +165,10 @@ Tag HtmlCleaner::NextTag()
     bool nameTaken = false;
     bool comment = false;
     QChar quoteChar;
-    while (i <= length) {
+    while (i <= sourceLength) {
         if (!inTag) {
             // Text between tags: only a "<" matters, so jump to it.
-            const qsizetype lt = indexOf(QLatin1Char('<'), i);
+            const qsizetype lt = indexOf(QLatin1Char('<'), i, sourceLength + 1);
             if (lt == 0)
                 break;
             i = lt;
@@ -106,11 +181,11 @@ Tag HtmlCleaner::NextTag()
         }
         if (comment && i - tagStart >= 3) {
             // Nothing inside a comment counts, quotes and ">" included.
-            tag.setTagName(QStringLiteral("!--"));
-            const qsizetype e = indexOf(u"-->", tagStart + 4, length + 1);
-            tag.SourceHTML = (e > 0 ? slice(tagStart, e + 2) : slice(tagStart, length)).toString();
+            tag.pTagName = kComment.toString();
+            const qsizetype e = indexOf(u"-->", tagStart + 4, sourceLength + 1);
+            length = (e > 0 ? e + 2 : sourceLength) - tagStart + 1;
             lngScanPos = tagStart;
-            return tag;
+            return;
         }
         const QChar c = at(i);
         if (inQuote) {
@@ -129,9 +204,9 @@ Tag HtmlCleaner::NextTag()
                 break;
             case u'>':
                 ParseTagToken(tag, segStart, i, quotePos, nameTaken);
-                tag.SourceHTML = slice(tagStart, i).toString();
+                length = i - tagStart + 1;
                 lngScanPos = tagStart;
-                return tag;
+                return;
             case u'<':
                 // A stray "<" inside a tag: the next token names the tag again.
                 nameTaken = false;
@@ -149,22 +224,21 @@ Tag HtmlCleaner::NextTag()
         ++i;
     }
     lngScanPos = tagStart;
-    return tag;
 }
 
 void HtmlCleaner::ParseTagToken(Tag &tag, qsizetype &segStart, qsizetype end, qsizetype quotePos,
-                                bool &nameTaken) const
+                                bool &nameTaken)
 {
     const QStringView token = trimSpaces(slice(segStart, end - 1));
     if (!token.isEmpty()) {
         if (!nameTaken) {
-            tag.setTagName(token.toString());
+            tag.pTagName = tokens.lower(token);
             nameTaken = true;
         } else {
             // The first "=" only counts inside the token (before the quote when
             // there is one); looking further would make no difference but time.
             const bool quoted = quotePos >= 1;
-            const qsizetype e = indexOf(u"=", segStart, quoted ? quotePos : end);
+            const qsizetype e = indexOf(QLatin1Char('='), segStart, quoted ? quotePos : end);
             QStringView name = token;
             QStringView value;
             if (e > 0) {
@@ -177,7 +251,10 @@ void HtmlCleaner::ParseTagToken(Tag &tag, qsizetype &segStart, qsizetype end, qs
                     value = slice(e + 1, end - 1);
                 }
             }
-            tag.SetAttribute(trimSpaces(name).toString(), trimSpaces(value).toString());
+            name = trimSpaces(name);
+            // The clean never writes these back, so it need not keep them.
+            if (keepAllAttributes || !isDroppedAttribute(name))
+                tag.dicAtt.set(tokens.lower(name), tokens.text(trimSpaces(value)));
         }
     }
     segStart = end + 1;
@@ -191,31 +268,39 @@ void HtmlCleaner::SkipElement(const Tag &tag)
         throw runtimeError(ErrInvalidCall, QStringLiteral("the \"%1\" element has no end tag").arg(name));
     lngScanPos = endTag;
     const QString endName = QLatin1Char('/') + name;
-    Tag t = NextTag();
+    qsizetype length = 0;
+    Tag t;
+    scanTag(t, length);
     // An unfinished tag ends the walk too: it could never be passed.
-    while (t.TagName() != endName && !t.TagName().isEmpty() && !t.SourceHTML.isEmpty()) {
-        lngScanPos += t.SourceHTML.size();
-        t = NextTag();
+    while (t.TagName() != endName && !t.TagName().isEmpty() && length > 0) {
+        lngScanPos += length;
+        scanTag(t, length);
     }
-    lngScanPos += t.SourceHTML.size();
+    lngScanPos += length;
 }
 
 QString HtmlCleaner::RebuildTag(const Tag &tag)
 {
-    const QString name = tag.TagName();
-    const bool picture = name == u"img" || name == u"v:imagedata";
-    QString out = QLatin1Char('<') + name;
+    QString out;
+    appendRebuilt(out, tag, classify(tag.pTagName) == NameKind::Picture);
+    return out;
+}
+
+void HtmlCleaner::appendRebuilt(QString &out, const Tag &tag, bool picture)
+{
+    const QString &name = tag.pTagName;
+    out += QLatin1Char('<');
+    out += name;
     for (const auto &[key, value] : tag.dicAtt.items()) {
         if (isDroppedAttribute(key))
             continue;
         out += QLatin1Char(' ');
         out += key;
         out += QLatin1String("=\"");
-        appendValue(out, picture && key == u"src" ? UploadPicture(tag) : value);
+        appendValue(out, picture && same(key, u"src") ? UploadPicture(tag) : value);
         out += QLatin1Char('"');
     }
     out += QLatin1Char('>');
-    return out;
 }
 
 QString HtmlCleaner::UploadPicture(const Tag &tag)
@@ -226,6 +311,7 @@ QString HtmlCleaner::UploadPicture(const Tag &tag)
     const QString localFile = strPicFolder + src;
     if (!uploadPicture)
         throw runtimeError(ErrObjectNotSet, QStringLiteral("no picture upload for %1").arg(localFile));
+    uploadedSinceCheck = true; // an upload waits in the event loop: time to look at the clock
     return uploadPicture(strCurPath, localFile, lngContentId);
 }
 
@@ -238,29 +324,39 @@ void HtmlCleaner::CleanHtml()
 {
     lngCopyMark = 1;
     strCleanBody.clear();
-    strLowerHtml = util::lowerUnits(strSourceHtml);
+    // Office markup is most of the source: the body is rarely longer than half.
+    strCleanBody.reserve(strSourceHtml.size() / 2);
     lngScanPos = 1;
     bInBody = false;
     bInTitle = false;
     bHasTitle = false;
     sincePump.start();
+    uploadedSinceCheck = false;
+    qsizetype tags = 0;
 
     // The text between the copy mark and the tag. Cut only where it is used:
     // cutting it for every tag inside an unclosed title would take quadratic time.
     const auto run = [this] { return trimSpaces(slice(lngCopyMark, lngScanPos - 1)); };
 
-    Tag tag = NextTag();
+    struct KeepAll {
+        bool &flag;
+        ~KeepAll() { flag = true; }
+    } restore{keepAllAttributes};
+    keepAllAttributes = false;
+
+    qsizetype length = 0;
+    Tag tag; // one for the whole clean, so that its storage is reused
+    scanTag(tag, length);
     for (;;) {
-        if (tag.SourceHTML.isEmpty()) {
+        if (length == 0) {
             if (bInBody)
                 strCleanBody += slice(lngCopyMark, lngScanPos - 1);
             return;
         }
-        const QString name = tag.TagName();
-        const qsizetype length = tag.SourceHTML.size();
+        const NameKind kind = classify(tag.pTagName);
         if (bInTitle) {
             // Tags inside the title stay behind the copy mark and so become title text.
-            if (name == u"/title") {
+            if (kind == NameKind::TitleEnd) {
                 strTitle += run();
                 bHasTitle = true;
                 bInTitle = false;
@@ -279,29 +375,31 @@ void HtmlCleaner::CleanHtml()
             }
             lngScanPos += length;
             lngCopyMark = lngScanPos;
-            if (name == u"/body") {
+            if (kind == NameKind::BodyEnd)
                 bInBody = false;
-            } else if (!isDropped(name)) {
-                tag.SourceHTML = RebuildTag(tag);
-                strCleanBody += tag.SourceHTML;
-            }
-        } else if (isSkipped(name)) {
+            else if (kind != NameKind::Dropped)
+                appendRebuilt(strCleanBody, tag, kind == NameKind::Picture);
+        } else if (kind == NameKind::Skipped) {
             lngScanPos += length;
             SkipElement(tag);
             lngCopyMark = lngScanPos;
         } else {
-            if (name == u"body")
+            if (kind == NameKind::Body)
                 bInBody = true;
-            else if (name == u"title")
+            else if (kind == NameKind::Title)
                 bInTitle = true;
             lngScanPos += length;
             lngCopyMark = lngScanPos;
         }
-        if (pump && sincePump.elapsed() >= kPumpIntervalMs) {
-            pump();
-            sincePump.restart();
+        // Reading the clock for every tag would cost more than the tag.
+        if (pump && (++tags % 32 == 0 || uploadedSinceCheck)) {
+            uploadedSinceCheck = false;
+            if (sincePump.elapsed() >= kPumpIntervalMs) {
+                pump();
+                sincePump.restart();
+            }
         }
-        tag = NextTag();
+        scanTag(tag, length);
     }
 }
 

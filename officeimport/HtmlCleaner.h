@@ -3,6 +3,7 @@
 // every picture on the way. The import control owns one and fills its input
 // fields, calls CleanHtml and reads the output fields.
 #include "officeimport/Tag.h"
+#include "officeimport/TokenCache.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -34,8 +35,9 @@ public:
     QString strTitle;
     // Output.
     QString strCleanBody;
-    // Work. Positions count UTF-16 code units from 1.
-    QString strLowerHtml;
+    // Work. Positions count UTF-16 code units from 1. End tags are searched for in
+    // the source lowered unit by unit on the fly, which finds what a lower-case
+    // copy would at the same positions, without the copy.
     qsizetype lngScanPos = 1;
     qsizetype lngCopyMark = 1;
     bool bInBody = false;
@@ -57,19 +59,28 @@ public:
     static QString GetTempFolder();
 
 private:
-    void ParseTagToken(Tag &tag, qsizetype &segStart, qsizetype end, qsizetype quotePos, bool &nameTaken) const;
+    void ParseTagToken(Tag &tag, qsizetype &segStart, qsizetype end, qsizetype quotePos, bool &nameTaken);
+    // NextTag without the copy of the tag's text, which the clean never needs:
+    // `length` is that text's length, 0 when no complete tag was found.
+    void scanTag(Tag &tag, qsizetype &length);
+    void appendRebuilt(QString &out, const Tag &tag, bool picture);
 
     // The one place where a 1-based position meets the 0-based string.
     QChar at(qsizetype pos) const { return strSourceHtml.constData()[pos - 1]; }
     QStringView slice(qsizetype from, qsizetype to) const; // [from, to], 1-based, clipped
     // First position p >= from where `what` lies wholly before `before`; 0 when none.
     qsizetype indexOf(QStringView what, qsizetype from, qsizetype before) const;
-    qsizetype indexOf(QChar c, qsizetype from) const;
+    qsizetype indexOf(QChar c, qsizetype from, qsizetype before) const;
+    // Like indexOf on the source lowered unit by unit; `what` is "</" + lower case.
     qsizetype lowerIndexOf(QStringView what, qsizetype from) const;
 
     PictureUpload uploadPicture;
     Pump pump;
+    TokenCache tokens;
+    // False while cleaning: attributes that RebuildTag drops are not stored.
+    bool keepAllAttributes = true;
     QElapsedTimer sincePump;
+    bool uploadedSinceCheck = false;
 };
 
 } // namespace tx

@@ -24,35 +24,37 @@ QString TagAttributes::value(const QString &key) const
     return i < 0 ? QString() : entries[i].second;
 }
 
-void TagAttributes::set(const QString &key, const QString &value)
+void TagAttributes::set(QString key, QString value)
 {
     const qsizetype i = find(key);
     if (i >= 0) {
-        entries[i].second = value;
+        entries[i].second = std::move(value);
         return;
     }
-    entries.emplace_back(key, value);
+    if (entries.isEmpty())
+        entries.reserve(4);
+    entries.emplace_back(std::move(key), std::move(value));
     if (entries.size() == kLinearLimit + 1) {
         for (qsizetype k = 0; k < entries.size(); ++k)
             index.insert(entries[k].first, k);
     } else if (entries.size() > kLinearLimit + 1) {
-        index.insert(key, entries.size() - 1);
+        index.insert(entries.back().first, entries.size() - 1);
     }
 }
 
-void Tag::setTagName(const QString &newVal)
+void Tag::setTagName(QStringView newVal)
 {
     pTagName = util::lowerUnits(newVal);
 }
 
-QString Tag::GetAttribute(const QString &strAtt) const
+QString Tag::GetAttribute(QStringView strAtt) const
 {
     return dicAtt.value(util::lowerUnits(strAtt));
 }
 
-void Tag::SetAttribute(const QString &attName, const QString &attValue)
+void Tag::SetAttribute(QStringView attName, QString attValue)
 {
-    dicAtt.set(util::lowerUnits(attName), attValue);
+    dicAtt.set(util::lowerUnits(attName), std::move(attValue));
 }
 
 } // namespace tx

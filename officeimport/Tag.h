@@ -14,9 +14,14 @@ namespace tx {
 class TagAttributes {
 public:
     QString value(const QString &key) const;
-    void set(const QString &key, const QString &value);
+    void set(QString key, QString value);
     bool contains(const QString &key) const { return find(key) >= 0; }
     qsizetype count() const { return entries.size(); }
+    void clear()
+    {
+        entries.clear(); // keeps its storage for the next tag
+        index.clear();
+    }
     const QList<std::pair<QString, QString>> &items() const { return entries; }
 
 private:
@@ -30,10 +35,10 @@ class Tag {
 public:
     // Always lower case, code unit by code unit.
     QString TagName() const { return pTagName; }
-    void setTagName(const QString &newVal);
+    void setTagName(QStringView newVal);
 
-    QString GetAttribute(const QString &strAtt) const;
-    void SetAttribute(const QString &attName, const QString &attValue);
+    QString GetAttribute(QStringView strAtt) const;
+    void SetAttribute(QStringView attName, QString attValue);
     QString ToString() const { return SourceHTML; }
 
     // From "<" through ">" (a comment through "-->") as written; empty when no
@@ -42,6 +47,7 @@ public:
     TagAttributes dicAtt;
 
 private:
+    friend class HtmlCleaner; // the scanner sets names it has already lowered
     QString pTagName;
 };
 

@@ -17,14 +17,8 @@ QString lowerUnits(QStringView text)
 {
     QString out(text.size(), Qt::Uninitialized);
     QChar *d = out.data();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i].unicode();
-        // ASCII first: it is nearly all of an office document.
-        if (u < 0x80)
-            d[i] = QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u);
-        else
-            d[i] = text[i].toLower();
-    }
+    for (qsizetype i = 0; i < text.size(); ++i)
+        d[i] = lowerUnit(text[i]);
     return out;
 }
 
