@@ -180,4 +180,13 @@ TEST_F(Pages, AfterFiresWhileAMemberIsStillWaiting)
     EXPECT_EQ(r.out, QStringLiteral("after: requests sent\nStartUpload returned\n"));
 }
 
+TEST_F(Pages, MembersExampleListsEveryClass)
+{
+    const PageRun r = runner.tessarix({QStringLiteral("run"), QStringLiteral(TX_SOURCE_DIR "/examples/members.js")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.count(QStringLiteral("Tessarix5.")), 6);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("6003000E  GetFileSize(p_filename: string): long")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("[pObjectType: long = 1]")));
+}
+
 } // namespace
