@@ -5,6 +5,8 @@
 #include "platform/TempFolder.h"
 #include "util/Text.h"
 
+#include <array>
+
 namespace tx {
 namespace {
 
@@ -12,6 +14,15 @@ using util::trimSpaces;
 
 constexpr QStringView kImageData = u"v:imagedata";
 constexpr QStringView kComment = u"!--";
+constexpr QStringView kCommentStart = u"<!--";
+
+// The characters that end a token inside a tag, or open a quoted run.
+constexpr auto kEndsToken = [] {
+    std::array<bool, 0x80> t{};
+    for (char c : {'"', '\'', '>', '<', ' ', '\t', '\r', '\n'})
+        t[size_t(c)] = true;
+    return t;
+}();
 
 // Inline and size first: the names compared here are short, and most differ in size.
 bool same(QStringView a, QStringView b)
@@ -156,74 +167,50 @@ void HtmlCleaner::scanTag(Tag &tag, qsizetype &length)
     tag.dicAtt.clear();
     length = 0;
     const qsizetype sourceLength = strSourceHtml.size();
-    qsizetype i = lngScanPos;
-    qsizetype tagStart = i;
-    qsizetype segStart = i;
-    qsizetype quotePos = -1;
-    bool inTag = false;
-    bool inQuote = false;
-    bool nameTaken = false;
-    bool comment = false;
-    QChar quoteChar;
-    while (i <= sourceLength) {
-        if (!inTag) {
-            // Text between tags: only a "<" matters, so jump to it.
-            const qsizetype lt = indexOf(QLatin1Char('<'), i, sourceLength + 1);
-            if (lt == 0)
-                break;
-            i = lt;
-            tagStart = i;
-            segStart = i + 1;
-            inTag = true;
-            comment = slice(i, i + 3) == u"<!--";
-            ++i;
-            continue;
-        }
-        if (comment && i - tagStart >= 3) {
-            // Nothing inside a comment counts, quotes and ">" included.
-            tag.pTagName = kComment.toString();
-            const qsizetype e = indexOf(u"-->", tagStart + 4, sourceLength + 1);
-            length = (e > 0 ? e + 2 : sourceLength) - tagStart + 1;
-            lngScanPos = tagStart;
-            return;
-        }
-        const QChar c = at(i);
-        if (inQuote) {
-            if (c == quoteChar) {
-                inQuote = false;
-                ParseTagToken(tag, segStart, i, quotePos, nameTaken);
-                quotePos = -1;
-            }
-        } else {
-            switch (c.unicode()) {
-            case u'"':
-            case u'\'':
-                inQuote = true;
-                quotePos = i;
-                quoteChar = c;
-                break;
-            case u'>':
-                ParseTagToken(tag, segStart, i, quotePos, nameTaken);
-                length = i - tagStart + 1;
-                lngScanPos = tagStart;
-                return;
-            case u'<':
-                // A stray "<" inside a tag: the next token names the tag again.
-                nameTaken = false;
-                break;
-            case u' ':
-            case u'\t':
-            case u'\r':
-            case u'\n':
-                ParseTagToken(tag, segStart, i, quotePos, nameTaken);
-                break;
-            default:
-                break;
-            }
-        }
-        ++i;
-    }
+    // Text between tags: only a "<" matters, so jump to it. Without one the scan
+    // position stays; with one it is left at the "<", complete tag or not.
+    const qsizetype tagStart = indexOf(QLatin1Char('<'), lngScanPos, sourceLength + 1);
+    if (tagStart == 0)
+        return;
     lngScanPos = tagStart;
+    if (slice(tagStart, tagStart + 3) == kCommentStart) {
+        // Nothing inside a comment counts, quotes and ">" included.
+        tag.pTagName = kComment.toString();
+        const qsizetype e = indexOf(u"-->", tagStart + 4, sourceLength + 1);
+        length = (e > 0 ? e + 2 : sourceLength) - tagStart + 1;
+        return;
+    }
+    qsizetype segStart = tagStart + 1;
+    bool nameTaken = false;
+    for (qsizetype i = tagStart + 1; i <= sourceLength; ++i) {
+        const char16_t c = at(i).unicode();
+        if (c >= 0x80 || !kEndsToken[c])
+            continue;
+        switch (c) {
+        case u'"':
+        case u'\'': {
+            // A quote opens a quoted run wherever it stands; nothing inside it
+            // counts until the same quote closes it.
+            const qsizetype close = indexOf(QChar(c), i + 1, sourceLength + 1);
+            if (close == 0)
+                return;
+            ParseTagToken(tag, segStart, close, i, nameTaken);
+            i = close;
+            break;
+        }
+        case u'>':
+            ParseTagToken(tag, segStart, i, -1, nameTaken);
+            length = i - tagStart + 1;
+            return;
+        case u'<':
+            // A stray "<" inside a tag: the next token names the tag again.
+            nameTaken = false;
+            break;
+        default: // space, tab, carriage return, line feed
+            ParseTagToken(tag, segStart, i, -1, nameTaken);
+            break;
+        }
+    }
 }
 
 void HtmlCleaner::ParseTagToken(Tag &tag, qsizetype &segStart, qsizetype end, qsizetype quotePos,
