@@ -26,7 +26,11 @@ OfficeImport::OfficeImport(QWidget *parent) : QWidget(parent), ui(this)
     loop = new ImportLoop(*this, ui, this);
 }
 
-OfficeImport::~OfficeImport() = default;
+OfficeImport::~OfficeImport()
+{
+    // The loop filters the list's events; it goes before the children do.
+    delete loop;
+}
 
 QString OfficeImport::strAnswer() const
 {
