@@ -11,11 +11,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <optional>
 
 using namespace tx::office;
 
@@ -369,6 +371,30 @@ TEST_F(LibreOfficeTest, AHungInstanceIsKilledAndReaped)
     EXPECT_EQ(leftovers(work), QStringList());
 }
 
+// The child side of the next test: leaves a document open as the process ends.
+int exitWithOpenDocument(const QString &file)
+{
+    auto w = word();
+    auto doc = w->DocumentsOpen(file);
+    doc->WindowsSelection(1)->GoTo(wdGoToPage, 2);
+    return 0; // the document and the application are released on the way out
+}
+
+TEST_F(LibreOfficeTest, AProcessEndsCleanlyWithDocumentsStillOpen)
+{
+    word()->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false); // warm
+    for (int i = 0; i < 10; ++i) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--exit-with-open-document", sampleDir + "/three.docx"});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << "round " << i;
+        EXPECT_EQ(child.exitCode(), 0) << "round " << i;
+    }
+    EXPECT_EQ(leftovers(work), QStringList()) << "documents left open at exit are closed";
+}
+
 TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissingOrCannotStart)
 {
     if (auto pp = backend().attachPowerPoint())
@@ -398,8 +424,14 @@ TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissingOrCannotStart)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir scratch;
-    root = scratch.path();
+    // A child started by a test shares its parent's folders.
+    std::optional<QTemporaryDir> scratch;
+    root = qEnvironmentVariable("TESSARIX_TEST_SCRATCH");
+    if (root.isEmpty()) {
+        scratch.emplace();
+        root = scratch->path();
+        qputenv("TESSARIX_TEST_SCRATCH", QFile::encodeName(root));
+    }
     QDir().mkpath(root + "/samples");
     QDir().mkpath(root + "/temp/doc2html");
     sampleDir = root + "/samples";
@@ -410,6 +442,8 @@ int main(int argc, char **argv)
         qputenv("TESSARIX_OFFICE_INSTANCE", "tessarix-test");
     qputenv("TESSARIX_OFFICE_RESTART_AFTER", QByteArray::number(kRestartAfter));
     QCoreApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--exit-with-open-document")
+        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]));
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     backend().shutdown();

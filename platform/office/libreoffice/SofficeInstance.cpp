@@ -1,6 +1,7 @@
 #include "SofficeInstance.h"
 
 #include "UnoText.h"
+#include "UnoWorker.h"
 #include "platform/AutomationError.h"
 
 #include <QDeadlineTimer>
@@ -122,6 +123,7 @@ bool SofficeInstance::tryConnect()
             ou(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)));
         context.set(remote, css::uno::UNO_QUERY_THROW);
         desktop = css::frame::Desktop::create(context);
+        UnoWorker::instance().drainAtExit();
         return true;
     } catch (const css::uno::Exception &) {
         forget();

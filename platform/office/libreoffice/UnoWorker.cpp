@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <cstdlib>
 #include <csignal>
 #include <pthread.h>
 
@@ -46,12 +47,41 @@ void UnoWorker::loop()
         std::function<void()> job;
         {
             std::unique_lock lock(mutex);
-            wake.wait(lock, [this] { return !jobs.empty(); });
+            wake.wait(lock, [this] { return !jobs.empty() && !stopped; });
             job = std::move(jobs.front());
             jobs.pop_front();
         }
         job(); // jobs catch their own exceptions
     }
+}
+
+void UnoWorker::drainAtExit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { std::atexit([] { instance().drainNow(); }); });
+}
+
+void UnoWorker::drainNow()
+{
+    constexpr int kDrainMs = 5000;
+    auto c = std::make_shared<Completion>();
+    {
+        std::lock_guard lock(mutex);
+        jobs.push_back([c] {
+            {
+                std::lock_guard lock(c->mutex);
+                c->done = true;
+            }
+            c->cv.notify_all();
+        });
+    }
+    wake.notify_one();
+    {
+        std::unique_lock lock(c->mutex);
+        c->cv.wait_for(lock, std::chrono::milliseconds(kDrainMs), [&] { return c->done.load(); });
+    }
+    std::lock_guard lock(mutex);
+    stopped = true;
 }
 
 void UnoWorker::post(std::function<void()> job)

@@ -20,14 +20,21 @@ public:
     bool run(std::function<void()> job, int limitMs);
     // Queues `job` without waiting for it (releasing remote objects).
     void post(std::function<void()> job);
+    // Once the UNO libraries are loaded (after the first connection): at exit,
+    // the queued jobs (closing documents) finish first, then none runs, so that
+    // no UNO call races the libraries' own teardown. Exit handlers run in the
+    // reverse order of registration, so this runs before theirs.
+    void drainAtExit();
 
 private:
     UnoWorker();
     void loop();
+    void drainNow();
 
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<std::function<void()>> jobs;
+    bool stopped = false;
 };
 
 } // namespace tx::office::lo
