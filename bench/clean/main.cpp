@@ -54,7 +54,12 @@ Run cleanFile(const QString &path)
             ++pictures;
             return QStringLiteral("/upload/%1").arg(local.section(QLatin1Char('/'), -1));
         });
-        cleaner.strSourceHtml = QString::fromUtf8(f.readAll());
+        // Mapped rather than read: the file's bytes are decoded once, not copied first.
+        const uchar *bytes = f.map(0, f.size());
+        if (!bytes)
+            return {};
+        cleaner.strSourceHtml = QString::fromUtf8(reinterpret_cast<const char *>(bytes), f.size());
+        f.unmap(const_cast<uchar *>(bytes));
         cleaner.strPicFolder = QStringLiteral("/tmp/doc2html/");
         cleaner.strCurPath = QStringLiteral("/articles");
         cleaner.CleanHtml();
