@@ -150,6 +150,9 @@ void RemoveFolder(const QString &path)
     struct stat st {};
     if (::lstat(n.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw runtimeError(ErrPathNotFound, p);
+    // A wrong path from a caller must never empty the whole file system.
+    if (isSeparator(p.front()) && p.size() == 1)
+        throw runtimeError(ErrPathFileAccess, p);
     ::chmod(n.constData(), st.st_mode | S_IRWXU);
     const int fd = ::open(n.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)

@@ -21,7 +21,7 @@ QString ToBackslash(const QString &text);
 
 // Deletes the folder (one trailing separator allowed) with everything in it,
 // read-only entries included. Symbolic links are removed, never followed.
-// A missing folder is error 76.
+// A missing folder is error 76; the root folder is refused (75).
 void RemoveFolder(const QString &path);
 
 // The text after the last separator of the space-trimmed path, or the whole.

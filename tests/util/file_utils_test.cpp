@@ -124,6 +124,7 @@ TEST_F(FileUtils, RemoveFolderTakesEverything)
     EXPECT_TRUE(QFileInfo(path("outside.txt")).isFile()); // the link's target stays
 
     EXPECT_EQ(errorNumber([&] { RemoveFolder(path("t/x.files")); }), tx::ErrPathNotFound);
+    EXPECT_EQ(errorNumber([&] { RemoveFolder(path("outside.txt")); }), tx::ErrPathNotFound);
 }
 
 TEST_F(FileUtils, ReadTextFileEndsEveryLineWithCrLf)
