@@ -79,7 +79,12 @@ QJSValue DispatchBridge::invoke(int32_t dispid, uint16_t flags, const QVariantLi
 {
     QVariant result;
     ExcepInfo excep;
-    const HRESULT hr = object->Invoke(dispid, flags, args, &result, &excep);
+    // A member may pump events long enough for the page to drop its last
+    // reference meanwhile; the call holds one of its own.
+    IDispatch *self = object;
+    self->AddRef();
+    const HRESULT hr = self->Invoke(dispid, flags, args, &result, &excep);
+    self->Release();
     if (hr == DISP_E_EXCEPTION) {
         throwScriptError(engine, excep.scode, excep.source, excep.description);
         return {};
