@@ -48,7 +48,9 @@ void PageHost::releaseAll()
     // controls go with the deferred deletions.
     wrapper = QJSValue();
     js.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // Bridges the collector left for deferred deletion, then their controls.
+    for (int round = 0; round < 2; ++round)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 int PageHost::runFile(const QString &path)

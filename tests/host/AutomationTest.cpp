@@ -167,4 +167,21 @@ TEST_F(Automation, DropsAndClipboard)
     EXPECT_TRUE(mime->hasFormat(QStringLiteral("text/uri-list")));
 }
 
+TEST_F(Automation, TheGarbageCollectorReleasesDroppedObjects)
+{
+    QPointer<tx::test::TestForm> other = new tx::test::TestForm;
+    host->engine().globalObject().setProperty(
+        "other", host->wrap(new tx::shell::ControlObject(formClass(), other)));
+    EXPECT_EQ(tx::shell::module::liveObjects(), baseline + 2);
+    run(QStringLiteral("automation.child(other, 'btnAsk'); other = null;\n"));
+    host->engine().collectGarbage();
+    // The collector deletes the page's reference later; that release deletes the
+    // control later again.
+    for (int round = 0; round < 2; ++round)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(other);
+    EXPECT_TRUE(form);
+    EXPECT_EQ(tx::shell::module::liveObjects(), baseline + 1);
+}
+
 } // namespace
