@@ -13,7 +13,9 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QStandardPaths>
 #include <QtTest>
+#include <csignal>
 
 using namespace tx;
 using namespace tx::test;
@@ -50,6 +52,7 @@ private slots:
     void presentation();
     void workbook();
     void clipboardIsKept();
+    void killedInstanceIsReplaced();
 
 private:
     // Imports `file` with `run`, checks that the file is untouched and nothing of
@@ -213,6 +216,26 @@ void LoImportTest::clipboardIsKept()
     QCOMPARE(f.control->ImportDocFile(file, "7", "editor"), 1);
     QCOMPARE(pagesOf(f.articles().value(0).content).size(), 3);
     QCOMPARE(QGuiApplication::clipboard()->text(), text);
+}
+
+void LoImportTest::killedInstanceIsReplaced()
+{
+    const QString file = samplesDir.path() + "/three.docx";
+    {
+        ImportFixture f(false);
+        QCOMPARE(f.control->ImportDocFileOnePage(file, "7", "editor"), 1);
+    }
+    // The backend notes the writer instance's process here.
+    QFile pidFile(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-"
+                  + qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-writer.pid");
+    QVERIFY(pidFile.open(QIODevice::ReadOnly));
+    const pid_t pid = pid_t(pidFile.readAll().trimmed().toLongLong());
+    QVERIFY(pid > 0);
+    QCOMPARE(::kill(pid, SIGKILL), 0);
+
+    ImportFixture f(false);
+    QCOMPARE(f.control->ImportDocFile(file, "7", "editor"), 1);
+    QCOMPARE(pagesOf(f.articles().value(0).content).size(), 3);
 }
 
 QTEST_MAIN(LoImportTest)
