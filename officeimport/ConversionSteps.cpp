@@ -31,6 +31,11 @@ int32_t checkColumnId(const QString &colID)
     return toInt32(colID);
 }
 
+QString filesFolder(const QString &tmpFile)
+{
+    return QString(tmpFile).replace(QLatin1String(".tmp"), QLatin1String(".files"));
+}
+
 void deleteFile(const QString &path)
 {
     temp::removeFile(path);

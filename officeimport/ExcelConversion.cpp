@@ -54,7 +54,7 @@ int ExcelConversion::import(const QString &fileDoc, const QString &colID, const 
     std::unique_ptr<ExcelWorkbook> workbook = app->WorkbooksOpen(fileDoc);
     app->SetDisplayAlerts(false);
     workbook->SaveAs(webFile, xlHtml, xlNoChange);
-    const QString sheetsFolder = QString(webFile).replace(QLatin1String(".tmp"), QLatin1String(".files/"));
+    const QString sheetsFolder = conversion::filesFolder(webFile) + QLatin1Char('/');
     const int32_t n = workbook->WorksheetsCount();
     if (n > 0) {
         QString content;
@@ -71,8 +71,7 @@ int ExcelConversion::import(const QString &fileDoc, const QString &colID, const 
     app.reset();
 
     conversion::ignoringErrors([&] { conversion::deleteFile(webFile); });
-    conversion::ignoringErrors(
-        [&] { util::RemoveFolder(QString(webFile).replace(QLatin1String(".tmp"), QLatin1String(".files"))); });
+    conversion::ignoringErrors([&] { util::RemoveFolder(conversion::filesFolder(webFile)); });
     return 1;
 }
 

@@ -62,8 +62,7 @@ void WordConversion::convertSaved(const QString &fileDoc)
 void WordConversion::cleanUp()
 {
     conversion::ignoringErrors([&] { conversion::deleteFile(htmlFile); });
-    conversion::ignoringErrors(
-        [&] { util::RemoveFolder(QString(htmlFile).replace(QLatin1String(".tmp"), QLatin1String(".files"))); });
+    conversion::ignoringErrors([&] { util::RemoveFolder(conversion::filesFolder(htmlFile)); });
 }
 
 int WordConversion::importWhole(const QString &fileDoc, const QString &colID, const QString &UserName)
