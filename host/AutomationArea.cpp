@@ -3,6 +3,7 @@
 #include "host/AutomationControls.h"
 #include "host/AutomationDialogs.h"
 #include "host/AutomationInput.h"
+#include "host/AutomationOverlay.h"
 #include "host/AutomationTiming.h"
 #include "host/PageHost.h"
 #include "host/ScriptErrors.h"
@@ -37,6 +38,7 @@ std::vector<AutomationArea *> createAutomationAreas(PageHost &host)
         new AutomationDialogs(host),
         new AutomationInput(host),
         new AutomationTiming(host),
+        new AutomationOverlay(host),
     };
 }
 
