@@ -44,9 +44,7 @@ void ImageImport::Init(const QString &UploadUrl, const QString &PostUrl, const Q
                        const QString &pUserName, const QString &strWater, int pIssueid, int pObjectType)
 {
     strCurPath = strPath;
-    upload->ParseUploadUrl(PostUrl);
-    strPostPath = upload->strUploadPath;
-    upload->ParseUploadUrl(UploadUrl);
+    strPostPath = upload->routeArticles(UploadUrl, PostUrl);
     lngColumnId = pColumnid;
     strUserName = pUserName;
     strIssueId = QString::number(pIssueid);

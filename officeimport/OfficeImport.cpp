@@ -42,10 +42,7 @@ void OfficeImport::Init(const QString &UploadUrl, const QString &PostUrl, const 
 {
     strCurPath = strPath;
     htmlCleaner.strCurPath = strPath;
-    upload->ParseUploadUrl(PostUrl);
-    strPostPath = upload->strUploadPath;
-    // Articles go to the upload URL's host and port, with the post URL's path.
-    upload->ParseUploadUrl(UploadUrl);
+    strPostPath = upload->routeArticles(UploadUrl, PostUrl);
     lngColumnId = pColumnid;
     strUserName = pUserName;
     strIssueId = QString::number(pIssueid);

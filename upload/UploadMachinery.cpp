@@ -63,6 +63,14 @@ void UploadMachinery::ParseUploadUrl(const QString &url)
     applyHostAndPort();
 }
 
+QString UploadMachinery::routeArticles(const QString &uploadUrl, const QString &postUrl)
+{
+    ParseUploadUrl(postUrl);
+    const QString postPath = strUploadPath;
+    ParseUploadUrl(uploadUrl);
+    return postPath;
+}
+
 QByteArray UploadMachinery::BuildRequestHead(qint64 contentLength, const QByteArray &boundary) const
 {
     const QString head = QStringLiteral("POST ") + strUploadPath + QStringLiteral(" HTTP/1.1\r\n")

@@ -59,6 +59,10 @@ public:
     // 0x80040000 "错误的URL" for any other scheme, error 13 for a port that is not
     // a number. Nothing changes on failure.
     void ParseUploadUrl(const QString &url);
+    // The import controls' routing: articles go to the host and port of the upload
+    // URL with the path of the post URL. Parses both (the post URL first, as its
+    // failure must leave the upload settings alone) and returns the post path.
+    QString routeArticles(const QString &uploadUrl, const QString &postUrl);
     QByteArray BuildRequestHead(qint64 contentLength, const QByteArray &boundary) const;
     // Snapshots the package, connects and starts streaming head and body.
     void UploadFile();
