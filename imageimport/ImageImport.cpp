@@ -44,7 +44,7 @@ void ImageImport::Init(const QString &UploadUrl, const QString &PostUrl, const Q
                        const QString &pUserName, const QString &strWater, int pIssueid, int pObjectType)
 {
     strCurPath = strPath;
-    strPostPath = upload->routeArticles(UploadUrl, PostUrl);
+    upload->routeArticles(UploadUrl, PostUrl, strPostPath);
     lngColumnId = pColumnid;
     strUserName = pUserName;
     strIssueId = QString::number(pIssueid);

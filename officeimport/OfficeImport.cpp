@@ -42,7 +42,7 @@ void OfficeImport::Init(const QString &UploadUrl, const QString &PostUrl, const 
 {
     strCurPath = strPath;
     htmlCleaner.strCurPath = strPath;
-    strPostPath = upload->routeArticles(UploadUrl, PostUrl);
+    upload->routeArticles(UploadUrl, PostUrl, strPostPath);
     lngColumnId = pColumnid;
     strUserName = pUserName;
     strIssueId = QString::number(pIssueid);

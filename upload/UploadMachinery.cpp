@@ -63,12 +63,11 @@ void UploadMachinery::ParseUploadUrl(const QString &url)
     applyHostAndPort();
 }
 
-QString UploadMachinery::routeArticles(const QString &uploadUrl, const QString &postUrl)
+void UploadMachinery::routeArticles(const QString &uploadUrl, const QString &postUrl, QString &postPath)
 {
     ParseUploadUrl(postUrl);
-    const QString postPath = strUploadPath;
+    postPath = strUploadPath;
     ParseUploadUrl(uploadUrl);
-    return postPath;
 }
 
 QByteArray UploadMachinery::BuildRequestHead(qint64 contentLength, const QByteArray &boundary) const

@@ -60,9 +60,9 @@ public:
     // a number. Nothing changes on failure.
     void ParseUploadUrl(const QString &url);
     // The import controls' routing: articles go to the host and port of the upload
-    // URL with the path of the post URL. Parses both (the post URL first, as its
-    // failure must leave the upload settings alone) and returns the post path.
-    QString routeArticles(const QString &uploadUrl, const QString &postUrl);
+    // URL with the path of the post URL. Parses the post URL and stores its path
+    // in `postPath`, then parses the upload URL; a failure stops at that step.
+    void routeArticles(const QString &uploadUrl, const QString &postUrl, QString &postPath);
     QByteArray BuildRequestHead(qint64 contentLength, const QByteArray &boundary) const;
     // Snapshots the package, connects and starts streaming head and body.
     void UploadFile();
