@@ -17,7 +17,7 @@ namespace tx {
 namespace {
 
 constexpr int kMaxSuffix = 4096;
-constexpr qint64 kWindow = qint64(32) << 20; // bytes of a file mapped at once
+constexpr qint64 kWindow = qint64(8) << 20; // bytes of a file mapped at once (resident while scanned)
 constexpr qint64 kLookAhead = 12;             // bytes read after a delimiter hit
 
 int openPart(const QString &path, qint64 *length)

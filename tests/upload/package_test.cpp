@@ -150,13 +150,13 @@ TEST(Package, BoundaryAvoidsTheData)
 
 TEST(Package, BoundaryScanAcrossMapWindows)
 {
-    // A hit straddling the 32 MiB window edge is found once.
+    // A hit straddling a window edge (8 MiB) is found once.
     BoundaryScan scan(kDelim);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big"));
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    const qint64 edge = qint64(32) << 20;
+    const qint64 edge = qint64(8) << 20;
     f.seek(edge - 10);
     f.write(kDelim + "_7");
     f.flush();
