@@ -9,12 +9,12 @@
 namespace tx::codepage {
 namespace {
 
-QString iconvName(const QString &spec)
+QString iconvName(const QString &setting)
 {
     bool numeric = false;
-    const int n = spec.toInt(&numeric);
+    const int n = setting.toInt(&numeric);
     if (!numeric)
-        return spec.trimmed();
+        return setting.trimmed();
     if (n == 65001)
         return QStringLiteral("UTF-8");
     return QStringLiteral("CP%1").arg(n);
