@@ -28,18 +28,9 @@ std::optional<Guid> Guid::fromString(QStringView text)
         if (dash ? c != u'-' : !(c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f')))
             return std::nullopt;
     }
-    auto read = [&](qsizetype from, qsizetype digits) {
+    return assembleGuid([&](qsizetype from, qsizetype digits) {
         return body.mid(from, digits).toUInt(nullptr, 16);
-    };
-    Guid g;
-    g.data1 = read(0, 8);
-    g.data2 = uint16_t(read(9, 4));
-    g.data3 = uint16_t(read(14, 4));
-    g.data4[0] = uint8_t(read(19, 2));
-    g.data4[1] = uint8_t(read(21, 2));
-    for (int i = 0; i < 6; ++i)
-        g.data4[size_t(2 + i)] = uint8_t(read(24 + 2 * i, 2));
-    return g;
+    });
 }
 
 } // namespace tx::com

@@ -24,6 +24,22 @@ struct Guid {
     bool isNull() const { return *this == Guid{}; }
 };
 
+// Builds a Guid from the 36-character form "XXXXXXXX-XXXX-…" through
+// read(position, digits), which yields the hexadecimal value found there.
+template <typename Read>
+constexpr Guid assembleGuid(Read read)
+{
+    Guid g;
+    g.data1 = uint32_t(read(0, 8));
+    g.data2 = uint16_t(read(9, 4));
+    g.data3 = uint16_t(read(14, 4));
+    g.data4[0] = uint8_t(read(19, 2));
+    g.data4[1] = uint8_t(read(21, 2));
+    for (int i = 0; i < 6; ++i)
+        g.data4[size_t(2 + i)] = uint8_t(read(24 + 2 * i, 2));
+    return g;
+}
+
 // Compile-time literal: "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" without braces.
 consteval Guid guid(const char (&s)[37])
 {
@@ -41,15 +57,7 @@ consteval Guid guid(const char (&s)[37])
     };
     if (s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-')
         throw "bad guid layout";
-    Guid g;
-    g.data1 = read(0, 8);
-    g.data2 = uint16_t(read(9, 4));
-    g.data3 = uint16_t(read(14, 4));
-    g.data4[0] = uint8_t(read(19, 2));
-    g.data4[1] = uint8_t(read(21, 2));
-    for (int i = 0; i < 6; ++i)
-        g.data4[2 + i] = uint8_t(read(24 + 2 * i, 2));
-    return g;
+    return assembleGuid(read);
 }
 
 // The platform's standard interfaces.
