@@ -30,8 +30,9 @@ echo "== articles on the server (title | pages):"
 sqlite3 -batch -separator ' | ' "$root/site/cms.sqlite" "select title, pages from articles order by id;" | sed 's/^/   /'
 echo "== stored files:"
 (cd "$root/site" && find files -type f 2>/dev/null | sort | sed 's/^/   \//')
-echo "browse: $base/"
 if [ "$serve" = 1 ]; then
-  echo "serving until Ctrl-C"
+  echo "browse: $base/ (serving until Ctrl-C)"
   wait "$cms_pid"
+else
+  echo "browse: $base/ (run 'bash scripts/demo.sh --serve' to keep the server running)"
 fi
