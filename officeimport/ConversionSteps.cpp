@@ -1,4 +1,5 @@
 #include "officeimport/ConversionSteps.h"
+#include "platform/office/WorkFolders.h"
 
 #include "officeimport/NumericText.h"
 #include "platform/AutomationError.h"
@@ -33,7 +34,7 @@ int32_t checkColumnId(const QString &colID)
 
 QString filesFolder(const QString &tmpFile)
 {
-    return QString(tmpFile).replace(QLatin1String(".tmp"), QLatin1String(".files"));
+    return office::supportingFolder(tmpFile);
 }
 
 void deleteFile(const QString &path)

@@ -44,7 +44,7 @@ std::unique_ptr<App> attachOrCreate(Attach &&attach, Create &&create, bool *crea
 }
 
 // The folder the office program writes a saved page's pictures (or a workbook's
-// sheet files) into: the file's path with every ".tmp" made ".files".
+// sheet files) into: the file's ".tmp" ending made ".files".
 QString filesFolder(const QString &tmpFile);
 
 // Deletes the file; a missing one is fine.

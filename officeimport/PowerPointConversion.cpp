@@ -1,4 +1,5 @@
 #include "officeimport/PowerPointConversion.h"
+#include "platform/office/WorkFolders.h"
 
 #include "officeimport/ConversionSteps.h"
 #include "officeimport/HtmlCleaner.h"
@@ -39,7 +40,7 @@ int PowerPointConversion::import(const QString &fileDoc, const QString &colID, c
     const QString word = pictureWord(presentation->DefaultLanguageID());
     const int32_t n = presentation->SlidesCount();
     presentation->SaveAs(exportName, ppSaveAsJPG);
-    c.strPicFolder = QString(exportName).remove(QLatin1String(".tmp"));
+    c.strPicFolder = office::slidesFolder(exportName);
     // The program is quit before any picture is uploaded, whether it was
     // started here or was running already.
     presentation->Close();

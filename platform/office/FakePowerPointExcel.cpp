@@ -1,6 +1,7 @@
 // The fake presentation and spreadsheet programs, and the file writing they share
 // with the fake word processor.
 #include "platform/office/FakeOfficeState.h"
+#include "platform/office/WorkFolders.h"
 #include "platform/office/OfficeConstants.h"
 
 #include <QDir>
@@ -58,7 +59,7 @@ public:
         s.record(object, QStringLiteral("SaveAs"), {fileName, fileFormat});
         if (fileFormat != ppSaveAsJPG)
             return;
-        const QString folder = QString(fileName).remove(QLatin1String(".tmp"));
+        const QString folder = slidesFolder(fileName);
         if (!QDir().mkpath(folder))
             throw fileError(EACCES, folder);
         const QString word = p.languageId == kLangChinesePrc ? QStringLiteral("幻灯片")
@@ -114,7 +115,7 @@ public:
         s.record(object, QStringLiteral("SaveAs"), {fileName, fileFormat, accessMode});
         if (fileFormat != xlHtml)
             return;
-        const QString folder = QString(fileName).replace(QLatin1String(".tmp"), QLatin1String(".files"));
+        const QString folder = supportingFolder(fileName);
         const QString ref = QFileInfo(folder).fileName(); // relative to the work folder
         QDir(folder).removeRecursively();
         if (wb.sheets.size() == 1) {

@@ -1,6 +1,7 @@
 // The fake word processor: a document is a list of pages; a selection runs from
 // the start of a page to the end of the story.
 #include "platform/office/FakeOfficeState.h"
+#include "platform/office/WorkFolders.h"
 #include "platform/office/OfficeConstants.h"
 
 #include <QDir>
@@ -94,8 +95,7 @@ public:
     void SaveAs(const QString &fileName, int fileFormat) override
     {
         s.record(doc->object, QStringLiteral("SaveAs"), {fileName, fileFormat});
-        QString folder = fileName;
-        folder.replace(QLatin1String(".tmp"), QLatin1String(".files"));
+        const QString folder = supportingFolder(fileName);
         QDir(folder).removeRecursively();
         QString body;
         for (const FakePage &p : doc->pages)

@@ -67,6 +67,7 @@ private slots:
     void wordEmptyPieces();
     void wordPaged();
     void wordWhole();
+    void temporaryFolderHoldingDotTmp();
     void wordUsesRunningInstance();
     void wordHasNoPageLimit();
     void officeMissingFailsAtOnce();
@@ -165,6 +166,34 @@ void ConversionTest::wordWhole()
     QCOMPARE(a.content, QStringLiteral("<p>Page one</p><p>Two<img src=\"/pics/0.jpg\"></p><p>Three</p>")
                             + PAGE_SEPARATOR);
     QCOMPARE(f.workFolderEntries(), QStringList());
+}
+
+// Only the work file's own ".tmp" ending names its folders: a temporary folder
+// called "x.tmp" must not send pictures or sheet files anywhere else. (The
+// server numbers every request, the article posts included.)
+void ConversionTest::temporaryFolderHoldingDotTmp()
+{
+    ImportFixture f;
+    const QString temp = f.tempPath() + QStringLiteral("/x.tmp");
+    QVERIFY(QDir().mkpath(temp));
+    qputenv("TEMP", QFile::encodeName(temp));
+    const QString doc = QStringLiteral("/docs/report.docx");
+    fake().addWordDocument(doc, threePages());
+    QCOMPARE(f.control->ImportDocFileOnePage(doc, QStringLiteral("7"), QStringLiteral("editor")), 1);
+    QCOMPARE(f.articles().value(0).content,
+             QStringLiteral("<p>Page one</p><p>Two<img src=\"/pics/0.jpg\"></p><p>Three</p>") + PAGE_SEPARATOR);
+    const QString book = QStringLiteral("/docs/book.xlsx");
+    office::FakeWorkbook wb;
+    for (const QString &name : {QStringLiteral("Sales"), QStringLiteral("Costs")})
+        wb.sheets << office::FakeSheet{name, FakePage{QStringLiteral("<p>%1<img src=\"{files}/p.png\"></p>").arg(name),
+                                                      {{QStringLiteral("p.png"), kPng}}}};
+    fake().addWorkbook(book, wb);
+    QCOMPARE(f.control->ImportXlsFile(book, QStringLiteral("7"), QStringLiteral("editor")), 1);
+    QCOMPARE(f.articles().value(1).content,
+             QStringLiteral("<p>Sales<img src=\"/pics/2.jpg\"></p>") + PAGE_SEPARATOR
+                 + QStringLiteral("<p>Costs<img src=\"/pics/3.jpg\"></p>") + PAGE_SEPARATOR);
+    QVERIFY(!QFileInfo::exists(f.tempPath() + QStringLiteral("/x.files")));
+    QCOMPARE(QDir(temp + QStringLiteral("/doc2html")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 void ConversionTest::wordUsesRunningInstance()

@@ -1,6 +1,7 @@
 // The spreadsheet program on Calc: the workbook exported once as HTML and split
 // into one file per worksheet, as a web page of several sheets is laid out.
 #include "HtmlExport.h"
+#include "platform/office/WorkFolders.h"
 #include "LoApps.h"
 #include "LoDocument.h"
 #include "UnoText.h"
@@ -46,7 +47,7 @@ public:
             return int(sheetsOf(*d)->getCount());
         });
         QByteArray html = readWhole(fileName);
-        const QString folder = QString(fileName).replace(QLatin1String(".tmp"), QLatin1String(".files"));
+        const QString folder = supportingFolder(fileName);
         // Addresses relative to the work folder, where the web page lies.
         movePictures(fileName, html, folder, QFileInfo(folder).fileName());
         writeWhole(fileName, html);

@@ -1,6 +1,7 @@
 // The presentation program on Impress: every slide exported by itself as a JPEG
 // at its own size.
 #include "LoApps.h"
+#include "platform/office/WorkFolders.h"
 #include "LoDocument.h"
 #include "UnoText.h"
 #include "platform/AutomationError.h"
@@ -115,7 +116,7 @@ public:
         }
         if (fileFormat != ppSaveAsJPG)
             raiseRuntime(ErrInvalidCall, QStringLiteral("SaveAs format %1").arg(fileFormat));
-        const QString folder = QString(fileName).remove(QLatin1String(".tmp"));
+        const QString folder = slidesFolder(fileName);
         if (!QDir().mkpath(folder))
             throw fileError(EACCES, folder);
         s.call(QStringLiteral("Presentation.SaveAs"), [this, d = doc, folder] { exportSlides(*d, folder); });

@@ -1,6 +1,7 @@
 // The word processor on Writer: pages from the layout through the view cursor,
 // copy and paste through the controllers' transferables.
 #include "HtmlExport.h"
+#include "platform/office/WorkFolders.h"
 #include "LoApps.h"
 #include "LoDocument.h"
 #include "UnoText.h"
@@ -142,7 +143,7 @@ public:
         s.call(QStringLiteral("Document.SaveAs"),
                [d = doc, fileName] { d->storeTo(fileName, "HTML (StarWriter)"); });
         QByteArray html = readWhole(fileName);
-        const QString folder = QString(fileName).replace(QLatin1String(".tmp"), QLatin1String(".files"));
+        const QString folder = supportingFolder(fileName);
         if (!movePictures(fileName, html, folder, QFileInfo(folder).fileName()).isEmpty())
             writeWhole(fileName, html);
     }
