@@ -113,7 +113,11 @@ void PageHost::show(QObject *control)
         window->setWindowTitle(QStringLiteral("Tessarix5"));
         new QVBoxLayout(window);
     }
+    // The controls place their children themselves and have no size hint: each
+    // keeps the size it was designed with, one below the other.
+    widget->setMinimumSize(widget->size());
     window->layout()->addWidget(widget);
+    window->adjustSize();
     window->show();
 }
 
