@@ -24,16 +24,6 @@ HRESULT ClassFactory::QueryInterface(const Guid &iid, void **out)
     return S_OK;
 }
 
-uint32_t ClassFactory::AddRef() { return ++refs; }
-
-uint32_t ClassFactory::Release()
-{
-    const uint32_t n = --refs;
-    if (n == 0)
-        delete this;
-    return n;
-}
-
 HRESULT ClassFactory::CreateInstance(IUnknown *outer, const Guid &iid, void **out)
 {
     if (!out)

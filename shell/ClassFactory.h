@@ -1,26 +1,22 @@
 #pragma once
 // The class factory of one public class.
+#include "shell/RefCounted.h"
 #include "shell/com/Interfaces.h"
-
-#include <atomic>
 
 namespace tx::shell {
 
-class ClassFactory final : public com::IClassFactory {
+class ClassFactory final : public RefCounted<com::IClassFactory> {
 public:
     explicit ClassFactory(const com::ClassInfo &info); // one reference
 
     com::HRESULT QueryInterface(const com::Guid &iid, void **out) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override;
     com::HRESULT CreateInstance(com::IUnknown *outer, const com::Guid &iid, void **out) override;
     com::HRESULT LockServer(bool lock) override;
 
 private:
-    ~ClassFactory();
+    ~ClassFactory() override;
 
     const com::ClassInfo &info;
-    std::atomic<uint32_t> refs{1};
 };
 
 } // namespace tx::shell

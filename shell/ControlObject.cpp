@@ -50,16 +50,6 @@ HRESULT ControlObject::QueryInterface(const Guid &iid, void **out)
     return S_OK;
 }
 
-uint32_t ControlObject::AddRef() { return ++refs; }
-
-uint32_t ControlObject::Release()
-{
-    const uint32_t n = --refs;
-    if (n == 0)
-        delete this;
-    return n;
-}
-
 HRESULT ControlObject::GetTypeInfo(const ClassInfo **out)
 {
     if (!out)

@@ -1,21 +1,19 @@
 #pragma once
 // The component object of one public class: a reference-counted dispatch
 // interface with object safety over the control it owns.
+#include "shell/RefCounted.h"
 #include "shell/com/Interfaces.h"
 
 #include <QPointer>
-#include <atomic>
 
 namespace tx::shell {
 
-class ControlObject final : public com::IDispatch, public com::IObjectSafety, public com::IControlObject {
+class ControlObject final : public RefCounted<com::IDispatch, com::IObjectSafety, com::IControlObject> {
 public:
     // Takes ownership of `control` (which has no Qt parent); starts with one reference.
     ControlObject(const com::ClassInfo &info, QObject *control);
 
     com::HRESULT QueryInterface(const com::Guid &iid, void **out) override;
-    uint32_t AddRef() override;
-    uint32_t Release() override;
 
     com::HRESULT GetTypeInfo(const com::ClassInfo **info) override;
     com::HRESULT GetIDsOfNames(const QString *names, uint32_t count, int32_t *dispids) override;
@@ -29,11 +27,10 @@ public:
     QObject *controlObject() override;
 
 private:
-    ~ControlObject();
+    ~ControlObject() override;
 
     const com::ClassInfo &info;
     QPointer<QObject> control;
-    std::atomic<uint32_t> refs{1};
 };
 
 } // namespace tx::shell

@@ -22,16 +22,6 @@ HRESULT TypeLibraryObject::QueryInterface(const Guid &iid, void **out)
     return S_OK;
 }
 
-uint32_t TypeLibraryObject::AddRef() { return ++refs; }
-
-uint32_t TypeLibraryObject::Release()
-{
-    const uint32_t n = --refs;
-    if (n == 0)
-        delete this;
-    return n;
-}
-
 uint32_t TypeLibraryObject::ClassCount() { return uint32_t(typeLibrary().classes.size()); }
 
 const ClassInfo *TypeLibraryObject::ClassAt(uint32_t index)
