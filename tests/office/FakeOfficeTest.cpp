@@ -1,4 +1,5 @@
 // The scripted office: what it records and the files it writes.
+#include "PageByPage.h"
 #include "platform/office/FakeOffice.h"
 #include "platform/office/OfficeConstants.h"
 
@@ -58,33 +59,14 @@ TEST_F(FakeOfficeTest, WordPagingCutsPagesFromTheLastAndRecordsEveryCall)
                                 {"<p>two<img src=\"{files}/p.png\"></p>", {{"p.png", "PNG"}}},
                                 {"<p>three</p>", {}}}});
     auto word = backend().createWord();
-    word->SetDisplayAlerts(wdAlertsNone);
-    auto doc = word->DocumentsOpen(src);
-    word->SetActiveWindowViewType(wdPrintView);
-    doc->Repaginate();
-    const int n = doc->BuiltInDocumentProperties(wdPropertyPages);
-    ASSERT_EQ(n, 3);
     const QString html = work + "/htm1.tmp";
-    QStringList pages(n + 1);
     QString pictureOfPage2;
-    for (int i = n; i >= 1; --i) {
-        auto page = word->DocumentsAdd();
-        auto pageSel = page->WindowsSelection(1);
-        pageSel->GoTo(wdGoToPage, 1);
-        pageSel->EndKey(wdStory, wdExtend);
-        auto sel = doc->WindowsSelection(1);
-        sel->GoTo(wdGoToPage, i);
-        sel->EndKey(wdStory, wdExtend);
-        sel->Copy();
-        pageSel->Paste();
-        sel->Delete();
-        page->SaveAs(html, wdFormatHTML);
-        pages[i] = read(html);
-        if (i == 2)
+    const Paged paged = pageByPage(*word, src, html, [&](int page) {
+        if (page == 2)
             pictureOfPage2 = read(work + "/htm1.files/p.png");
-        page->Close({}, {});
-    }
-    doc->Close(false, false);
+    });
+    ASSERT_EQ(paged.count, 3);
+    const QStringList pages = QStringList{QString()} + paged.html; // 1-based
     EXPECT_TRUE(pages[1].contains("<p>one</p>") && !pages[1].contains("two"));
     EXPECT_TRUE(pages[2].contains("<p>two<img src=\"htm1.files/p.png\"></p>") && !pages[2].contains("three"));
     EXPECT_TRUE(pages[3].contains("<p>three</p>"));

@@ -1,6 +1,7 @@
 // The LibreOffice backend against real headless instances, with documents that
 // the test writes itself.
 #include "OfficeSamples.h"
+#include "PageByPage.h"
 #include "platform/AutomationError.h"
 #include "platform/office/OfficeBackend.h"
 #include "platform/office/OfficeConstants.h"
@@ -35,11 +36,6 @@ QByteArray digest(const QString &path)
                                        : QByteArray();
 }
 
-QString readText(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
 
 QStringList leftovers(const QString &dir)
 {
@@ -100,44 +96,6 @@ protected:
     }
 };
 
-struct Paged {
-    int count = 0;
-    QStringList html;     // page i at i-1
-    QList<QStringList> pictures; // the pictures folder at each page's save
-};
-
-// The word processor's calls in the order the paged conversion makes them.
-Paged pageByPage(WordApplication &w, const QString &source, const QString &htmlFile)
-{
-    Paged out;
-    w.SetDisplayAlerts(wdAlertsNone);
-    auto doc = w.DocumentsOpen(source);
-    w.SetActiveWindowViewType(wdPrintView);
-    doc->Repaginate();
-    out.count = doc->BuiltInDocumentProperties(wdPropertyPages);
-    out.html = QStringList(out.count);
-    for (int i = 0; i < out.count; ++i)
-        out.pictures.append(QStringList());
-    const QString folder = QString(htmlFile).replace(".tmp", ".files");
-    for (int i = out.count; i >= 1; --i) {
-        auto page = w.DocumentsAdd();
-        auto pageSel = page->WindowsSelection(1);
-        pageSel->GoTo(wdGoToPage, 1);
-        pageSel->EndKey(wdStory, wdExtend);
-        auto sel = doc->WindowsSelection(1);
-        sel->GoTo(wdGoToPage, i);
-        sel->EndKey(wdStory, wdExtend);
-        sel->Copy();
-        pageSel->Paste();
-        sel->Delete();
-        page->SaveAs(htmlFile, wdFormatHTML);
-        out.html[i - 1] = readText(htmlFile);
-        out.pictures[i - 1] = QDir(folder).entryList(QDir::Files);
-        page->Close({}, {});
-    }
-    doc->Close(false, false);
-    return out;
-}
 
 TEST_F(LibreOfficeTest, DocumentIsCutIntoPagesWithThePictureOnItsPage)
 {
