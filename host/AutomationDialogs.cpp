@@ -34,20 +34,28 @@ void AutomationDialogs::answerMessageBoxes(const QJSValue &answers)
     ui::queueMessageBoxAnswers(list);
 }
 
+// An array of one object per record, filled by `fill(object, record)`.
+template <typename Record, typename Fill>
+QJSValue AutomationDialogs::records(const QList<Record> &list, Fill fill) const
+{
+    QJSValue out = engine().newArray(quint32(list.size()));
+    quint32 i = 0;
+    for (const Record &r : list) {
+        QJSValue o = engine().newObject();
+        fill(o, r);
+        out.setProperty(i++, o);
+    }
+    return out;
+}
+
 QJSValue AutomationDialogs::messageBoxes() const
 {
-    const auto boxes = ui::messageBoxes();
-    QJSValue out = engine().newArray(quint32(boxes.size()));
-    quint32 i = 0;
-    for (const ui::MessageBoxRecord &b : boxes) {
-        QJSValue o = engine().newObject();
+    return records(ui::messageBoxes(), [](QJSValue &o, const ui::MessageBoxRecord &b) {
         o.setProperty(QStringLiteral("text"), b.text);
         o.setProperty(QStringLiteral("title"), b.title);
         o.setProperty(QStringLiteral("buttons"), ui::buttonsName(b.buttons));
         o.setProperty(QStringLiteral("icon"), ui::iconName(b.icon));
-        out.setProperty(i++, o);
-    }
-    return out;
+    });
 }
 
 void AutomationDialogs::answerFileDialogs(const QJSValue &answers)
@@ -74,17 +82,11 @@ void AutomationDialogs::answerFolderDialogs(const QJSValue &answers)
 
 QJSValue AutomationDialogs::fileDialogs() const
 {
-    const auto dialogs = ui::fileDialogs();
-    QJSValue out = engine().newArray(quint32(dialogs.size()));
-    quint32 i = 0;
-    for (const ui::FileDialogRequest &d : dialogs) {
-        QJSValue o = engine().newObject();
+    return records(ui::fileDialogs(), [](QJSValue &o, const ui::FileDialogRequest &d) {
         o.setProperty(QStringLiteral("filter"), d.filter);
         o.setProperty(QStringLiteral("flags"), d.flags);
         o.setProperty(QStringLiteral("maxFileSize"), d.maxFileSize);
-        out.setProperty(i++, o);
-    }
-    return out;
+    });
 }
 
 } // namespace tx::host

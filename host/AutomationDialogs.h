@@ -2,6 +2,8 @@
 // Queued answers and records of message boxes and file and folder dialogs.
 #include "host/AutomationArea.h"
 
+#include <QList>
+
 namespace tx::host {
 
 class AutomationDialogs : public AutomationArea {
@@ -14,6 +16,10 @@ public:
     Q_INVOKABLE void answerFileDialogs(const QJSValue &answers);    // [[path, ...], [], ...]
     Q_INVOKABLE void answerFolderDialogs(const QJSValue &answers);  // [path or ""]
     Q_INVOKABLE QJSValue fileDialogs() const;                        // [{filter, flags, maxFileSize}]
+
+private:
+    template <typename Record, typename Fill>
+    QJSValue records(const QList<Record> &list, Fill fill) const;
 };
 
 } // namespace tx::host
