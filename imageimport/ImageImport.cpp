@@ -69,6 +69,7 @@ void ImageImport::StartUpload(const QString &localfile)
         break;
     case UploadMachinery::Outcome::TimedOut:
     case UploadMachinery::Outcome::ClosedWithoutAnswer:
+    case UploadMachinery::Outcome::FileChanged:
     case UploadMachinery::Outcome::Abandoned:
         log(QStringLiteral("传输遇到错误：服务器没有应答"));
         upload->answer = QStringLiteral("Error");

@@ -251,6 +251,7 @@ void UploadMachinery::evaluate(bool peerClosed)
             }
         }
         lastOutcome = ok ? Outcome::Answered : Outcome::ErrorAnswer;
+        lastStatusLine = text.left(text.indexOf(QLatin1String("\r\n")));
         return;
     }
     if (peerClosed) {
@@ -273,8 +274,30 @@ void UploadMachinery::onError(int number, const QString &description)
     if (number == TcpClient::sckSourceFailed) {
         // The body could not be sent whole; the server will never answer it.
         bDone = true;
-        lastOutcome = Outcome::Abandoned;
+        lastOutcome = Outcome::FileChanged;
     }
+}
+
+QString UploadMachinery::outcomeReason() const
+{
+    switch (lastOutcome) {
+    case Outcome::NoConnection:
+        return QStringLiteral("无法连接到服务器");
+    case Outcome::TimedOut:
+        return QStringLiteral("服务器没有应答");
+    case Outcome::ClosedWithoutAnswer:
+        return QStringLiteral("连接被关闭，没有应答");
+    case Outcome::FileChanged:
+        return QStringLiteral("文件在上传过程中被修改");
+    case Outcome::ErrorAnswer:
+        return lastStatusLine;
+    case Outcome::Abandoned:
+        return QStringLiteral("上传被放弃");
+    case Outcome::None:
+    case Outcome::Answered:
+        break;
+    }
+    return {};
 }
 
 } // namespace tx

@@ -21,7 +21,7 @@ class UploadMachinery : public QObject {
     Q_OBJECT
 public:
     // How the last upload ended.
-    enum class Outcome { None, Answered, ErrorAnswer, NoConnection, TimedOut, ClosedWithoutAnswer, Abandoned };
+    enum class Outcome { None, Answered, ErrorAnswer, NoConnection, TimedOut, ClosedWithoutAnswer, FileChanged, Abandoned };
 
     // What tells the four controls' uploads apart.
     struct Profile {
@@ -54,6 +54,11 @@ public:
     // The package, created on first use and kept.
     CompondFile &objPackage();
     Outcome outcome() const { return lastOutcome; }
+    // Why the last upload did not end with a "200 OK" answer, in the words the
+    // controls show: "无法连接到服务器", "服务器没有应答", "连接被关闭，没有应答",
+    // "文件在上传过程中被修改", or the status line of an error answer. Empty after
+    // an answer.
+    QString outcomeReason() const;
 
     // Splits an http URL into host, port and path and applies them to the socket;
     // 0x80040000 "错误的URL" for any other scheme, error 13 for a port that is not
@@ -103,6 +108,7 @@ private:
     std::unique_ptr<CompondFile> package;
     ResponseFramer framer;
     Outcome lastOutcome = Outcome::None;
+    QString lastStatusLine;
 };
 
 } // namespace tx

@@ -72,7 +72,8 @@ TEST_F(Streaming, FileThatShrinksWhileSentIsAbandoned)
     control.StartUpload(QStringLiteral("/"), server.url(), big, 3);
     ASSERT_TRUE(cut);
     EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
-    EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::Abandoned);
+    EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::FileChanged);
+    EXPECT_EQ(control.machinery().outcomeReason(), QStringLiteral("文件在上传过程中被修改"));
     ASSERT_FALSE(ui::messageBoxes().isEmpty());
     EXPECT_TRUE(ui::messageBoxes().last().text.contains(QStringLiteral("big.bin")));
 }
