@@ -1,5 +1,7 @@
 #include "platform/Overlay.h"
 
+#include "platform/Records.h"
+
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -141,7 +143,7 @@ void runHandler(OverlayHandle &handle)
         h(handle);
 }
 
-void record(const Record &r) { registry().records.append(r); }
+void record(const Record &r) { keepLatest(registry().records, r); }
 QList<Record> records() { return registry().records; }
 
 QString endingName(Ending e)

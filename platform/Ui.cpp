@@ -1,5 +1,7 @@
 #include "platform/Ui.h"
 
+#include "platform/Records.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -102,7 +104,7 @@ int messageBox(const QString &text, Buttons buttons, Icon icon, const QString &t
     } else {
         r.answer = defaultAnswer(buttons);
     }
-    s.boxes.append(r);
+    keepLatest(s.boxes, r);
     if (s.echo && !s.interactive) {
         QTextStream err(stderr);
         err << "[message box] " << r.title << ": " << r.text << Qt::endl;
@@ -113,7 +115,7 @@ int messageBox(const QString &text, Buttons buttons, Icon icon, const QString &t
 QStringList openFiles(const FileDialogRequest &request)
 {
     State &s = state();
-    s.dialogs.append(request);
+    keepLatest(s.dialogs, request);
     if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance()))
         return QFileDialog::getOpenFileNames(nullptr, QString(), QString(), qtFilter(request.filter));
     if (s.fileAnswers.isEmpty())
