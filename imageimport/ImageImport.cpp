@@ -61,21 +61,11 @@ void ImageImport::StartUpload(const QString &localfile)
 {
     upload->sendFileWithPackage(localfile);
     // Without an answer the last one would still stand; it must not pass for this
-    // file's.
-    switch (upload->outcome()) {
-    case UploadMachinery::Outcome::NoConnection:
-        log(QStringLiteral("传输遇到错误：无法连接到服务器"));
+    // file's. An error answer has logged itself with what the server said.
+    const UploadMachinery::Outcome outcome = upload->outcome();
+    if (!upload->outcomeReason().isEmpty() && outcome != UploadMachinery::Outcome::ErrorAnswer) {
+        log(QStringLiteral("传输遇到错误：") + upload->outcomeReason());
         upload->answer = QStringLiteral("Error");
-        break;
-    case UploadMachinery::Outcome::TimedOut:
-    case UploadMachinery::Outcome::ClosedWithoutAnswer:
-    case UploadMachinery::Outcome::FileChanged:
-    case UploadMachinery::Outcome::Abandoned:
-        log(QStringLiteral("传输遇到错误：服务器没有应答"));
-        upload->answer = QStringLiteral("Error");
-        break;
-    default:
-        break;
     }
 }
 

@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QToolTip>
 
 namespace tx::image {
@@ -24,7 +25,10 @@ PictureList::PictureList(ImageImportForm &form, QObject *parent) : QObject(paren
     connect(f.btnDelFile, &QPushButton::clicked, this, &PictureList::removeSelected);
     // A change of the current entry by mouse, keyboard or code, and a click on the
     // entry that is already current, both show the preview.
-    connect(f.lstFileList, &QListWidget::currentRowChanged, this, &PictureList::ShowPreview);
+    connect(f.lstFileList, &QListWidget::currentRowChanged, this, [this] {
+        if (!removing)
+            ShowPreview();
+    });
     connect(f.lstFileList, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
         if (item && f.lstFileList->row(item) == f.lstFileList->currentRow()
             && previewed != item->text())
@@ -73,6 +77,7 @@ void PictureList::removeSelected()
     QListWidget *list = f.lstFileList;
     if (list->count() == 0)
         return;
+    const QScopedValueRollback<bool> guard(removing, true);
     for (int i = list->count() - 1; i >= 0; --i) {
         if (list->item(i)->isSelected())
             delete list->takeItem(i);

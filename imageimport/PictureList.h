@@ -28,7 +28,8 @@ private:
     void updateToolTip(const QPoint &pos);
 
     ImageImportForm &f;
-    QString previewed; // the path the preview shows
+    QString previewed;     // the path the preview shows
+    bool removing = false; // the current entry moves as entries go; the preview stays
 };
 
 } // namespace tx::image

@@ -5,10 +5,12 @@
 #include "imageimport/ImageImportForm.h"
 #include "officeimport/PageSeparator.h"
 #include "platform/AutomationError.h"
+#include "platform/TcpClient.h"
 #include "platform/Ui.h"
 #include "upload/UploadMachinery.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -220,16 +222,19 @@ private slots:
     void noAnswer_data()
     {
         QTest::addColumn<bool>("listening");
+        QTest::addColumn<QByteArray>("answer"); // null: silence
         QTest::addColumn<QString>("line");
-        QTest::newRow("time-out") << true << "传输遇到错误：服务器没有应答";
-        QTest::newRow("no connection") << false << "传输遇到错误：无法连接到服务器";
+        QTest::newRow("time-out") << true << QByteArray() << "传输遇到错误：服务器没有应答";
+        QTest::newRow("closed without an answer") << true << QByteArray("") << "传输遇到错误：连接被关闭，没有应答";
+        QTest::newRow("no connection") << false << QByteArray() << "传输遇到错误：无法连接到服务器";
     }
     void noAnswer()
     {
         QFETCH(bool, listening);
+        QFETCH(QByteArray, answer);
         QFETCH(QString, line);
-        server->setAnswerFor([](int i, const ReceivedRequest &) {
-            return i == 0 ? QByteArray() : TestHttpServer::okResponse("posted");
+        server->setAnswerFor([answer](int i, const ReceivedRequest &) {
+            return i == 0 ? answer : TestHttpServer::okResponse("posted");
         });
         if (!listening)
             initAgainst(test::closedPort());
@@ -244,6 +249,26 @@ private slots:
         else
             QCOMPARE(ctl->strAnswer(), "Error");
         checkRestored(false);
+    }
+
+    void fileChangedWhileSent()
+    {
+        const QString big = dir.filePath("big.bmp");
+        {
+            QFile f(big);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(16 << 20));
+        }
+        bool cut = false;
+        connect(ctl->machinery().Winsock1, &TcpClient::SendProgress, this, [&] {
+            if (!cut)
+                cut = QFile::resize(big, 1000);
+        });
+        ctl->machinery().answer = "stale fragment";
+        ctl->StartUpload(big);
+        QVERIFY(cut);
+        QCOMPARE(texts(f->lstLog), QStringList{"传输遇到错误：文件在上传过程中被修改"});
+        QCOMPARE(ctl->strAnswer(), "Error");
     }
 
     void failureEndsBatch()

@@ -173,6 +173,12 @@ private slots:
         f->btnDelFile->click();
         QCOMPARE(texts(f->lstFileList), QStringList{bad});
         QVERIFY(f->btnBegin->isEnabled());
+        // The previewed entry went, and the one now current is not shown for it.
+        QCOMPARE(f->lblImgName->text(), QStringLiteral("a.jpg\r\n800\u3000×\u3000600"));
+        QVERIFY(!f->imgPreview->pixmap().isNull());
+        QTest::mouseClick(f->lstFileList->viewport(), Qt::LeftButton, {},
+                          f->lstFileList->visualItemRect(f->lstFileList->item(0)).center());
+        QCOMPARE(f->lblImgName->text(), "bad.jpg"); // a click shows it
         f->lstFileList->item(0)->setSelected(true);
         f->btnDelFile->click();
         QCOMPARE(f->lstFileList->count(), 0);
