@@ -3,7 +3,10 @@
 #include "shell/MemberCall.h"
 #include "shell/TypeLibraryFile.h"
 
+#include <QAbstractButton>
+#include <QGroupBox>
 #include <QJsonArray>
+#include <QLabel>
 #include <QMetaMethod>
 #include <QSet>
 #include <gtest/gtest.h>
@@ -158,6 +161,34 @@ TEST(Catalogue, BuiltMembersMatchTheirControls)
                 }
             }
         }
+    }
+}
+
+// Every form of every control as the page gets it: each caption fits the width its
+// form gives it (a label, a button, an option, a frame's title).
+TEST(Catalogue, EveryCaptionFitsItsForm)
+{
+    for (const ClassInfo &c : typeLibrary().classes) {
+        std::unique_ptr<QObject> control(tx::shell::createControl(c));
+        ASSERT_TRUE(control) << c.name;
+        auto *form = qobject_cast<QWidget *>(control.get());
+        if (!form)
+            continue;
+        QStringList clipped;
+        for (QWidget *w : form->findChildren<QWidget *>()) {
+            QString caption;
+            if (auto *b = qobject_cast<QAbstractButton *>(w))
+                caption = b->text();
+            else if (auto *l = qobject_cast<QLabel *>(w))
+                caption = l->text();
+            else if (auto *g = qobject_cast<QGroupBox *>(w))
+                caption = g->title();
+            const int needed = std::max(w->sizeHint().width(), w->minimumSizeHint().width());
+            if (!caption.isEmpty() && w->width() < needed)
+                clipped << QStringLiteral("%1 \"%2\" %3 < %4").arg(w->objectName(), caption).arg(w->width()).arg(needed);
+        }
+        EXPECT_TRUE(clipped.isEmpty()) << c.name << ": " << clipped.join(QStringLiteral("; ")).toStdString()
+                                       << " (in " << form->font().family().toStdString() << ")";
     }
 }
 
