@@ -6,6 +6,9 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <algorithm>
+#include <cmath>
+
 namespace tx::screen {
 namespace {
 
@@ -52,6 +55,22 @@ bool allBlack(const QImage &image)
 
 } // namespace
 
+void fitToScreen(QImage &image, QSize logical, qreal ratio)
+{
+    const auto fits = [ratio](int physical, int logicalSide) {
+        return logicalSide > 0 && std::abs(physical - logicalSide * ratio) < std::max(ratio, 1.0);
+    };
+    if (ratio <= 0 || !fits(image.width(), logical.width()) || !fits(image.height(), logical.height()))
+        refuse(QStringLiteral("the picture is %1x%2 pixels, the screen %3x%4 at a ratio of %5")
+                   .arg(image.width())
+                   .arg(image.height())
+                   .arg(logical.width())
+                   .arg(logical.height())
+                   .arg(ratio));
+    // Whatever ratio the platform left on it, it paints at the screen's logical size.
+    image.setDevicePixelRatio(ratio);
+}
+
 QRect primaryGeometry()
 {
     return primary()->geometry();
@@ -75,11 +94,8 @@ QImage grabPrimary()
         if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
             refuse(QStringLiteral("the Qt platform \"%1\" has no display to grab").arg(platform));
         image = s->grabWindow(0).toImage();
-        // The picture has the screen's physical pixels; make it paint at the
-        // screen's logical size whatever ratio the platform left on it.
-        const QRect g = s->geometry();
-        if (!image.isNull() && g.width() > 0 && image.width() != qRound(g.width() * image.devicePixelRatio()))
-            image.setDevicePixelRatio(qreal(image.width()) / g.width());
+        if (!image.isNull())
+            fitToScreen(image, s->geometry().size(), s->devicePixelRatio());
     }
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
         refuse(waylandSession()

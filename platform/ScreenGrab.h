@@ -16,6 +16,12 @@ QRect primaryGeometry();
 // display, a null picture, or a Wayland session that hands out only black.
 QImage grabPrimary();
 
+// Checks that a grab of the screen has the screen's physical size on both axes
+// (its logical size times `ratio`, to within one logical pixel, as fractional
+// ratios round) and makes it paint at the logical size. A picture of another area
+// is refused with the grab's error rather than squashed onto the screen.
+void fitToScreen(QImage &image, QSize logical, qreal ratio);
+
 // Replaces the real grab (tests, the page host). The function's picture is
 // checked like a real one: a null QImage is a refusal. An empty function restores
 // the real grab.

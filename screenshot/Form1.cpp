@@ -1,6 +1,7 @@
 #include "screenshot/Form1.h"
 
 #include "platform/AutomationError.h"
+#include "platform/FormLook.h"
 #include "platform/Pump.h"
 #include "platform/ScreenGrab.h"
 #include "platform/TempFolder.h"
@@ -8,7 +9,6 @@
 #include "screenshot/ModuleJPG.h"
 #include "upload/FileUpload.h"
 
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QGuiApplication>
@@ -21,27 +21,6 @@ namespace tx {
 namespace {
 
 Form1 *current = nullptr;
-
-// SimSun when installed, else the nearest face that writes simplified Chinese
-// (a Song/Ming face first, as SimSun is one).
-QFont overlayFont()
-{
-    const QStringList all = QFontDatabase::families();
-    for (const char *name : {"SimSun", "宋体", "NSimSun"})
-        if (all.contains(QString::fromUtf8(name)))
-            return QFont(QString::fromUtf8(name), 12);
-    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
-    for (const QString &family : chinese)
-        if (family.contains(QLatin1String("Song"), Qt::CaseInsensitive) ||
-            family.contains(QLatin1String("Ming"), Qt::CaseInsensitive))
-            return QFont(family, 12);
-    for (const QString &family : chinese)
-        if (!family.contains(QLatin1String("Mono"), Qt::CaseInsensitive))
-            return QFont(family, 12);
-    QFont f;
-    f.setPointSize(12);
-    return f;
-}
 
 void setRed(QWidget *w)
 {
@@ -69,7 +48,7 @@ Form1::Form1(QImage image, const QRect &screen) : QWidget(nullptr, kOverlayFlags
     setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowModality(Qt::ApplicationModal);
     setFocusPolicy(Qt::StrongFocus);
-    setFont(overlayFont());
+    setFont(ui::cjkFont(12));
     // No window manager is assumed: the geometry is set here, not maximised.
     setGeometry(screen);
 
@@ -219,6 +198,10 @@ void Form1::ScrnCap(int Left, int Top, int Right, int Bottom)
     Form1Fields &f = fields();
     temp::removeFile(f.FileName); // a failure shows up as a failed save
     ModuleJPG::SaveJpeg(bitmap, f.FileName);
+    // The picture is cut from the frozen image: the desktop, the keyboard and the
+    // pointer go back to the user before the upload, whose wait may be long and
+    // whose error boxes must be reachable.
+    finish();
     if (!f.FileName.isEmpty()) {
         FileUpload1->StartUpload(f.sf, f.pUrl, f.FileName, f.contentid);
         f.FileName = FileUpload1->NewFileName();
@@ -283,7 +266,8 @@ void Form1::mouseMoveEvent(QMouseEvent *e)
     if (f.strState == QLatin1String("draw")) {
         frame = selection::resized(frame, f.sngStartX, f.sngStartY, x, y);
         applyFrame();
-        LblPos->setText(QString::number(frame.width) + QLatin1Char('x') + QString::number(frame.height));
+        // The caption tells the frame as drawn: Shape1's whole pixels.
+        LblPos->setText(QString::number(Shape1->width()) + QLatin1Char('x') + QString::number(Shape1->height()));
         centreLabel();
         QGuiApplication::changeOverrideCursor(Qt::CrossCursor);
     } else {

@@ -13,6 +13,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJSEngine>
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTcpServer>
+#include <QTimer>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -549,6 +553,154 @@ private slots:
         const QImage img(jpegPath());
         QCOMPARE(img.size(), QSize(400, 200));
         QVERIFY(worstError(img, 20, 40, 2.0) <= 6);
+    }
+
+    void captionIsTheFramesWholePixels_data()
+    {
+        QTest::addColumn<QPointF>("from");
+        QTest::addColumn<QPointF>("to");
+        QTest::addColumn<QRect>("frame");
+        // Pointer positions between pixels, as a fractional screen scale gives them.
+        QTest::newRow("halves and quarters") << QPointF(10.5, 20.25) << QPointF(111, 70.75) << QRect(10, 20, 101, 51);
+        QTest::newRow("near the origin") << QPointF(0.25, 0.75) << QPointF(100.5, 50.5) << QRect(0, 1, 100, 49);
+    }
+    void captionIsTheFramesWholePixels()
+    {
+        QFETCH(QPointF, from);
+        QFETCH(QPointF, to);
+        QFETCH(QRect, frame);
+        QVariantMap shown;
+        QString label;
+        const QString name = shoot([&](OverlayHandle &h) {
+            h.press(from.x(), from.y());
+            h.move(to.x(), to.y());
+            h.release(to.x(), to.y());
+            shown = h.frame();
+            label = h.label();
+            h.doubleClick(from.x() + 5, from.y() + 5);
+        });
+        QCOMPARE(QRect(shown.value("left").toInt(), shown.value("top").toInt(), shown.value("width").toInt(),
+                       shown.value("height").toInt()),
+                 frame);
+        QCOMPARE(label, QStringLiteral("%1x%2").arg(frame.width()).arg(frame.height()));
+        QCOMPARE(name, QStringLiteral("/files/shot.jpg"));
+        QCOMPARE(QImage(jpegPath()).size(), frame.size()); // what the caption says is what is saved
+    }
+
+    void grabMustCoverTheScreen_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QSize>("logical");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("same size") << QSize(1280, 1024) << QSize(1280, 1024) << 1.0 << true;
+        QTest::newRow("twice") << QSize(2560, 2048) << QSize(1280, 1024) << 2.0 << true;
+        QTest::newRow("fractional ratio, rounded sides") << QSize(1280, 1024) << QSize(853, 683) << 1.5 << true;
+        QTest::newRow("another area, squashed") << QSize(1280, 1024) << QSize(1280, 800) << 1.0 << false;
+        QTest::newRow("too narrow") << QSize(1000, 1024) << QSize(1280, 1024) << 1.0 << false;
+        QTest::newRow("one pixel too tall") << QSize(1280, 1025) << QSize(1280, 1024) << 1.0 << false;
+        QTest::newRow("ratio on one side only") << QSize(2560, 1024) << QSize(1280, 1024) << 2.0 << false;
+    }
+    void grabMustCoverTheScreen()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(QSize, logical);
+        QFETCH(qreal, ratio);
+        QFETCH(bool, fits);
+        QImage image(picture, QImage::Format_RGB32);
+        try {
+            tx::screen::fitToScreen(image, logical, ratio);
+            QVERIFY(fits);
+            QCOMPARE(image.devicePixelRatio(), ratio);
+        } catch (const tx::AutomationError &e) {
+            QVERIFY2(!fits, qPrintable(e.description));
+            QCOMPARE(e.number, int(tx::ErrAutomation));
+            QVERIFY(e.description.contains(QStringLiteral("cannot be captured")));
+        }
+    }
+
+    void uploadRunsAfterTheOverlayLetsGo_data()
+    {
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("answered") << false;
+        QTest::newRow("refused, its box answered") << true;
+    }
+    void uploadRunsAfterTheOverlayLetsGo()
+    {
+        QFETCH(bool, refused);
+        struct Seen {
+            bool looked = false, overlayShown = true, grabbed = true, cursor = true, boxOnTop = false;
+        } seen;
+        const auto look = [&seen](QWidget *box) {
+            seen.looked = true;
+            seen.overlayShown = false;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                seen.overlayShown = seen.overlayShown || (w->objectName() == u"Form1" && w->isVisible());
+            seen.grabbed = QWidget::keyboardGrabber() || QWidget::mouseGrabber();
+            seen.cursor = QGuiApplication::overrideCursor() != nullptr;
+            seen.boxOnTop = box && QApplication::activeModalWidget() == box && box->isVisible();
+        };
+        QString url = server->url();
+        QTimer boxWatch;
+        if (refused) {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            url = QStringLiteral("http://127.0.0.1:%1/upload.asp").arg(probe.serverPort());
+            probe.close();
+            connect(&boxWatch, &QTimer::timeout, this, [&] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                boxWatch.stop();
+                look(box);
+                box->button(QMessageBox::Ok)->click();
+            });
+            boxWatch.start(20);
+        } else {
+            server->setAnswerFor([&](int, const tx::test::ReceivedRequest &) {
+                look(nullptr);
+                return TestHttpServer::okResponse("/files/shot.jpg");
+            });
+        }
+        tx::ui::setInteractive(true); // real grabs, real boxes
+        tx::overlay::setHandler([](OverlayHandle &h) { draw(h, {10, 20}, {60, 60}), h.doubleClick(30, 30); });
+        tx::ScreenShot shot;
+        shot.BeginScreenShot(QStringLiteral("/pic"), url, 7);
+        tx::ui::setInteractive(false);
+        tx::overlay::setHandler(nullptr);
+
+        QVERIFY(seen.looked);
+        QVERIFY2(!seen.overlayShown, "the overlay still covers the desktop");
+        QVERIFY2(!seen.grabbed, "the keyboard or the pointer is still grabbed");
+        QVERIFY2(!seen.cursor, "the cross cursor is still set");
+        QCOMPARE(QImage(jpegPath()).size(), QSize(50, 40));
+        if (refused) {
+            QVERIFY2(seen.boxOnTop, "the error box is not the one that takes input");
+            QVERIFY(shot.FileName().isEmpty());
+            QCOMPARE(tx::ui::messageBoxes().size(), 1);
+        } else {
+            QCOMPARE(shot.FileName(), QStringLiteral("/files/shot.jpg"));
+        }
+    }
+
+    void recordsKeepTheLatestThousand()
+    {
+        for (int i = 0; i < 1005; ++i)
+            tx::ui::messageBox(QString::number(i));
+        for (int i = 0; i < 1002; ++i)
+            tx::ui::openFiles({QString::number(i)});
+        for (int i = 0; i < 1001; ++i)
+            tx::overlay::record({i == 0, tx::overlay::Ending::Cancelled});
+        const auto boxes = tx::ui::messageBoxes();
+        QCOMPARE(boxes.size(), 1000);
+        QCOMPARE(boxes.first().text, QStringLiteral("5"));
+        QCOMPARE(boxes.last().text, QStringLiteral("1004"));
+        const auto dialogs = tx::ui::fileDialogs();
+        QCOMPARE(dialogs.size(), 1000);
+        QCOMPARE(dialogs.first().filter, QStringLiteral("2"));
+        const auto openings = tx::overlay::records();
+        QCOMPARE(openings.size(), 1000);
+        QVERIFY(!openings.first().handled); // the first one went
     }
 
     void cleanupTestCase()
