@@ -26,7 +26,6 @@ namespace {
 // Content-Type is moved aside before routing so that the body reaches our own
 // streaming parser raw.
 constexpr const char *kFormType = "X-Tessarix-Form-Type";
-constexpr long long kMaxTextBytes = 64LL * 1024 * 1024;
 constexpr std::size_t kServeChunk = 256 * 1024;
 
 std::mutex logMutex;
@@ -101,7 +100,23 @@ struct CmsServer::Impl {
 void CmsServer::Impl::routes()
 {
     server.set_read_timeout(30, 0);
-    server.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &) {
+    // One request per connection: a refused body is left unread, and the library
+    // would read its rest as the next request (its "Connection: close" header is
+    // only written, not obeyed).
+    server.set_keep_alive_max_count(1);
+    server.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
+        // Which one the library would read is not defined; the moved-aside one would
+        // be handed to a multipart parser of its own that was never set up.
+        if (req.headers.count("Content-Type") > 1) {
+            refuse(req, res, "more than one Content-Type header");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // The decoded path goes on to C functions that stop at a NUL, its content
+        // type is taken from the whole: the two would disagree.
+        if (req.path.find('\0') != std::string::npos) {
+            refuse(req, res, "a NUL in the address");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         // The request object is the library's own mutable one, handed over as const.
         auto &r = const_cast<httplib::Request &>(req);
         r.headers.erase(kFormType);
@@ -153,7 +168,7 @@ void CmsServer::Impl::post(const httplib::Request &req, httplib::Response &res,
         if (!boundary)
             throw Refused("not a multipart/form-data request with a boundary");
 
-        ReceivedForm form(storage, kMaxTextBytes);
+        ReceivedForm form(storage);
         MultipartParser parser(*boundary, form);
         std::string failure;
         const bool read = reader([&](const char *data, std::size_t size) {

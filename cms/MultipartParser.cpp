@@ -122,10 +122,14 @@ PartHead parsePartHead(std::string_view block)
         if (equalsNoCase(field, "Content-Disposition")) {
             const std::string_view type = forEachParameter(value, [&](std::string_view key, std::string_view val) {
                 if (equalsNoCase(key, "name") && !named) {
-                    head.name = codepage::decode(unescapeName(val));
+                    const QByteArray raw = unescapeName(val);
+                    head.rawNameBytes += static_cast<std::size_t>(raw.size());
+                    head.name = codepage::decode(raw);
                     named = true;
                 } else if (equalsNoCase(key, "filename") && !head.isFile) {
-                    head.fileName = codepage::decode(unescapeName(val));
+                    const QByteArray raw = unescapeName(val);
+                    head.rawNameBytes += static_cast<std::size_t>(raw.size());
+                    head.fileName = codepage::decode(raw);
                     head.isFile = true;
                 }
             });

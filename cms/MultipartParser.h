@@ -17,6 +17,7 @@ struct PartHead {
     QString fileName;       // the filename parameter as sent (a full client path)
     bool isFile = false;    // a filename parameter was present
     QByteArray contentType;
+    std::size_t rawNameBytes = 0;  // name and filename as sent, counted against the request's budget
 };
 
 class PartSink {

@@ -2,22 +2,22 @@
 
 #include "cms/ReceivedForm.h"
 #include "cms/Refused.h"
+#include "platform/FormLook.h"
 
 #include <QBuffer>
 #include <QFont>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 #include <mutex>
 
 namespace tx::cms {
 namespace {
-
-constexpr int kMaxThumbSide = 10000;
 
 bool yes(const ReceivedForm &form, const QString &name)
 {
@@ -32,19 +32,6 @@ long long number(const ReceivedForm &form, const QString &name, long long low, l
     if (!ok || value < low || value > high)
         throw Refused("bad " + name.toStdString() + " value");
     return value;
-}
-
-// Chinese watermarks need a CJK font; Debian's WenQuanYi is loaded once by file,
-// so it is found whatever the font configuration says.
-QString watermarkFamily()
-{
-    static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(
-            QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"));
-        const QStringList families = QFontDatabase::applicationFontFamilies(id);
-        return families.isEmpty() ? QStringLiteral("WenQuanYi Zen Hei") : families.first();
-    }();
-    return family;
 }
 
 // Fonts and painting are shared state in Qt; the server's threads take turns.
@@ -74,8 +61,6 @@ PictureRequest PictureRequest::fromForm(const ReceivedForm &form)
         // The control computes the size in 16 bits and may ask for 0 x 0.
         r.thumbWidth = static_cast<int>(number(form, QStringLiteral("ThumbnailWidth"), -32768, 32767));
         r.thumbHeight = static_cast<int>(number(form, QStringLiteral("ThumbnailHeight"), -32768, 32767));
-        if (r.thumbWidth > kMaxThumbSide || r.thumbHeight > kMaxThumbSide)
-            throw Refused("thumbnail too large");
         r.alt = form.field(QStringLiteral("ThumbnailAlt")).value_or(QString());
         r.target = form.field(QStringLiteral("ThumbnailTarget")).value_or(QString());
     }
@@ -97,6 +82,12 @@ QByteArray formatOf(const QString &path)
 QImage load(const QString &path)
 {
     QImageReader reader(path);
+    const QSize size = reader.size();
+    if (size.isValid() && static_cast<long long>(size.width()) * size.height() > kMaxPicturePixels)
+        throw Refused("the picture has more than " + std::to_string(kMaxPicturePixels) + " pixels");
+    // Enough for the largest picture taken (4 bytes a pixel), and no more when the
+    // header would not tell its size.
+    reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024) + 1));
     QImage image = reader.read();
     if (image.isNull())
         throw Refused("the file is not a picture that can be read");
@@ -113,7 +104,7 @@ void stamp(QImage &image, const PictureRequest &request)
                                                               : QImage::Format_RGB32);
     const int side = std::min(image.width(), image.height());
     const int pad = std::max(2, side / 50);
-    QFont font(watermarkFamily());
+    QFont font(ui::cjkFamily()); // Chinese watermarks need a CJK face
     int px = std::clamp(side / 10, 8, 96);
     font.setPixelSize(px);
     // Shrink until the stamp fits the picture's width.
@@ -138,9 +129,25 @@ void stamp(QImage &image, const PictureRequest &request)
     painter.drawText(rect, Qt::AlignCenter, request.text);
 }
 
+QSize thumbnailSize(QSize picture, int width, int height)
+{
+    double w = std::max(width, 1), h = std::max(height, 1);
+    const double fit = std::min({1.0, picture.width() / w, picture.height() / h});
+    w *= fit;
+    h *= fit;
+    if (w * h > double(kMaxThumbnailPixels)) {
+        const double shrink = std::sqrt(double(kMaxThumbnailPixels) / (w * h));
+        w *= shrink;
+        h *= shrink;
+    }
+    // Down, so that rounding never passes either bound.
+    return QSize(std::max(1, int(std::floor(w + 1e-9))), std::max(1, int(std::floor(h + 1e-9))));
+}
+
 QImage thumbnail(const QImage &image, int width, int height)
 {
-    return image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image.scaled(thumbnailSize(image.size(), width, height), Qt::IgnoreAspectRatio,
+                        Qt::SmoothTransformation);
 }
 
 QByteArray encode(const QImage &image, QByteArray &format)

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 namespace tx::cms {
@@ -35,9 +36,17 @@ namespace picture {
 QColor fromBgr(unsigned value);
 // The format the file's bytes are in ("jpeg", "png", "gif" ...), empty when none.
 QByteArray formatOf(const QString &path);
-// Loads the picture; throws Refused when it cannot be read.
+inline constexpr long long kMaxPicturePixels = 100'000'000;
+inline constexpr long long kMaxThumbnailPixels = 16'000'000;
+
+// Loads the picture; throws Refused when it cannot be read, or when its header
+// says it has more than kMaxPicturePixels (before anything is decoded).
 QImage load(const QString &path);
 void stamp(QImage &image, const PictureRequest &request);
+// The size a thumbnail asked as width x height gets for a picture of `picture`:
+// never larger than the picture on either side (a larger one shrinks, keeping the
+// asked ratio) and never over kMaxThumbnailPixels; at least 1 x 1.
+QSize thumbnailSize(QSize picture, int width, int height);
 QImage thumbnail(const QImage &image, int width, int height);
 // The picture in that format, or in PNG when Qt cannot write it (GIF); format is
 // updated to what was written. Throws Refused on failure.

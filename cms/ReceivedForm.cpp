@@ -2,21 +2,33 @@
 
 #include "cms/Refused.h"
 
+#include <string>
+
 namespace tx::cms {
 
-ReceivedForm::ReceivedForm(Storage &storage, long long maxTextBytes)
-    : storage_(storage), maxTextBytes_(maxTextBytes)
+ReceivedForm::ReceivedForm(Storage &storage, FormLimits limits) : storage_(storage), limits_(limits) {}
+
+void ReceivedForm::keep(std::size_t bytes)
 {
+    keptBytes_ += static_cast<long long>(bytes);
+    if (keptBytes_ > limits_.keptBytes)
+        throw Refused("the names and text fields are larger than " + std::to_string(limits_.keptBytes) + " bytes");
 }
 
 void ReceivedForm::beginPart(const PartHead &head)
 {
+    if (++parts_ > limits_.parts)
+        throw Refused("more than " + std::to_string(limits_.parts) + " parts in the request");
+    keep(head.rawNameBytes);
     // A browser sends an empty filename for a file input left empty: not a file.
     inFile_ = head.isFile && !head.fileName.isEmpty();
-    if (inFile_)
+    if (inFile_) {
+        if (files_.size() >= static_cast<std::size_t>(limits_.files))
+            throw Refused("more than one file in the request");
         files_.push_back(ReceivedFile{head.name, head.fileName, storage_.receive()});
-    else
+    } else {
         fields_.emplace_back(head.name, QByteArray());
+    }
 }
 
 void ReceivedForm::partData(const char *data, std::size_t size)
@@ -25,9 +37,7 @@ void ReceivedForm::partData(const char *data, std::size_t size)
         files_.back().file.write(data, size);
         return;
     }
-    textBytes_ += static_cast<long long>(size);
-    if (textBytes_ > maxTextBytes_)
-        throw Refused("the text fields are too large");
+    keep(size);
     fields_.back().second.append(data, static_cast<qsizetype>(size));
 }
 

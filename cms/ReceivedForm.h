@@ -19,10 +19,17 @@ struct ReceivedFile {
     IncomingFile file;
 };
 
+// What one request may make the server keep in memory. Every limit is checked as
+// the parts arrive, so a request that passes one is refused before it is read on.
+struct FormLimits {
+    long long keptBytes = 16LL * 1024 * 1024;  // names and file names as sent, and text values
+    int parts = 1000;
+    int files = 1;                             // each one holds an open file
+};
+
 class ReceivedForm : public PartSink {
 public:
-    // Text fields together may hold at most maxTextBytes.
-    ReceivedForm(Storage &storage, long long maxTextBytes);
+    ReceivedForm(Storage &storage, FormLimits limits = {});
 
     void beginPart(const PartHead &head) override;
     void partData(const char *data, std::size_t size) override;
@@ -34,9 +41,12 @@ public:
     std::vector<ReceivedFile> &files() { return files_; }
 
 private:
+    void keep(std::size_t bytes);
+
     Storage &storage_;
-    long long maxTextBytes_;
-    long long textBytes_ = 0;
+    FormLimits limits_;
+    long long keptBytes_ = 0;
+    int parts_ = 0;
     std::vector<std::pair<QString, QByteArray>> fields_;
     std::vector<ReceivedFile> files_;
     bool inFile_ = false;

@@ -9,6 +9,9 @@
 #include <exception>
 #include <pthread.h>
 #include <string>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -94,14 +97,29 @@ int main(int argc, char **argv)
         std::fflush(stdout);
 
         bool failed = false;
+        bool served = false;
+        std::mutex m;
+        std::condition_variable ended;
         std::thread serving([&] {
-            failed = !server.run();
-            if (failed)
+            const bool ok = server.run();
+            if (!ok)
                 ::kill(::getpid(), SIGTERM);  // wakes the sigwait below
+            const std::lock_guard lock(m);
+            failed = !ok;
+            served = true;
+            ended.notify_all();
         });
         int signal = 0;
         sigwait(&stopSignals, &signal);
-        server.stop();
+        {
+            // A stop that comes before the thread has begun to listen finds nothing
+            // to stop, and the server would then serve on: repeat it until it ends.
+            std::unique_lock lock(m);
+            while (!served) {
+                server.stop();
+                ended.wait_for(lock, std::chrono::milliseconds(20));
+            }
+        }
         serving.join();
         if (failed) {
             std::fputs("tessarix-cms: the server stopped on an error\n", stderr);

@@ -6,13 +6,21 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
-CmsProcess::CmsProcess(const QString &root, const QStringList &extra)
+CmsProcess::CmsProcess(const QString &root, const QStringList &extra, long long fileSizeLimit)
 {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (fileSizeLimit > 0)
+        process_.setChildProcessModifier([fileSizeLimit] {
+            ::signal(SIGXFSZ, SIG_IGN);  // kept across exec: a write past the limit fails with EFBIG
+            const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
     process_.start(QStringLiteral(CMS_BINARY),
                    QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--root"), root}
                        + extra);

@@ -11,7 +11,9 @@
 
 class CmsProcess {
 public:
-    explicit CmsProcess(const QString &root, const QStringList &extra = {});
+    // fileSizeLimit > 0: the server runs under that RLIMIT_FSIZE, as on a full disk
+    // (its writes past it fail instead of killing it).
+    explicit CmsProcess(const QString &root, const QStringList &extra = {}, long long fileSizeLimit = 0);
     ~CmsProcess();
     int port() const { return port_; }
     // SIGTERM; the exit code of a clean stop (0), or -1.

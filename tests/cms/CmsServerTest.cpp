@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QSet>
 #include <QTemporaryDir>
@@ -123,6 +124,9 @@ TEST_F(CmsServer, StoresUnderTheFolderWithTheBareName)
     EXPECT_EQ(got->status, 200);
     EXPECT_EQ(got->body, kFile);
     EXPECT_EQ(got->get_header_value("Content-Type"), "text/plain");
+    // Uploaded files are never run as the server's own pages.
+    EXPECT_EQ(got->get_header_value("Content-Security-Policy"), "sandbox");
+    EXPECT_EQ(got->get_header_value("X-Content-Type-Options"), "nosniff");
 }
 
 TEST_F(CmsServer, TraversalIsRefusedAndStoresNothing)
@@ -152,6 +156,139 @@ TEST_F(CmsServer, TraversalIsRefusedAndStoresNothing)
         ASSERT_TRUE(got);
         EXPECT_EQ(got->status, 500) << path;
     }
+}
+
+TEST_F(CmsServer, PlantedLinksAreNeitherServedNorWrittenThrough)
+{
+    const QString outside = dir.path() + QStringLiteral("/outside");
+    ASSERT_TRUE(QDir().mkpath(outside + QStringLiteral("/sub")));
+    QFile secret(outside + QStringLiteral("/secret.txt"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly) && secret.write("secret") == 6);
+    secret.close();
+    QFile::copy(secret.fileName(), outside + QStringLiteral("/sub/inner.txt"));
+    ASSERT_EQ(post(server->port(), "/upload.asp", {file("seed.txt", kFile)}).status, 200);  // files/ exists
+    ASSERT_TRUE(QFile::link(secret.fileName(), root + QStringLiteral("/files/link.txt")));
+    ASSERT_TRUE(QFile::link(outside + QStringLiteral("/sub"), root + QStringLiteral("/files/linkdir")));
+
+    httplib::Client client("127.0.0.1", server->port());
+    for (const char *path : {"/files/link.txt", "/files/linkdir/inner.txt"}) {
+        const auto got = client.Get(path);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->status, 500) << path;
+        EXPECT_EQ(got->body.find("secret"), std::string::npos) << path;
+    }
+    // A name taken by a link is taken: the upload goes beside it.
+    const Response r = post(server->port(), "/upload.asp", {file("link.txt", "new"), field("curPath", "/")});
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(answer(r), QStringLiteral("/files/link(1).txt"));
+    EXPECT_EQ(post(server->port(), "/upload.asp", {file("x.txt", "new"), field("curPath", "/linkdir/")}).status, 500);
+    EXPECT_EQ(readAll(secret.fileName()), "secret");
+    EXPECT_EQ(QDir(outside + QStringLiteral("/sub")).entryList(QDir::Files), QStringList{QStringLiteral("inner.txt")});
+}
+
+TEST_F(CmsServer, AmbiguousRequestsAreRefusedWithAReason)
+{
+    ASSERT_EQ(post(server->port(), "/upload.asp", {file("n.txt", kFile), field("curPath", "/nul/")}).status, 200);
+    // A NUL would end the file name early while the content type came from the whole.
+    for (const char *path : {"/files/nul/n.txt%00.html", "/files/nul/n.txt%00", "/%00"}) {
+        const Response r = sendRaw(server->port(), std::string("GET ") + path + " HTTP/1.1\r\nHost: x\r\n\r\n");
+        EXPECT_EQ(r.status, 500) << path;
+        EXPECT_EQ(r.body.find("file bytes"), std::string::npos) << path;
+    }
+    const std::string body = multipartBody("b", {file("twice.txt", kFile)});
+    std::string request = postRequest("/upload.asp", "b", body);
+    request.insert(request.find("Content-Length"), "Content-Type: multipart/form-data; boundary=c\r\n");
+    const Response r = sendRaw(server->port(), request);
+    EXPECT_EQ(r.status, 500);
+    EXPECT_NE(r.body.find("more than one Content-Type"), std::string::npos) << r.body;
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("/files/twice.txt")));
+}
+
+namespace {
+
+constexpr long long kKeptLimit = 16LL * 1024 * 1024;
+
+// What the server keeps of a request: names and file names as sent, text values.
+long long keptBytes(const std::vector<Part> &parts)
+{
+    long long n = 0;
+    for (const Part &p : parts)
+        n += static_cast<long long>(p.name.size()) + (p.fileName ? (long long)p.fileName->size() : (long long)p.data.size());
+    return n;
+}
+
+// An upload whose last field makes the kept bytes come to `total`.
+std::vector<Part> keptUpTo(long long total)
+{
+    std::vector<Part> parts{file("a.txt", kFile), field("curPath", "/lim/"), field("filler", "")};
+    parts.back().data.assign(static_cast<std::size_t>(total - keptBytes(parts)), 'v');
+    return parts;
+}
+
+std::vector<Part> withParts(int count)
+{
+    std::vector<Part> parts{file("a.txt", kFile)};
+    while (int(parts.size()) < count)
+        parts.push_back(field("f", ""));
+    return parts;
+}
+
+}  // namespace
+
+TEST_F(CmsServer, LimitsCrossedByOneByteOrPartAreRefusedAtOnce)
+{
+    std::vector<Part> nameOver = keptUpTo(kKeptLimit);
+    nameOver.push_back(field("z", ""));  // the name is the byte too many
+    struct Case {
+        const char *what;
+        std::vector<Part> parts;
+        bool refused;
+        const char *reason;
+    };
+    const std::vector<Case> cases = {
+        {"kept bytes at the limit", keptUpTo(kKeptLimit), false, ""},
+        {"a value one byte over", keptUpTo(kKeptLimit + 1), true, "bytes"},
+        {"a name one byte over", nameOver, true, "bytes"},
+        {"parts at the limit", withParts(1000), false, ""},
+        {"one part over", withParts(1001), true, "parts"},
+    };
+    for (const Case &c : cases) {
+        const std::string body = multipartBody("b", c.parts);
+        std::string sent = body;
+        if (c.refused) {
+            // Sent up to where the limit is passed and no further, the whole length
+            // announced: a server that read on would wait for the rest.
+            const std::size_t lastHead = body.rfind("Content-Disposition");
+            sent = c.parts.back().data.empty() ? body.substr(0, body.find("\r\n\r\n", lastHead) + 4)
+                                               : body.substr(0, body.size() - 4);
+        }
+        const Response r = sendRaw(server->port(), postRequest("/upload.asp", "b", sent, (long long)body.size()));
+        EXPECT_EQ(r.status, c.refused ? 500 : 200) << c.what;
+        if (c.refused) {
+            EXPECT_NE(r.body.find(c.reason), std::string::npos) << c.what << ": " << r.body;
+            EXPECT_EQ(storedFiles(), QStringList()) << c.what;
+        } else {
+            EXPECT_EQ(answer(r), QStringLiteral("/files/") + (c.parts.size() > 3 ? "" : "lim/") + "a.txt") << c.what;
+            QFile::remove(root + answer(r));
+        }
+    }
+}
+
+TEST_F(CmsServer, FullDiskLeavesNothingBehind)
+{
+    EXPECT_EQ(server->stop(), 0) << "a stop right after the start ends the server too";
+    server = std::make_unique<CmsProcess>(root, QStringList{}, 256 * 1024);
+    ASSERT_NE(server->port(), 0);
+    const std::string big(600 * 1024, 'd');
+    for (const char *path : {"/upload.asp", "/cms/upload.asp"}) {
+        const Response r = post(server->port(), path, {file("big.bin", big), field("curPath", "/full/")});
+        EXPECT_EQ(r.status, 500) << path;
+        EXPECT_FALSE(r.body.empty());
+        EXPECT_EQ(storedFiles(), QStringList()) << "no partial file, in files/ or .incoming/";
+    }
+    // The server lives on and stores what fits.
+    EXPECT_EQ(post(server->port(), "/upload.asp", {file("small.txt", kFile)}).status, 200);
+    EXPECT_EQ(storedFiles(), QStringList{QStringLiteral("files/small.txt")});
 }
 
 TEST_F(CmsServer, AnyBoundaryIsRead)
@@ -334,8 +471,27 @@ TEST_F(CmsServer, ThumbnailAnswersALinkAroundIt)
     r = post(server->port(), "/cms/upload.asp", pictureForm("w.jpg", jpeg, true, 200, 150, true, 1));
     EXPECT_EQ(answer(r), "<a href=/files/pics/w.jpg target=about:blank><img src=/files/pics/w_thumb.jpg alt=Click></a>");
     EXPECT_GT(countNear(QImage(root + "/files/pics/w_thumb.jpg"), Qt::blue), 50);
-    // Not a picture, or a bad field value: refused, nothing stored.
+    // Never larger than the picture (keeping the asked ratio): a 10000 x 10000
+    // thumbnail of a 3 x 2 picture is 2 x 2; 800 x 150 of 400 x 300 is 400 x 75.
+    QImage tiny(3, 2, QImage::Format_RGB32);
+    tiny.fill(Qt::red);
+    r = post(server->port(), "/cms/upload.asp", pictureForm("tiny.png", imageBytes(tiny, "PNG"), true, 10000, 10000, false, 0));
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_EQ(QImage(root + "/files/pics/tiny_thumb.png").size(), QSize(2, 2));
+    r = post(server->port(), "/cms/upload.asp", pictureForm("wide.jpg", jpeg, true, 800, 150, false, 0));
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_EQ(QImage(root + "/files/pics/wide_thumb.jpg").size(), QSize(400, 75));
+
+    // Not a picture, a bad field value, or a picture of more than 100 megapixels
+    // (refused from its header): nothing stored.
+    QImage huge(10001, 10000, QImage::Format_Mono);
+    huge.fill(0);
+    const std::string hugePng = imageBytes(huge, "PNG");
+    huge = QImage();
     const auto before = storedFiles();
+    const Response hugeAnswer = post(server->port(), "/cms/upload.asp", pictureForm("huge.png", hugePng, true, 100, 100, false, 0));
+    EXPECT_EQ(hugeAnswer.status, 500);
+    EXPECT_NE(hugeAnswer.body.find("pixels"), std::string::npos) << hugeAnswer.body;
     EXPECT_EQ(post(server->port(), "/cms/upload.asp", pictureForm("n.jpg", "not a picture", true, 10, 10, false, 0)).status, 500);
     EXPECT_EQ(post(server->port(), "/cms/upload.asp", pictureForm("n.jpg", jpeg, false, 0, 0, true, 7)).status, 500);
     EXPECT_EQ(storedFiles(), before);
@@ -383,4 +539,17 @@ TEST_F(CmsServer, ArticleStoredAndShown)
     EXPECT_NE(page->body.find("&lt;p&gt;Page two &lt;img src=/files/pics/a.jpg&gt;"), std::string::npos);
     EXPECT_EQ(page->body.find(sep), std::string::npos);
     EXPECT_EQ(client.Get("/article/99")->status, 500);
+
+    // Quotes and spaces stay inside the attribute and the heading they are shown in.
+    r = post(server->port(), "/cms/savepost.asp",
+             {field("title", "say \"hi\" & 'bye'"), field("content", "<p title=\"a b\" onclick='x'>q</p>" + sep)});
+    ASSERT_EQ(r.body, "3");
+    const auto quoted = client.Get("/article/3");
+    ASSERT_TRUE(quoted);
+    EXPECT_NE(quoted->body.find("<h1>say &quot;hi&quot; &amp; &#39;bye&#39;</h1>"), std::string::npos);
+    EXPECT_NE(quoted->body.find("<iframe sandbox srcdoc=\"&lt;meta charset=&quot;utf-8&quot;&gt;&lt;p title=&quot;a "
+                                "b&quot; onclick=&#39;x&#39;&gt;q&lt;/p&gt;\"></iframe>"),
+              std::string::npos)
+        << quoted->body;
+    EXPECT_NE(client.Get("/")->body.find("<a href=\"/article/3\">say &quot;hi&quot;"), std::string::npos);
 }

@@ -1,6 +1,8 @@
 // The streaming multipart reader: any boundary, any split of the bytes, heads as
-// the controls write them, and bodies that are cut short or malformed.
+// the controls write them, and bodies that are cut short or malformed; and the
+// bounds of the picture work.
 #include "cms/MultipartParser.h"
+#include "cms/PictureWork.h"
 #include "cms/Refused.h"
 #include "platform/CodePage.h"
 
@@ -148,5 +150,30 @@ TEST(MultipartParser, MalformedBodiesAreRefused)
         Recorder rec;
         MultipartParser parser("b", rec);
         EXPECT_THROW(parser.feed(body.data(), body.size()), Refused) << body.substr(0, 40);
+    }
+}
+
+TEST(PictureWork, ThumbnailNeverLargerThanThePictureNorSixteenMegapixels)
+{
+    struct Case {
+        QSize picture;
+        int width, height;
+        QSize expected;
+    };
+    const std::vector<Case> cases = {
+        {{400, 300}, 100, 75, {100, 75}},        // smaller: as asked
+        {{400, 300}, 400, 300, {400, 300}},      // the picture's own size
+        {{400, 300}, 401, 300, {400, 299}},      // one over: shrunk, ratio kept
+        {{400, 300}, 800, 150, {400, 75}},
+        {{400, 300}, 100, 600, {50, 300}},
+        {{3, 2}, 10000, 10000, {2, 2}},
+        {{1, 1}, 32767, 1, {1, 1}},              // never below one pixel
+        {{5000, 4000}, 5000, 4000, {4472, 3577}},
+        {{10000, 10000}, 10000, 10000, {4000, 4000}},
+    };
+    for (const Case &c : cases) {
+        const QSize got = tx::cms::picture::thumbnailSize(c.picture, c.width, c.height);
+        EXPECT_EQ(got, c.expected) << c.width << "x" << c.height << " of " << c.picture.width() << "x" << c.picture.height();
+        EXPECT_LE(static_cast<long long>(got.width()) * got.height(), tx::cms::picture::kMaxThumbnailPixels);
     }
 }
