@@ -1,7 +1,8 @@
 // Reads the pixel sizes of many large JPEGs through the picture loader (headers
 // only) and, in the same run, decodes them fully with Qt; prints the ratio.
-//   bench_imagesize [--count N] [--width W] [--height H] [--folder DIR]
-// The pictures are made once and kept in the folder for later runs.
+//   bench_imagesize [--count N] [--width W] [--height H] [--folder DIR] [--keep]
+// The defaults run in seconds. The pictures it makes are removed at the end unless
+// --keep is given; pictures already in the folder are used and never removed.
 #include "platform/Picture.h"
 #include "platform/TempFolder.h"
 
@@ -36,10 +37,30 @@ QImage makePicture(int w, int h, int seed)
     return img;
 }
 
-QStringList ensurePictures(const QString &folder, int count, int w, int h)
+// What the run made, removed when it ends unless the user keeps it.
+struct Made {
+    QStringList files;
+    QString folder; // created by this run, empty when it was there
+    bool keep = false;
+
+    ~Made()
+    {
+        if (keep)
+            return;
+        for (const QString &f : files)
+            QFile::remove(f);
+        if (!folder.isEmpty())
+            QDir().rmdir(folder);
+    }
+};
+
+bool ensurePictures(const QString &folder, int count, int w, int h, QStringList &paths, Made &made)
 {
-    QDir().mkpath(folder);
-    QStringList paths;
+    if (!QFileInfo(folder).isDir()) {
+        if (!QDir().mkpath(folder))
+            return false;
+        made.folder = folder;
+    }
     QImage base;
     for (int i = 0; i < count; ++i) {
         const QString path = folder + QStringLiteral("/p%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
@@ -51,23 +72,32 @@ QStringList ensurePictures(const QString &folder, int count, int w, int h)
         // One pixel differs per file, so no two files are the same.
         base.setPixel(i % w, 0, qRgb(i & 0xFF, 0, 0));
         const QString part = path + QStringLiteral(".part");
+        made.files << part;
         if (!base.save(part, "JPG", 90) || !QFile::rename(part, path)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            std::exit(1);
+            return false;
         }
+        made.files.last() = path;
     }
-    return paths;
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    // Pictures need no display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const int count = argValue(args, QStringLiteral("--count"), 200);
-    const int w = argValue(args, QStringLiteral("--width"), 6000);
-    const int h = argValue(args, QStringLiteral("--height"), 4000);
+    const int count = argValue(args, QStringLiteral("--count"), 40);
+    const int w = argValue(args, QStringLiteral("--width"), 3000);
+    const int h = argValue(args, QStringLiteral("--height"), 2000);
+    if (count <= 0 || w <= 0 || h <= 0) {
+        std::fprintf(stderr, "--count, --width and --height take positive numbers\n");
+        return 2;
+    }
     const qsizetype fi = args.indexOf(QStringLiteral("--folder"));
     const QString folder = fi >= 0 && fi + 1 < args.size()
         ? args[fi + 1]
@@ -75,7 +105,11 @@ int main(int argc, char **argv)
 
     QElapsedTimer clock;
     clock.start();
-    const QStringList paths = ensurePictures(folder, count, w, h);
+    Made made;
+    made.keep = args.contains(QStringLiteral("--keep"));
+    QStringList paths;
+    if (!ensurePictures(folder, count, w, h, paths, made))
+        return 1;
     std::printf("pictures: %d JPEGs of %dx%d in %s (ready in %.1f s)\n", count, w, h, qPrintable(folder),
                 clock.elapsed() / 1000.0);
 
@@ -111,5 +145,7 @@ int main(int argc, char **argv)
                 decodeNs / 1e6 / count);
     std::printf("ratio loader / decode: %.5f (target <= 0.02)\n", double(headerNs) / double(decodeNs));
     std::printf("peak memory: %ld MiB\n", usage.ru_maxrss / 1024);
+    if (!made.keep && !made.files.isEmpty())
+        std::printf("removing the %lld pictures made (--keep keeps them)\n", qlonglong(made.files.size()));
     return 0;
 }
