@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QAbstractButton>
 #include <QStyleOption>
@@ -74,11 +75,12 @@ private:
 
 QStyle *formStyle()
 {
-    static QStyle *style = [] {
-        auto *s = new FormStyle;
-        s->setParent(QCoreApplication::instance()); // goes with the application
-        return s;
-    }();
+    // Goes with the application; a later application gets a new one.
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new FormStyle;
+        style->setParent(QCoreApplication::instance());
+    }
     return style;
 }
 

@@ -41,8 +41,9 @@ public:
     // leave FileName empty and pass to the caller.
     static void showModal();
 
-    // Saves the rectangle of the frozen screen as the JPEG FileName names and
-    // uploads it through FileUpload1; FileName becomes the answer, or empty.
+    // Saves the rectangle of the frozen screen as the JPEG FileName names, closes
+    // the overlay (grabs released, cursor restored) and then uploads the JPEG
+    // through FileUpload1; FileName becomes the answer, or empty.
     void ScrnCap(int Left, int Top, int Right, int Bottom);
 
 protected:
