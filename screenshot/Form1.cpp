@@ -266,7 +266,7 @@ void Form1::mouseMoveEvent(QMouseEvent *e)
     if (f.strState == QLatin1String("draw")) {
         frame = selection::resized(frame, f.sngStartX, f.sngStartY, x, y);
         applyFrame();
-        // The caption tells the frame as drawn: Shape1's whole pixels.
+        // The caption tells the frame as drawn and saved: Shape1's whole pixels.
         LblPos->setText(QString::number(Shape1->width()) + QLatin1Char('x') + QString::number(Shape1->height()));
         centreLabel();
         QGuiApplication::changeOverrideCursor(Qt::CrossCursor);

@@ -11,7 +11,9 @@ int32_t nearest(double v)
 
 PixelRect pixelRect(const Frame &f)
 {
-    return {nearest(f.left), nearest(f.top), nearest(double(f.left) + f.width), nearest(double(f.top) + f.height)};
+    const auto whole = [](float v) { return int32_t(std::lround(v)); };
+    const int32_t left = whole(f.left), top = whole(f.top);
+    return {left, top, left + whole(f.width), top + whole(f.height)};
 }
 
 bool inside(const PixelRect &rc, float x, float y)

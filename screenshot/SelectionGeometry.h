@@ -22,7 +22,9 @@ struct PixelRect {
 // Nearest integer, halves to even, as the rest of the component rounds.
 int32_t nearest(double v);
 
-// The frame's corners converted to the nearest integers.
+// The frame in whole pixels: its left, top, width and height each rounded half
+// away from zero. The one rectangle that is drawn (Shape1), captioned and saved,
+// so the three never differ, also where a scaled screen gives fractional frames.
 PixelRect pixelRect(const Frame &f);
 
 // Left <= x < Right and Top <= y < Bottom, with x and y converted to the nearest

@@ -6,6 +6,7 @@
 using tx::selection::Frame;
 using tx::selection::PixelRect;
 Q_DECLARE_METATYPE(Frame)
+Q_DECLARE_METATYPE(PixelRect)
 
 class GeometryTest : public QObject {
     Q_OBJECT
@@ -51,6 +52,22 @@ private slots:
         QFETCH(float, y);
         QFETCH(bool, in);
         QCOMPARE(tx::selection::inside(PixelRect{10, 20, 30, 40}, x, y), in);
+    }
+
+    void pixelRectRoundsEachSideHalfAwayFromZero_data()
+    {
+        QTest::addColumn<Frame>("frame");
+        QTest::addColumn<PixelRect>("expected");
+        QTest::newRow("whole") << Frame{10, 20, 200, 100} << PixelRect{10, 20, 210, 120};
+        QTest::newRow("halves up") << Frame{10.5f, 20.5f, 100.5f, 49.5f} << PixelRect{11, 21, 112, 71};
+        QTest::newRow("quarters") << Frame{0.25f, 0.75f, 100.25f, 49.75f} << PixelRect{0, 1, 100, 51};
+        QTest::newRow("size kept whatever the corner") << Frame{1.5f, 2.5f, 2.5f, 3.5f} << PixelRect{2, 3, 5, 7};
+    }
+    void pixelRectRoundsEachSideHalfAwayFromZero()
+    {
+        QFETCH(Frame, frame);
+        QFETCH(PixelRect, expected);
+        QCOMPARE(tx::selection::pixelRect(frame), expected);
     }
 
     void emptyFrameContainsNothing()

@@ -560,9 +560,11 @@ private slots:
         QTest::addColumn<QPointF>("from");
         QTest::addColumn<QPointF>("to");
         QTest::addColumn<QRect>("frame");
-        // Pointer positions between pixels, as a fractional screen scale gives them.
-        QTest::newRow("halves and quarters") << QPointF(10.5, 20.25) << QPointF(111, 70.75) << QRect(10, 20, 101, 51);
-        QTest::newRow("near the origin") << QPointF(0.25, 0.75) << QPointF(100.5, 50.5) << QRect(0, 1, 100, 49);
+        // Pointer positions between pixels, as a fractional screen scale gives them;
+        // each side rounded half away from zero.
+        QTest::newRow("100.5 x 50.25") << QPointF(10, 20) << QPointF(110.5, 70.25) << QRect(10, 20, 101, 50);
+        QTest::newRow("halves and quarters") << QPointF(10.5, 20.25) << QPointF(111, 70.75) << QRect(11, 20, 101, 51);
+        QTest::newRow("near the origin") << QPointF(0.25, 0.75) << QPointF(100.5, 50.5) << QRect(0, 1, 100, 50);
     }
     void captionIsTheFramesWholePixels()
     {
