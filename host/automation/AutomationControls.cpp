@@ -1,6 +1,6 @@
-#include "host/AutomationControls.h"
+#include "host/automation/AutomationControls.h"
 
-#include "host/ChildHandle.h"
+#include "host/automation/ChildHandle.h"
 #include "host/DispatchBridge.h"
 #include "host/PageHost.h"
 #include "platform/AutomationError.h"

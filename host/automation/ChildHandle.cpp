@@ -1,7 +1,7 @@
-#include "host/ChildHandle.h"
+#include "host/automation/ChildHandle.h"
 
 #include "host/ScriptErrors.h"
-#include "host/WidgetActions.h"
+#include "host/automation/WidgetActions.h"
 #include "platform/AutomationError.h"
 
 #include <QAbstractButton>

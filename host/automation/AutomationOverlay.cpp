@@ -1,4 +1,4 @@
-#include "host/AutomationOverlay.h"
+#include "host/automation/AutomationOverlay.h"
 
 #include "platform/AutomationError.h"
 #include "platform/Overlay.h"

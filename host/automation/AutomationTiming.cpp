@@ -1,4 +1,4 @@
-#include "host/AutomationTiming.h"
+#include "host/automation/AutomationTiming.h"
 
 #include "host/PageHost.h"
 #include "platform/AutomationError.h"

@@ -1,6 +1,6 @@
-#include "host/AutomationInput.h"
+#include "host/automation/AutomationInput.h"
 
-#include "host/AutomationControls.h"
+#include "host/automation/AutomationControls.h"
 #include "platform/AutomationError.h"
 
 #include <QAbstractScrollArea>
