@@ -1,36 +1,16 @@
 #include "shell/Controls.h"
 
-#include "helper/Helper.h"
-#include "imageimport/ImageImport.h"
-#include "multiupload/MultiUpload.h"
-#include "officeimport/OfficeImport.h"
-#include "screenshot/ScreenShot.h"
 #include "shell/com/TypeInfo.h"
-#include "upload/FileUpload.h"
 
 #include <QApplication>
-#include <cstring>
 
 namespace tx::shell {
 
 QObject *createControl(const com::ClassInfo &cls)
 {
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()) || !cls.create)
         return nullptr;
-    const auto is = [&cls](const char *name) { return std::strcmp(cls.name, name) == 0; };
-    if (is("FileUpload"))
-        return new FileUpload;
-    if (is("OfficeImport"))
-        return new OfficeImport;
-    if (is("MultiUpload"))
-        return new MultiUpload;
-    if (is("ImageImport"))
-        return new ImageImport;
-    if (is("ScreenShot"))
-        return new ScreenShot;
-    if (is("Helper"))
-        return new Helper;
-    return nullptr;
+    return cls.create();
 }
 
 } // namespace tx::shell
