@@ -26,7 +26,7 @@ QWidget *childWidget(PageHost &host, const QJSValue &control, const QString &nam
 QJSValue AutomationControls::child(const QJSValue &control, const QString &name)
 {
     try {
-        return engine().newQObject(new ChildHandle(childWidget(host, control, name)));
+        return engine().newQObject(new ChildHandle(childWidget(host, control, name), host.bridgeOf(control)));
     } catch (const AutomationError &e) {
         raise(e);
         return {};
