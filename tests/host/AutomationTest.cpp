@@ -2,6 +2,9 @@
 // handles and hooks that it uses on the real controls.
 #include "TestForm.h"
 #include "host/PageHost.h"
+#include "shell/Catalogue.h"
+#include "shell/Controls.h"
+#include "support/TestHttpServer.h"
 #include "platform/Ui.h"
 #include "shell/ControlObject.h"
 #include "shell/Module.h"
@@ -9,6 +12,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QJSEngine>
 #include <QMimeData>
 #include <QPointer>
@@ -263,6 +268,33 @@ TEST_F(Automation, DroppingAControlMidClickNeitherHangsNorFreesIt)
     EXPECT_FALSE(other);
     EXPECT_EQ(events, (QStringList{"batch started", "batch abandoned"}));
     EXPECT_TRUE(form);
+
+    // The same for a folder walk whose upload waits on a silent server: the walk
+    // ends at once, quietly, and the second file is never sent.
+    tx::test::TestHttpServer server;
+    server.setMode(tx::test::TestHttpServer::Mode::Silent);
+    QTemporaryDir tree;
+    for (const char *name : {"/one.txt", "/two.txt"}) {
+        QFile f(tree.path() + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(name);
+    }
+    const ClassInfo *walkerClass = tx::shell::findClass(u"MultiUpload");
+    ASSERT_TRUE(walkerClass);
+    QPointer<QObject> walker = tx::shell::createControl(*walkerClass);
+    host->engine().globalObject().setProperty("m", host->wrap(new tx::shell::ControlObject(*walkerClass, walker)));
+    tx::ui::queueFolderDialogAnswers({tree.path()});
+    run(QStringLiteral("m.StartUpload('up', '%1'); automation.child(m, 'Command1').click();\n").arg(server.url()));
+    QTimer::singleShot(10, walker->findChild<QPushButton *>("Command2"), &QPushButton::click);
+    clock.restart();
+    out = run(QStringLiteral("automation.after(100, function () { m = null; gc(); });\n"
+                             "automation.pump(400);\n"
+                             "out.push(automation.messageBoxes().length);\n"));
+    settle();
+    EXPECT_EQ(out, (QStringList{"0"})); // neither an error box nor the final message
+    EXPECT_LT(clock.elapsed(), 5000);    // a file's answer wait alone is 30 s
+    EXPECT_FALSE(walker);
+    EXPECT_EQ(server.requests.size(), 1);
 }
 
 } // namespace
