@@ -190,9 +190,14 @@ bool stands(const QObject *part)
 
 bool quiet()
 {
-    for (auto it = stack().rbegin(); it != stack().rend(); ++it)
-        if (*it)
-            return !stands(*it);
+    // The entries are adopted controls: looked up, never dereferenced (one that
+    // someone deleted outright counts as gone).
+    for (auto it = stack().rbegin(); it != stack().rend(); ++it) {
+        if (!*it)
+            continue;
+        const auto state = states().constFind(*it);
+        return state == states().constEnd() || state->released;
+    }
     return false;
 }
 
