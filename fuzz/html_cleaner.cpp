@@ -3,7 +3,7 @@
 // no crash, no hang, only the documented error, and every tag the scanner reads
 // is the source text at the scan position.
 #include "officeimport/HtmlCleaner.h"
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "officeimport/TextArticle.h"
 #include "platform/AutomationError.h"
 

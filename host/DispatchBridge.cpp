@@ -81,12 +81,14 @@ QJSValue DispatchBridge::invoke(int32_t dispid, uint16_t flags, const QVariantLi
     ExcepInfo excep;
     // A member may pump events long enough for the page to drop its last
     // reference meanwhile; the call holds one of its own.
-    IDispatch *self = object;
-    self->AddRef();
-    const HRESULT hr = self->Invoke(dispid, flags, args, &result, &excep);
-    self->Release();
+    const ObjectHold hold(this);
+    const ThrownValues thrownByHooks;
+    const HRESULT hr = object->Invoke(dispid, flags, args, &result, &excep);
     if (hr == DISP_E_EXCEPTION) {
-        throwScriptError(engine, excep.scode, excep.source, excep.description);
+        if (const std::optional<QJSValue> thrown = thrownByHooks.take(excep.scode, excep.source, excep.description))
+            engine.throwError(*thrown);
+        else
+            throwScriptError(engine, excep.scode, excep.source, excep.description);
         return {};
     }
     if (failed(hr)) {
@@ -94,6 +96,18 @@ QJSValue DispatchBridge::invoke(int32_t dispid, uint16_t flags, const QVariantLi
         return {};
     }
     return result.isValid() ? engine.toScriptValue(result) : QJSValue();
+}
+
+ObjectHold::ObjectHold(const DispatchBridge *bridge) : object(bridge ? bridge->dispatch() : nullptr)
+{
+    if (object)
+        object->AddRef();
+}
+
+ObjectHold::~ObjectHold()
+{
+    if (object)
+        object->Release();
 }
 
 QVariant toArgument(const QJSValue &v)

@@ -41,6 +41,20 @@ private:
     const com::ClassInfo *info = nullptr;
 };
 
+// A reference to a bridge's object for the life of the hold: a person's action on
+// the object's control keeps the object as a member call does, so that a page
+// dropping its own reference meanwhile cannot end it. Holds nothing for nullptr.
+class ObjectHold {
+public:
+    explicit ObjectHold(const DispatchBridge *bridge);
+    ~ObjectHold();
+    ObjectHold(const ObjectHold &) = delete;
+    ObjectHold &operator=(const ObjectHold &) = delete;
+
+private:
+    com::IDispatch *object;
+};
+
 // A script value as an automation argument (undefined = missing/empty).
 QVariant toArgument(const QJSValue &v);
 

@@ -1,6 +1,6 @@
 #include "host/PageHost.h"
 
-#include "host/AutomationArea.h"
+#include "host/automation/AutomationArea.h"
 #include "host/ComponentLoader.h"
 #include "host/DispatchBridge.h"
 #include "host/ScriptErrors.h"

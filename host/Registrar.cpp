@@ -4,7 +4,6 @@
 #include "shell/com/Registry.h"
 
 #include <QFileInfo>
-#include <QJsonObject>
 #include <QTextStream>
 
 namespace tx::host {
@@ -31,10 +30,24 @@ int report(HRESULT hr, const QString &what)
     return 1;
 }
 
+// A damaged registry file holds other servers' entries: it is neither rewritten
+// nor taken for an empty one.
+bool registryReadable()
+{
+    const QString damage = registry::damage();
+    if (damage.isEmpty())
+        return true;
+    QTextStream(stderr) << "tessarix: the registry file " << registry::filePath() << " could not be read ("
+                        << damage << "); nothing was changed" << Qt::endl;
+    return false;
+}
+
 } // namespace
 
 int registerServer(const QString &path)
 {
+    if (!registryReadable())
+        return 1;
     const QString file = path.isEmpty() ? bundledLibraryPath() : QFileInfo(path).absoluteFilePath();
     const ServerLibrary *lib = load(file);
     if (!lib)
@@ -45,9 +58,9 @@ int registerServer(const QString &path)
 
 int unregisterServer()
 {
-    const QJsonObject libs = registry::load().value(QStringLiteral("TypeLib")).toObject();
-    const QString registered =
-        libs.value(LIBID_Tessarix5.toString()).toObject().value(QStringLiteral("library")).toString();
+    if (!registryReadable())
+        return 1;
+    const QString registered = registry::libraryOf(LIBID_Tessarix5);
     const ServerLibrary *lib = nullptr;
     if (!registered.isEmpty() && QFileInfo::exists(registered))
         lib = load(registered);

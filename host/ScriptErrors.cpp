@@ -14,6 +14,8 @@ QString withoutScheme(const QString &file)
     return file.startsWith(u"file:") ? file.mid(5) : file;
 }
 
+ThrownValues *innermost = nullptr;
+
 } // namespace
 
 QJSValue errorObject(QJSEngine &engine, int32_t number, const QString &source, const QString &description)
@@ -33,6 +35,54 @@ void throwScriptError(QJSEngine &engine, int32_t number, const QString &source, 
 void throwScriptError(QJSEngine &engine, const AutomationError &e)
 {
     throwScriptError(engine, e.number, e.source, e.description);
+}
+
+std::optional<QJSValue> callCatching(QJSEngine &engine, const QJSValue &fn, const QJSValueList &args)
+{
+    // QJSValue::call hands back a thrown value like a returned one; only script
+    // code can tell them apart.
+    QJSValue wrap = engine.evaluate(QStringLiteral(
+        "(function (f, a) { try { return { value: f.apply(undefined, a) }; } catch (e) { return { thrown: e }; } })"));
+    QJSValue list = engine.newArray(uint(args.size()));
+    for (qsizetype i = 0; i < args.size(); ++i)
+        list.setProperty(quint32(i), args[i]);
+    const QJSValue r = wrap.call({fn, list});
+    if (r.isError()) // the engine itself gave up (for example interrupted)
+        return r;
+    if (r.hasOwnProperty(QStringLiteral("thrown")))
+        return r.property(QStringLiteral("thrown"));
+    return std::nullopt;
+}
+
+AutomationError thrownThroughMember(const QJSValue &thrown, const QString &hook)
+{
+    AutomationError e(ErrAutomation, hook, thrown.toString());
+    if (thrown.isObject() && thrown.hasProperty(QStringLiteral("number")) &&
+        thrown.hasProperty(QStringLiteral("source"))) {
+        e.number = thrown.property(QStringLiteral("number")).toInt();
+        e.source = thrown.property(QStringLiteral("source")).toString();
+        e.description = thrown.hasProperty(QStringLiteral("description"))
+            ? thrown.property(QStringLiteral("description")).toString()
+            : thrown.property(QStringLiteral("message")).toString();
+    } else if (thrown.isError()) {
+        e.description = thrown.property(QStringLiteral("message")).toString();
+    }
+    if (innermost) {
+        innermost->value = thrown;
+        innermost->error = std::make_tuple(scriptNumber(e.number), e.source, e.description);
+    }
+    return e;
+}
+
+ThrownValues::ThrownValues() : outer(innermost) { innermost = this; }
+
+ThrownValues::~ThrownValues() { innermost = outer; }
+
+std::optional<QJSValue> ThrownValues::take(int32_t number, const QString &source, const QString &description) const
+{
+    if (error != std::make_tuple(number, source, description))
+        return std::nullopt;
+    return value;
 }
 
 QString describeUncaught(const QJSValue &exception, const QStringList &stack)

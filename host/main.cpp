@@ -6,8 +6,13 @@
 #include "host/Registrar.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,8 +24,25 @@ int usage()
     return 2;
 }
 
+// Without a session's runtime folder Qt warns on every run, into the page's
+// output; it gets the private folder Qt would pick itself, when that is ours alone.
+void provideRuntimeFolder()
+{
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray dir = QFile::encodeName(QDir::tempPath()) + "/runtime-" + QByteArray::number(getuid());
+    if (::mkdir(dir.constData(), 0700) != 0 && errno != EEXIST)
+        return;
+    struct stat st {};
+    if (::lstat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        (st.st_mode & 0777) != 0700)
+        return;
+    qputenv("XDG_RUNTIME_DIR", dir);
+}
+
 int run(int argc, char **argv)
 {
+    provideRuntimeFolder();
     // Without a display the widgets still work, off screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))

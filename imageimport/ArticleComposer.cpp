@@ -1,6 +1,6 @@
 #include "imageimport/ArticleComposer.h"
 
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "util/FileUtils.h"
 
 namespace tx::image {

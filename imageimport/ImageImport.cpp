@@ -4,6 +4,7 @@
 #include "imageimport/ImageImportForm.h"
 #include "imageimport/PictureList.h"
 #include "imageimport/SettingsPanel.h"
+#include "platform/Activity.h"
 #include "upload/UploadMachinery.h"
 
 #include <QLineEdit>
@@ -76,6 +77,9 @@ bool ImageImport::ValidateSettings()
 
 void ImageImport::RunBatch()
 {
+    const activity::UserOperation batch(this, &bRunning);
+    if (!batch)
+        return;
     image::ImageBatch(*this).run();
 }
 

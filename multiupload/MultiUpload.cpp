@@ -2,6 +2,7 @@
 
 #include "multiupload/FolderListing.h"
 #include "multiupload/ModFolderBrowse.h"
+#include "platform/Activity.h"
 #include "platform/AutomationError.h"
 #include "platform/Pump.h"
 #include "platform/Ui.h"
@@ -121,6 +122,9 @@ void MultiUpload::Command1_Click()
 
 void MultiUpload::Command2_Click()
 {
+    const activity::UserOperation walk(this);
+    if (!walk)
+        return;
     // txtDir is read-only, so it is empty exactly when no folder is chosen. A
     // click that arrives while a walk pumps events would share its package and
     // socket; it is ignored.

@@ -2,6 +2,7 @@
 
 #include "officeimport/NumericText.h"
 #include "officeimport/OfficeImport.h"
+#include "platform/Activity.h"
 #include "platform/AutomationError.h"
 #include "platform/Pump.h"
 #include "platform/Ui.h"
@@ -100,6 +101,9 @@ void ImportLoop::deleteSelected()
 
 void ImportLoop::start()
 {
+    const activity::UserOperation operation(&control, &control.bRunning);
+    if (!operation)
+        return;
     // Cancel enables the start button while the current file is still being
     // imported; a second loop must not run beside the first.
     if (looping)

@@ -1,6 +1,6 @@
 #include "officeimport/TextArticle.h"
 
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "util/Text.h"
 
 #include <QStringList>

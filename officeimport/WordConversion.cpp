@@ -3,7 +3,7 @@
 #include "officeimport/ConversionSteps.h"
 #include "officeimport/HtmlCleaner.h"
 #include "officeimport/ImportContext.h"
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "platform/Pump.h"
 #include "platform/office/OfficeBackend.h"
 #include "platform/office/OfficeConstants.h"

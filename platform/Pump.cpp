@@ -1,5 +1,7 @@
 #include "platform/Pump.h"
 
+#include "platform/Activity.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -16,6 +18,17 @@ void until(const std::function<bool()> &done)
 {
     while (!done())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+bool until(const QObject *owner, const std::function<bool()> &done)
+{
+    const activity::Scope keep(owner);
+    while (!done()) {
+        if (!activity::stands(owner))
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 void forMs(int ms)

@@ -1,5 +1,6 @@
 #include "platform/Ui.h"
 
+#include "platform/Activity.h"
 #include "platform/Records.h"
 
 #include <QApplication>
@@ -95,6 +96,10 @@ QString defaultTitle() { return QStringLiteral("Tessarix5"); }
 
 int messageBox(const QString &text, Buttons buttons, Icon icon, const QString &title)
 {
+    // A control whose last reference went finishes quietly: nobody is asked
+    // anything on its behalf, and nothing goes on from a box that was not shown.
+    if (activity::quiet())
+        return buttons == Buttons::OK ? IDOK : buttons == Buttons::YesNo ? IDNO : IDCANCEL;
     State &s = state();
     MessageBoxRecord r{text, title.isEmpty() ? defaultTitle() : title, buttons, icon, IDOK};
     if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance())) {

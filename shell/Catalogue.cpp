@@ -1,6 +1,12 @@
 #include "shell/Catalogue.h"
 
+#include "helper/Helper.h"
+#include "imageimport/ImageImport.h"
+#include "multiupload/MultiUpload.h"
+#include "officeimport/OfficeImport.h"
+#include "screenshot/ScreenShot.h"
 #include "shell/com/Interfaces.h"
+#include "upload/FileUpload.h"
 
 namespace tx::shell {
 namespace {
@@ -16,6 +22,8 @@ ParamInfo str(const char *name) { return {name, Str}; }
 ParamInfo strRef(const char *name) { return {name, Str, true}; }
 ParamInfo i32(const char *name) { return {name, Int}; }
 ParamInfo optI32(const char *name, int32_t def) { return {name, Int, false, true, def}; }
+
+template <typename Control> QObject *make() { return new Control; }
 
 // These identifiers are fixed forever: pages and registries refer to them.
 TypeLibrary build()
@@ -38,7 +46,8 @@ TypeLibrary build()
             {0x60030007, "TestOK", Method, {}, Void},
             {0x60030008, "StartUpload", Method, {str("sf"), str("pUrl"), str("localfile"), i32("contentid")}, Void},
             {0x6003000E, "GetFileSize", Method, {str("p_filename")}, Int},
-        }});
+        },
+        make<FileUpload>});
 
     lib.classes.push_back(ClassInfo{
         "OfficeImport", guid("B2D4BC45-7E0E-4D21-93CE-57E6DF5FDD3D"),
@@ -57,7 +66,8 @@ TypeLibrary build()
             {0x6003001A, "ImportPPTFile", Method, {strRef("fileDoc"), str("colID"), str("UserName")}, Int},
             {0x6003001B, "ImportXlsFile", Method, {strRef("fileDoc"), str("colID"), str("UserName")}, Int},
             {0x6003001C, "ImportTxt", Method, {strRef("varText"), str("colID"), str("UserName")}, Int},
-        }});
+        },
+        make<OfficeImport>});
 
     lib.classes.push_back(ClassInfo{
         "MultiUpload", guid("7FA60B24-5B40-49F0-8240-24873A387BD2"),
@@ -67,7 +77,8 @@ TypeLibrary build()
             {0x60030002, "addFormData", Method, {strRef("p_FormDataName"), strRef("p_FormDataValue")}, Void},
             {0x60030003, "UploadFile", Method, {}, Void},
             {0x6003000B, "StartUpload", Method, {str("sf"), str("pUrl")}, Void},
-        }});
+        },
+        make<MultiUpload>});
 
     lib.classes.push_back(ClassInfo{
         "ImageImport", guid("23371E1A-A01F-454E-962B-79DDE8124311"),
@@ -79,7 +90,8 @@ TypeLibrary build()
              Void},
             {0x60030002, "addFormData", Method, {strRef("p_FormDataName"), strRef("p_FormDataValue")}, Void},
             {0x6003000A, "StartUpload", Method, {str("localfile")}, Void},
-        }});
+        },
+        make<ImageImport>});
 
     lib.classes.push_back(ClassInfo{
         "ScreenShot", guid("6C153B70-EB20-4B82-A5E5-6B0C9E75A897"),
@@ -87,7 +99,8 @@ TypeLibrary build()
         {
             {0x60030001, "BeginScreenShot", Method, {str("sf"), str("pUrl"), i32("contentid")}, Void},
             {0x68030000, "FileName", MemberKind::PropertyGet, {}, Str},
-        }});
+        },
+        make<ScreenShot>});
 
     lib.classes.push_back(ClassInfo{
         "Helper", guid("4B6B1CFC-A0B2-47C6-992D-545C82E7235E"), guid("006510A5-07DF-4C62-ADFB-6292B837A255"),
@@ -96,7 +109,8 @@ TypeLibrary build()
             {0x60030000, "ClipBoardHaveFile", Method, {}, VarType::Bool},
             {0x60030001, "GetClipFiles", Method, {}, Str},
             {0x60030002, "getFileExtName", Method, {strRef("FileName")}, Str},
-        }});
+        },
+        make<Helper>});
 
     lib.privateClasses = {QStringLiteral("CompondFile"), QStringLiteral("FormData"), QStringLiteral("UploadFile"),
                           QStringLiteral("Tag")};

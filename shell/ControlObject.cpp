@@ -1,11 +1,11 @@
 #include "shell/ControlObject.h"
 
+#include "platform/Activity.h"
 #include "platform/AutomationError.h"
 #include "shell/MemberCall.h"
 #include "shell/Module.h"
 #include "shell/ObjectSafety.h"
 
-#include <QCoreApplication>
 #include <QObject>
 
 namespace tx::shell {
@@ -15,6 +15,7 @@ using namespace tx::com;
 ControlObject::ControlObject(const ClassInfo &info, QObject *control) : info(info), control(control)
 {
     module::objectCreated();
+    activity::adopt(control);
 }
 
 ControlObject::~ControlObject()
@@ -23,14 +24,10 @@ ControlObject::~ControlObject()
         module::objectDestroyed();
         return;
     }
-    // The control may be in the middle of one of its own handlers further up the
-    // stack; it goes when the event loop next runs, and the library stays
-    // counted as busy until then.
+    // The library stays counted as busy until the control is gone: when nothing
+    // of it runs any more, which may be later than this last release.
     QObject::connect(control.data(), &QObject::destroyed, [] { module::objectDestroyed(); });
-    if (QCoreApplication::instance())
-        control->deleteLater();
-    else
-        delete control.data();
+    activity::release(control.data());
 }
 
 HRESULT ControlObject::QueryInterface(const Guid &iid, void **out)
@@ -89,6 +86,19 @@ HRESULT ControlObject::Invoke(int32_t dispid, uint16_t flags, const QVariantList
     };
     if (!control)
         return fail(ErrObjectNotSet, QStringLiteral("Tessarix5"), runtimeDescription(ErrObjectNotSet));
+    // A member pumps events, so the page can call in again meanwhile; only reads
+    // pass then. The call keeps the object (and so its control) until it returns.
+    const bool changes = !m->isProperty() || (flags & DISPATCH_PROPERTYPUT);
+    if (changes && activity::busy(control)) {
+        const AutomationError busy = activity::busyError(QLatin1String(info.name));
+        return fail(busy.number, busy.source, busy.description);
+    }
+    AddRef();
+    const struct Hold {
+        ControlObject *self;
+        ~Hold() { self->Release(); }
+    } hold{this};
+    const activity::Scope running(control, changes ? activity::Kind::ScriptCall : activity::Kind::Keep);
     try {
         QVariant value = callMember(control, *m, flags, args);
         if (result)

@@ -14,23 +14,23 @@ namespace {
 
 using namespace tx::com;
 
-const QString kProgId = QStringLiteral("ProgID");
-const QString kClsid = QStringLiteral("CLSID");
-const QString kInterface = QStringLiteral("Interface");
-const QString kTypeLib = QStringLiteral("TypeLib");
-
-QString version()
+registry::ServerRecord serverRecord(const QString &libraryPath)
 {
     const TypeLibrary &lib = typeLibrary();
-    return QStringLiteral("%1.%2").arg(lib.majorVersion).arg(lib.minorVersion);
-}
-
-// Edits one section of the registry in place.
-template <typename F> void editSection(QJsonObject &root, const QString &name, F f)
-{
-    QJsonObject section = root.value(name).toObject();
-    f(section);
-    root.insert(name, section);
+    registry::ServerRecord server{lib.libid,
+                                  lib.name,
+                                  lib.description,
+                                  QStringLiteral("%1.%2").arg(lib.majorVersion).arg(lib.minorVersion),
+                                  typeLibraryPath(),
+                                  libraryPath,
+                                  {}};
+    for (const ClassInfo &c : lib.classes) {
+        registry::ClassRecord record{QLatin1String(c.name), c.progId(), c.clsid, c.visible, {{c.iid, c.interfaceName()}}};
+        if (!c.eventIid.isNull())
+            record.interfaces.push_back({c.eventIid, c.eventInterfaceName()});
+        server.classes.push_back(std::move(record));
+    }
+    return server;
 }
 
 bool writeTypeLibraryFile()
@@ -52,67 +52,19 @@ HRESULT registerServer(const QString &libraryPath)
 {
     if (libraryPath.isEmpty())
         return SELFREG_E_CLASS;
+    // A registry that cannot be read holds other servers' entries: touch nothing.
+    if (!registry::damage().isEmpty())
+        return SELFREG_E_CLASS;
     if (!writeTypeLibraryFile())
         return SELFREG_E_TYPELIB;
-    const TypeLibrary &lib = typeLibrary();
-    const QString libid = lib.libid.toString();
-    QJsonObject root = registry::load();
-    for (const ClassInfo &c : lib.classes) {
-        const QString clsid = c.clsid.toString();
-        editSection(root, kProgId, [&](QJsonObject &s) {
-            s.insert(c.progId(), QJsonObject{{kClsid, clsid}, {QStringLiteral("name"), QLatin1String(c.name)}});
-        });
-        editSection(root, kClsid, [&](QJsonObject &s) {
-            s.insert(clsid, QJsonObject{{QStringLiteral("name"), QLatin1String(c.name)},
-                                        {kProgId, c.progId()},
-                                        {QStringLiteral("InprocServer32"), libraryPath},
-                                        {QStringLiteral("ThreadingModel"), QStringLiteral("Apartment")},
-                                        {kTypeLib, libid},
-                                        {QStringLiteral("Version"), version()},
-                                        {QStringLiteral("Control"), c.visible}});
-        });
-        editSection(root, kInterface, [&](QJsonObject &s) {
-            s.insert(c.iid.toString(), QJsonObject{{QStringLiteral("name"), c.interfaceName()}, {kTypeLib, libid}});
-            if (!c.eventIid.isNull())
-                s.insert(c.eventIid.toString(),
-                         QJsonObject{{QStringLiteral("name"), c.eventInterfaceName()}, {kTypeLib, libid}});
-        });
-    }
-    editSection(root, kTypeLib, [&](QJsonObject &s) {
-        s.insert(libid, QJsonObject{{QStringLiteral("name"), lib.name},
-                                    {QStringLiteral("description"), lib.description},
-                                    {QStringLiteral("Version"), version()},
-                                    {QStringLiteral("path"), typeLibraryPath()},
-                                    {QStringLiteral("library"), libraryPath}});
-    });
-    return registry::save(root) ? S_OK : SELFREG_E_CLASS;
+    return registry::add(serverRecord(libraryPath)) == registry::Change::Done ? S_OK : SELFREG_E_CLASS;
 }
 
 HRESULT unregisterServer()
 {
-    const TypeLibrary &lib = typeLibrary();
-    QJsonObject root = registry::load();
-    for (const ClassInfo &c : lib.classes) {
-        editSection(root, kProgId, [&](QJsonObject &s) {
-            // Leave a ProgID alone that now points at another server.
-            for (const QString &key : s.keys())
-                if (key.compare(c.progId(), Qt::CaseInsensitive) == 0 &&
-                    s.value(key).toObject().value(kClsid).toString() == c.clsid.toString())
-                    s.remove(key);
-        });
-        editSection(root, kClsid, [&](QJsonObject &s) { s.remove(c.clsid.toString()); });
-        editSection(root, kInterface, [&](QJsonObject &s) {
-            s.remove(c.iid.toString());
-            s.remove(c.eventIid.toString());
-        });
-    }
-    editSection(root, kTypeLib, [&](QJsonObject &s) { s.remove(lib.libid.toString()); });
-    for (const QString &section : {kProgId, kClsid, kInterface, kTypeLib})
-        if (root.value(section).toObject().isEmpty())
-            root.remove(section);
-    const bool typeLibGone = !QFile::exists(typeLibraryPath()) || QFile::remove(typeLibraryPath());
-    if (!registry::save(root))
+    if (registry::remove(serverRecord(QString())) != registry::Change::Done)
         return SELFREG_E_CLASS;
+    const bool typeLibGone = !QFile::exists(typeLibraryPath()) || QFile::remove(typeLibraryPath());
     return typeLibGone ? S_OK : SELFREG_E_TYPELIB;
 }
 

@@ -1,5 +1,6 @@
 #include "upload/UploadMachinery.h"
 
+#include "platform/Activity.h"
 #include "platform/AutomationError.h"
 #include "platform/CodePage.h"
 #include "platform/Pump.h"
@@ -93,6 +94,8 @@ void UploadMachinery::UploadFile()
     std::unique_ptr<MultipartBody> body = MultipartBody::snapshot(objPackage());
     const QByteArray head = BuildRequestHead(body->size(), body->boundaryToken());
 
+    if (ownerGone())
+        return;
     // A connection still open from an earlier upload is closed first.
     closeConnection();
     framer.reset();
@@ -100,7 +103,9 @@ void UploadMachinery::UploadFile()
     Winsock1->Connect();
     intTick = 0;
     Timer1->start();
-    pump::until([this] { return Winsock1->State() == TcpClient::sckConnected || intTick >= kConnectTicks; });
+    if (!pump::until(this, [this] { return Winsock1->State() == TcpClient::sckConnected || intTick >= kConnectTicks; })
+        && ownerGone())
+        return;
     Timer1->stop();
     intTick = 0;
     Timer1->start();
@@ -115,7 +120,8 @@ void UploadMachinery::UploadFile()
 
 void UploadMachinery::waitForAnswerOnly()
 {
-    pump::until([this] { return bDone || intTick >= kAnswerTicks; });
+    if (!pump::until(this, [this] { return bDone || intTick >= kAnswerTicks; }) && ownerGone())
+        return;
     if (!bDone && lastOutcome == Outcome::None)
         lastOutcome = Outcome::TimedOut;
 }
@@ -127,7 +133,7 @@ void UploadMachinery::closeConnection()
     Winsock1->Close();
     intTick = 0;
     Timer1->start();
-    pump::until([this] { return Winsock1->State() == TcpClient::sckClosed || intTick >= kConnectTicks; });
+    pump::until(this, [this] { return Winsock1->State() == TcpClient::sckClosed || intTick >= kConnectTicks; });
     intTick = 0;
     Timer1->stop();
 }
@@ -223,6 +229,9 @@ void UploadMachinery::onPeerClosed()
 
 void UploadMachinery::evaluate(bool peerClosed)
 {
+    const activity::Scope handler(this);
+    if (ownerGone())
+        return;
     if (!framer.complete() || bDone)
         return;
     const QString text = codepage::decode(framer.response());
@@ -270,12 +279,27 @@ void UploadMachinery::onSendProgress(qint64 sent, qint64 remaining)
 
 void UploadMachinery::onError(int number, const QString &description)
 {
+    const activity::Scope handler(this);
+    if (ownerGone())
+        return;
     ui::messageBox(description);
     if (number == TcpClient::sckSourceFailed) {
         // The body could not be sent whole; the server will never answer it.
         bDone = true;
         lastOutcome = Outcome::FileChanged;
     }
+}
+
+bool UploadMachinery::ownerGone()
+{
+    if (activity::stands(this))
+        return false;
+    bDone = true;
+    lastOutcome = Outcome::Abandoned;
+    Timer1->stop();
+    if (Winsock1->State() != TcpClient::sckClosed)
+        Winsock1->Close();
+    return true;
 }
 
 QString UploadMachinery::outcomeReason() const

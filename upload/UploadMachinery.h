@@ -103,6 +103,9 @@ private:
     void onError(int number, const QString &description);
     void evaluate(bool peerClosed);
     void applyHostAndPort();
+    // True, with the exchange ended quietly and its answer not taken, once the
+    // owning control has been released.
+    bool ownerGone();
 
     Profile profile;
     std::unique_ptr<CompondFile> package;

@@ -24,8 +24,9 @@ std::optional<Guid> Guid::fromString(QStringView text)
     const QStringView body = text.mid(1, 36);
     for (qsizetype i = 0; i < body.size(); ++i) {
         const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
-        const QChar c = body[i];
-        if (dash ? c != u'-' : !(c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f')))
+        const char16_t c = body[i].unicode();
+        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (dash ? c != u'-' : !hex)
             return std::nullopt;
     }
     return assembleGuid([&](qsizetype from, qsizetype digits) {

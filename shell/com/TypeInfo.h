@@ -7,6 +7,8 @@
 #include <QString>
 #include <vector>
 
+class QObject;
+
 namespace tx::com {
 
 enum class VarType { Void, String, Int32, Bool };
@@ -38,6 +40,8 @@ struct ClassInfo {
     Guid eventIid;         // "__FileUpload"; null for a class without a window
     bool visible;          // a control with a window
     std::vector<MemberInfo> members;
+    // Makes the control behind the class: set in the library's catalogue only.
+    QObject *(*create)() = nullptr;
 
     QString progId() const { return QStringLiteral("Tessarix5.") + QLatin1String(name); }
     QString interfaceName() const { return QLatin1Char('_') + QLatin1String(name); }

@@ -1,4 +1,4 @@
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "officeimport/TextArticle.h"
 #include "platform/CodePage.h"
 #include "util/FileUtils.h"

@@ -2,15 +2,23 @@
 // handles and hooks that it uses on the real controls.
 #include "TestForm.h"
 #include "host/PageHost.h"
+#include "shell/Catalogue.h"
+#include "shell/Controls.h"
+#include "support/TestHttpServer.h"
 #include "platform/Ui.h"
 #include "shell/ControlObject.h"
 #include "shell/Module.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QJSEngine>
 #include <QMimeData>
 #include <QPointer>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace tx::com;
@@ -24,7 +32,8 @@ namespace {
 const ClassInfo &formClass()
 {
     static const ClassInfo info{"TestForm", guid("00000000-0000-0000-0000-0000000000E1"),
-                                guid("00000000-0000-0000-0000-0000000000E2"), Guid{}, true, {}};
+                                guid("00000000-0000-0000-0000-0000000000E2"), Guid{}, true,
+                                {{0x60030000, "Overlay", MemberKind::Method, {}, VarType::Void}}};
     return info;
 }
 
@@ -182,6 +191,113 @@ TEST_F(Automation, TheGarbageCollectorReleasesDroppedObjects)
     EXPECT_FALSE(other);
     EXPECT_TRUE(form);
     EXPECT_EQ(tx::shell::module::liveObjects(), baseline + 1);
+}
+
+// Whatever a page's hook throws: from onOverlay it comes back unchanged from the
+// member that ran the hook; from after() it ends the page with status 1.
+TEST_F(Automation, ValuesThrownByHooksAreNeitherLostNorReplaced)
+{
+    const QStringList out = run(QStringLiteral(
+        "automation.onOverlay(function () { throw 'plain'; });\n"
+        "try { form.Overlay(); out.push('returned'); } catch (e) { out.push(typeof e + ' ' + e); }\n"
+        "var failure; try { form.Nothing(); } catch (e) { failure = e; }\n"
+        "automation.onOverlay(function () { throw failure; });\n"
+        "try { form.Overlay(); } catch (e) { out.push(e === failure, e.number, e.source, e.description); }\n"
+        "var own = { number: 5, source: 'mine', description: 'own' };\n"
+        "automation.onOverlay(function () { throw own; });\n"
+        "try { form.Overlay(); } catch (e) { out.push(e === own); }\n"
+        "automation.onOverlay(null);\n"
+        "automation.after(5, function () { throw 42; });\n"
+        "automation.pump(300);\n"
+        "out.push('pumped');\n"));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out, (QStringList{"string plain", "true", QString::number(int32_t(0x800A01B6)), "Tessarix5",
+                                "Object doesn't support this property or method: Nothing", "true", "pumped"}));
+}
+
+// A page that drops its last reference to a control while a click handler of that
+// control pumps events: the collector's release runs inside the handler's wait.
+TEST_F(Automation, DroppingAControlMidClickNeitherHangsNorFreesIt)
+{
+    const auto wrapOther = [this](QPointer<tx::test::TestForm> &other) {
+        other = new tx::test::TestForm;
+        host->engine().globalObject().setProperty("other", host->wrap(new tx::shell::ControlObject(formClass(), other)));
+    };
+    const auto settle = [] {
+        for (int round = 0; round < 2; ++round)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+
+    // Through the automation API: the click holds the object like a call does,
+    // so the batch runs to its own end and the control goes afterwards.
+    QPointer<tx::test::TestForm> other;
+    wrapOther(other);
+    QStringList events;
+    other->sink = &events;
+    QStringList out = run(QStringLiteral(
+        "var stop = automation.child(other, 'txtStop');\n"
+        "automation.after(30, function () {\n"
+        "  other = null; gc(); automation.pump(30);\n"
+        "  out.push('dropped'); stop.setText('stop');\n"
+        "});\n"
+        "automation.child(other, 'btnBegin').click();\n"
+        "out.push('click returned');\n"));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, (QStringList{"dropped", "click returned"}));
+    EXPECT_TRUE(other);
+    host->engine().collectGarbage(); // the click's own frame held the page's object too
+    settle();
+    EXPECT_FALSE(other);
+    EXPECT_EQ(events, (QStringList{"batch started", "batch ended"}));
+
+    // A person's click holds nothing: the batch's wait ends at its next event,
+    // the control goes when the handler has returned.
+    wrapOther(other);
+    events.clear();
+    other->sink = &events;
+    QTimer::singleShot(10, other->findChild<QPushButton *>("btnBegin"), &QPushButton::click);
+    QElapsedTimer clock;
+    clock.start();
+    out = run(QStringLiteral("automation.after(30, function () { other = null; gc(); });\n"
+                             "automation.pump(300);\n"
+                             "out.push('pumped');\n"));
+    settle();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, (QStringList{"pumped"}));
+    EXPECT_LT(clock.elapsed(), 5000); // the batch's own deadline is 10 s
+    EXPECT_FALSE(other);
+    EXPECT_EQ(events, (QStringList{"batch started", "batch abandoned"}));
+    EXPECT_TRUE(form);
+
+    // The same for a folder walk whose upload waits on a silent server: the walk
+    // ends at once, quietly, and the second file is never sent.
+    tx::test::TestHttpServer server;
+    // Silent; the page drops the control once the first file has arrived.
+    server.setAnswerFor([this](int, const tx::test::ReceivedRequest &) {
+        host->engine().evaluate(QStringLiteral("m = null; gc();"));
+        return QByteArray();
+    });
+    QTemporaryDir tree;
+    for (const char *name : {"/one.txt", "/two.txt"}) {
+        QFile f(tree.path() + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(name);
+    }
+    const ClassInfo *walkerClass = tx::shell::findClass(u"MultiUpload");
+    ASSERT_TRUE(walkerClass);
+    QPointer<QObject> walker = tx::shell::createControl(*walkerClass);
+    host->engine().globalObject().setProperty("m", host->wrap(new tx::shell::ControlObject(*walkerClass, walker)));
+    tx::ui::queueFolderDialogAnswers({tree.path()});
+    run(QStringLiteral("m.StartUpload('up', '%1'); automation.child(m, 'Command1').click();\n").arg(server.url()));
+    QTimer::singleShot(10, walker->findChild<QPushButton *>("Command2"), &QPushButton::click);
+    clock.restart();
+    out = run(QStringLiteral("automation.pump(400);\n"
+                             "out.push(automation.messageBoxes().length);\n"));
+    settle();
+    EXPECT_EQ(out, (QStringList{"0"})); // neither an error box nor the final message
+    EXPECT_LT(clock.elapsed(), 5000);    // a file's answer wait alone is 30 s
+    EXPECT_FALSE(walker);
+    EXPECT_EQ(server.requests.size(), 1);
 }
 
 } // namespace

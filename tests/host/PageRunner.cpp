@@ -11,6 +11,8 @@ PageRunner::PageRunner() : env(QProcessEnvironment::systemEnvironment())
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("TESSARIX_TICK_MS"), QStringLiteral("10"));
+    // As on a machine without a desktop session.
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
 }
 
 PageRun PageRunner::tessarix(const QStringList &args)

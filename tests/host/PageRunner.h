@@ -18,6 +18,7 @@ public:
     PageRunner();
     QString configHome() const { return home.path() + QStringLiteral("/config"); }
     QString dir() const { return home.path(); }
+    void setEnv(const QString &name, const QString &value) { env.insert(name, value); }
 
     PageRun run(const QString &source);
     // tessarix with other arguments (register, unregister).

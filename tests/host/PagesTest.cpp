@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
@@ -88,6 +89,7 @@ TEST_F(Pages, MembersInAnyCaseAndExitStatus)
                                            "console.log(f.NEWFILENAME, typeof f.NewFileName, f.getfilesize(P));\n"));
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
     EXPECT_EQ(ok.out, QStringLiteral("7 string 14\n"));
+    EXPECT_EQ(ok.err, QString()); // nothing but what the page prints
 
     const PageRun thrown = page(QStringLiteral("console.log('before');\nvar f = new ActiveXObject('Tessarix5.FileUpload');\n"
                                                "f.GetFileSize(P + '.missing');\nconsole.log('after');\n"));
@@ -97,11 +99,19 @@ TEST_F(Pages, MembersInAnyCaseAndExitStatus)
     EXPECT_TRUE(thrown.err.contains(QString::number(int32_t(0x800A0035)))) << thrown.err.toStdString();
     EXPECT_TRUE(thrown.err.contains(QStringLiteral("page.js:4"))) << thrown.err.toStdString();
 
-    const PageRun late = page(QStringLiteral("automation.after(5, function () { throw new Error('late'); });\n"
-                                             "automation.pump(100);\nconsole.log('done');\n"));
-    EXPECT_EQ(late.status, 1);
-    EXPECT_EQ(late.out, QStringLiteral("done\n"));
-    EXPECT_TRUE(late.err.contains(QStringLiteral("late")));
+    // Anything an after() callback throws ends the page with status 1, printed.
+    for (const char *thrown : {"new Error('late')", "'plain late'", "f.GetFileSize(P + '.missing')"}) {
+        const PageRun late = page(QStringLiteral("var f = new ActiveXObject('Tessarix5.FileUpload');\n"
+                                                 "automation.after(5, function () { throw %1; });\n"
+                                                 "automation.pump(100);\nconsole.log('done');\n")
+                                      .arg(QLatin1String(thrown)));
+        EXPECT_EQ(late.status, 1) << thrown;
+        EXPECT_EQ(late.out, QStringLiteral("done\n")) << thrown;
+        EXPECT_TRUE(late.err.contains(QStringLiteral("Uncaught exception: "))) << late.err.toStdString();
+        EXPECT_TRUE(late.err.contains(QStringLiteral("late")) ||
+                    late.err.contains(QString::number(int32_t(0x800A0035)) + QStringLiteral(" (0x800a0035), source \"Tessarix5\"")))
+            << late.err.toStdString();
+    }
 }
 
 TEST_F(Pages, RegistryIsConsultedAndUnregisteredProgIdsFallBack)
@@ -143,6 +153,22 @@ TEST_F(Pages, RegistryIsConsultedAndUnregisteredProgIdsFallBack)
     EXPECT_FALSE(QFile::exists(registryFile));
     EXPECT_FALSE(QFile::exists(runner.configHome() + QStringLiteral("/tessarix/Tessarix5.json")));
     EXPECT_EQ(page(create).out, QStringLiteral("created\n"));
+
+    // A truncated registry (someone else's entries in it) is refused, not replaced.
+    const QByteArray truncated = QJsonDocument(root).toJson().left(100);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(truncated);
+    f.close();
+    for (const char *command : {"register", "unregister"}) {
+        const PageRun refused = runner.tessarix({QString::fromLatin1(command)});
+        EXPECT_EQ(refused.status, 1) << command;
+        EXPECT_TRUE(refused.err.contains(registryFile + QStringLiteral(" could not be read"))) << refused.err.toStdString();
+        EXPECT_TRUE(refused.out.isEmpty()) << refused.out.toStdString();
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), truncated) << command;
+        f.close();
+    }
+    EXPECT_FALSE(QFile::exists(runner.configHome() + QStringLiteral("/tessarix/Tessarix5.json")));
 }
 
 TEST_F(Pages, FileUploadThroughTheAutomationApi)
@@ -178,6 +204,125 @@ TEST_F(Pages, AfterFiresWhileAMemberIsStillWaiting)
                                .arg(quoted(server.url())));
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("after: requests sent\nStartUpload returned\n"));
+}
+
+// Whatever the page or a person starts while a member or a start button's loop of
+// the same object pumps events is refused as busy (reads pass), and the running
+// call or loop still ends by its own rule, with its own answer.
+TEST_F(Pages, ReentryIsRefusedOnEveryControlKind)
+{
+    tx::test::TestHttpServer server;
+    // A slow answer: every call below is still waiting when its after() fires.
+    server.setMode(tx::test::TestHttpServer::Mode::Split, "/files/" + QByteArray(120, 'a'));
+    server.setPieceSize(1);
+    const QString dir = runner.dir();
+    QDir(dir).mkpath(QStringLiteral("tree"));
+    for (const char *name : {"tree/one.txt", "tree/two.txt"}) {
+        QFile f(dir + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(name);
+    }
+    QImage picture(16, 12, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    ASSERT_TRUE(picture.save(dir + QStringLiteral("/pic.jpg")));
+    runner.setEnv(QStringLiteral("TESSARIX_OFFICE"), QStringLiteral("fake"));
+
+    const PageRun r = page(QStringLiteral(R"(var URL = %1, POST = %2, TREE = %3, PIC = %4;
+var BUSY = -2147221503;
+function attempt(what, fn) {
+  try { fn(); console.log(what + ': passed'); }
+  catch (e) {
+    console.log(what + ': ' + (e.number === BUSY && e.description === '控件正忙，请稍后再试。'
+                               ? 'busy ' + e.source : 'error ' + e.number + ' ' + e.description));
+  }
+}
+var seen = 0;
+function newBoxes() {
+  var all = automation.messageBoxes(), texts = [];
+  for (; seen < all.length; ++seen) texts.push(all[seen].text);
+  return texts.join('|');
+}
+
+var f = new ActiveXObject('Tessarix5.FileUpload');
+automation.after(20, function () {
+  attempt('f.StartUpload', function () { f.StartUpload('other', URL, P, 2); });
+  attempt('f.NewFileName=', function () { f.NewFileName = 'x'; });
+  attempt('f.NewFileName', function () { return f.NewFileName; });
+});
+f.StartUpload('news', URL, P, 1);
+console.log('f: ' + f.NewFileName.length);
+
+var m = new ActiveXObject('Tessarix5.MultiUpload');
+m.StartUpload('up', URL);
+automation.answerFolderDialogs([TREE]);
+automation.child(m, 'Command1').click();
+automation.after(20, function () {
+  attempt('m.StartUpload', function () { m.StartUpload('elsewhere', URL); });
+  attempt('m.addFormData', function () { m.addFormData('a', 'b'); });
+});
+automation.child(m, 'Command2').click();
+console.log('m: ' + newBoxes());
+
+var ii = new ActiveXObject('Tessarix5.ImageImport');
+ii.Init(URL, POST, '/pictures/', 7, 'editor', 'mark');
+automation.answerFileDialogs([[PIC]]);
+automation.child(ii, 'btnAddFile').click();
+automation.after(20, function () { automation.child(ii, 'btnBegin').click(); });
+ii.StartUpload(PIC);
+console.log('ii: ' + newBoxes());
+automation.after(20, function () {
+  attempt('ii.Init', function () { ii.Init(URL, POST, '/x/', 1, 'u', 'w'); });
+  attempt('ii.StartUpload', function () { ii.StartUpload(PIC); });
+});
+automation.answerMessageBoxes(['Yes']);
+automation.child(ii, 'btnBegin').click();
+console.log('ii batch: ' + newBoxes() + ' ' + automation.child(ii, 'lstLog').items.length);
+
+var o = new ActiveXObject('Tessarix5.OfficeImport');
+o.Init(URL, POST, '/articles/', 7, 'editor');
+automation.answerFileDialogs([[P]]);
+automation.child(o, 'Command1').click();
+automation.after(20, function () {
+  attempt('o.StartUpload', function () { o.StartUpload('sf', P, 3); });
+  attempt('o.Init', function () { o.Init(URL, URL, '/y/', 1, 'u'); });
+  automation.child(o, 'Command3').click();
+});
+console.log('o: ' + o.ImportTxt('Title\nbody', '7', 'editor') + ' ' + newBoxes());
+automation.after(20, function () {
+  attempt('o.ImportTxt', function () { o.ImportTxt('x', '1', 'u'); });
+});
+automation.child(o, 'Command3').click();
+console.log('o loop: ' + /完成$/.test(automation.child(o, 'List1').items[0]) + ' ' + newBoxes());
+)")
+                                          .arg(quoted(server.url()), quoted(server.url(QStringLiteral("/post.asp"))),
+                                               quoted(dir + QStringLiteral("/tree")), quoted(dir + QStringLiteral("/pic.jpg")))
+                               + QString());
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("f.StartUpload: busy FileUpload\n"
+                                    "f.NewFileName=: busy FileUpload\n"
+                                    "f.NewFileName: passed\n"
+                                    "f: 127\n"
+                                    "m.StartUpload: busy MultiUpload\n"
+                                    "m.addFormData: busy MultiUpload\n"
+                                    "m: 所有文件上传完成.\n"
+                                    "ii: 控件正忙，请稍后再试。\n"
+                                    "ii.Init: busy ImageImport\n"
+                                    "ii.StartUpload: busy ImageImport\n"
+                                    "ii batch: 是否确认要进行上传操作？ 0\n"
+                                    "o.StartUpload: busy OfficeImport\n"
+                                    "o.Init: busy OfficeImport\n"
+                                    "o: 1 控件正忙，请稍后再试。\n"
+                                    "o.ImportTxt: busy OfficeImport\n"
+                                    "o loop: true \n"));
+    // Nothing refused reached the server: one file, two tree files, the picture
+    // twice (call and batch) with the batch's article, two articles.
+    EXPECT_EQ(server.requests.size(), 8);
+    for (const tx::test::ReceivedRequest &q : server.requests) {
+        EXPECT_NE(q.field("contentid"), QByteArray("2"));
+        EXPECT_NE(q.field("contentid"), QByteArray("3"));
+        EXPECT_FALSE(q.field("path").startsWith("elsewhere"));
+        EXPECT_NE(q.field("columnid"), QByteArray("1"));
+    }
 }
 
 TEST_F(Pages, MembersExampleListsEveryClass)

@@ -1,6 +1,7 @@
 #pragma once
 // A control's form for the automation tests: one child of every kind the
 // automation API reads and drives, with handlers that record what they saw.
+#include "platform/Overlay.h"
 #include "platform/Pump.h"
 #include "platform/Ui.h"
 
@@ -21,6 +22,7 @@
 namespace tx::test {
 
 class TestForm : public QWidget {
+    Q_OBJECT
 public:
     TestForm()
     {
@@ -36,29 +38,29 @@ public:
         // A batch that runs until the page types "stop" (or a deadline passes),
         // pumping events meanwhile, as the import loops do.
         QObject::connect(go, &QPushButton::clicked, this, [this] {
-            events << QStringLiteral("batch started");
+            note(QStringLiteral("batch started"));
             QDeadlineTimer deadline(10000);
             QTimer wake;
             wake.start(20);
-            pump::until([&] { return txtStop->text() == u"stop" || deadline.hasExpired(); });
-            events << QStringLiteral("batch ended");
+            const bool stood = pump::until(this, [&] { return txtStop->text() == u"stop" || deadline.hasExpired(); });
+            note(stood ? QStringLiteral("batch ended") : QStringLiteral("batch abandoned"));
         });
         auto *ask = add(new QPushButton(QStringLiteral("Ask")), "btnAsk");
         QObject::connect(ask, &QPushButton::clicked, this, [this] {
             const int a = ui::messageBox(QStringLiteral("继续吗?"), ui::Buttons::YesNo, ui::Icon::Question);
-            events << QStringLiteral("answer %1").arg(a);
+            note(QStringLiteral("answer %1").arg(a));
         });
         auto *off = add(new QPushButton(QStringLiteral("Off")), "btnOff");
         off->setEnabled(false);
-        QObject::connect(off, &QPushButton::clicked, this, [this] { events << QStringLiteral("disabled clicked"); });
+        QObject::connect(off, &QPushButton::clicked, this, [this] { note(QStringLiteral("disabled clicked")); });
         add(new QCheckBox(QStringLiteral("Stamp")), "chkStamp");
         auto *width = add(new QLineEdit(QStringLiteral("100")), "txtWidth");
         QObject::connect(width, &QLineEdit::textEdited, this,
-                         [this](const QString &t) { events << QStringLiteral("edited ") + t; });
+                         [this](const QString &t) { note(QStringLiteral("edited ") + t); });
         auto *scale = add(new QComboBox, "cmbScale");
         scale->addItems({QStringLiteral("25%"), QStringLiteral("50%"), QStringLiteral("100%")});
         QObject::connect(scale, &QComboBox::activated, this,
-                         [this](int i) { events << QStringLiteral("activated %1").arg(i); });
+                         [this](int i) { note(QStringLiteral("activated %1").arg(i)); });
         list = add(new QListWidget, "lstFileList");
         list->addItems({QStringLiteral("a.doc"), QStringLiteral("b.xls"), QStringLiteral("c.ppt")});
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -66,19 +68,34 @@ public:
         list->setMouseTracking(true); // the tool tip follows the pointer
         list->viewport()->installEventFilter(this);
         QObject::connect(list, &QListWidget::itemClicked, this,
-                         [this](QListWidgetItem *i) { events << QStringLiteral("clicked ") + i->text(); });
+                         [this](QListWidgetItem *i) { note(QStringLiteral("clicked ") + i->text()); });
         add(new QProgressBar, "pbFile")->setValue(40);
         auto *hidden = add(new QLabel(QStringLiteral("hidden")), "lblHidden");
         hidden->setVisible(false);
         resize(300, 400);
     }
 
+    // A member that opens "an overlay": the page's onOverlay hook runs inside it.
+    Q_INVOKABLE void Overlay()
+    {
+        OverlayHandle handle(this);
+        overlay::runHandler(handle);
+    }
+
     QStringList events;
+    QStringList *sink = nullptr; // also gets every event, and outlives the form
     QStringList dropped;
     QLineEdit *txtStop;
     QListWidget *list;
 
 protected:
+    void note(const QString &event)
+    {
+        events << event;
+        if (sink)
+            *sink << event;
+    }
+
     bool eventFilter(QObject *, QEvent *e) override
     {
         switch (e->type()) {

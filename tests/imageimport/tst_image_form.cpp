@@ -3,7 +3,7 @@
 #include "ImageTestSupport.h"
 #include "imageimport/ImageImport.h"
 #include "imageimport/ImageImportForm.h"
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "platform/AutomationError.h"
 #include "platform/Ui.h"
 #include "upload/UploadMachinery.h"

@@ -1,7 +1,7 @@
 // The office import control itself: its form, Init's routing, uploads, the text
 // import and the article post, and the refusal of overlapping imports.
 #include "ImportFixture.h"
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "platform/AutomationError.h"
 #include "platform/CodePage.h"
 #include "upload/UploadMachinery.h"

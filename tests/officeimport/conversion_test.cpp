@@ -3,7 +3,7 @@
 // folder left empty.
 #include "ImportFixture.h"
 #include "officeimport/ExcelConversion.h"
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "officeimport/PowerPointConversion.h"
 #include "officeimport/WordConversion.h"
 #include "platform/AutomationError.h"

@@ -3,7 +3,7 @@
 // and the article posted.
 #include "ImportFixture.h"
 #include "office/OfficeSamples.h"
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "platform/AutomationError.h"
 #include "platform/CodePage.h"
 #include "platform/office/OfficeBackend.h"

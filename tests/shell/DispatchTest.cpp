@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <QTimer>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -33,6 +34,7 @@ const ClassInfo &fakeClass()
             {0x60030004, "Fail", MemberKind::Method, {{"kind", VarType::Int32}}, VarType::Void},
             {0x60030005, "Missing", MemberKind::Method, {}, VarType::Void},
             {0x60030006, "Drift", MemberKind::Method, {{"n", VarType::Int32}}, VarType::Void},
+            {0x60030007, "Wait", MemberKind::Method, {}, VarType::Int32},
         }};
     return info;
 }
@@ -203,6 +205,89 @@ TEST_F(Dispatch, InterfacesAndLifetime)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(control);
     EXPECT_EQ(tx::shell::module::liveObjects(), live - 1);
+}
+
+// While a member or a person's operation pumps events, the page may call in again:
+// only reads pass, and the running call still ends with its own result.
+TEST_F(Dispatch, BusyWhileACallOrAPersonsOperationRuns)
+{
+    tx::ui::reset();
+    struct Row {
+        const char *member;
+        uint16_t flags;
+        QVariantList args;
+        bool refused;
+    } const rows[] = {
+        {"Add", DISPATCH_METHOD, {1, 2}, true},
+        {"Wait", DISPATCH_METHOD, {}, true},
+        {"Caption", DISPATCH_PROPERTYPUT, {QStringLiteral("x")}, true},
+        {"Caption", DISPATCH_PROPERTYGET, {}, false},
+    };
+    QStringList problems;
+    const auto probe = [&](const char *during) {
+        for (const Row &r : rows) {
+            const HRESULT hr = call(r.member, r.flags, r.args);
+            const bool busy = hr == DISP_E_EXCEPTION && excep.scode == tx::kErrBusy && excep.source == u"Fake" &&
+                              excep.description == u"控件正忙，请稍后再试。";
+            if (busy != r.refused || (!r.refused && hr != S_OK))
+                problems << QStringLiteral("%1 during %2: 0x%3").arg(r.member, during).arg(uint32_t(hr), 0, 16);
+        }
+    };
+
+    QTimer::singleShot(0, [&] {
+        probe("a call");
+        control->start(); // a person's start button: the busy box, nothing started
+        control->resume();
+    });
+    ASSERT_EQ(call("Wait", DISPATCH_METHOD, {}), S_OK);
+    EXPECT_EQ(result, QVariant(1)); // its own result, not the refused inner call's
+    ASSERT_EQ(tx::ui::messageBoxes().size(), 1);
+    EXPECT_EQ(tx::ui::messageBoxes()[0].text, QStringLiteral("控件正忙，请稍后再试。"));
+
+    QTimer::singleShot(0, [&] {
+        probe("a person's operation");
+        control->resume();
+    });
+    control->start();
+    EXPECT_EQ(problems, QStringList());
+    EXPECT_EQ(control->seen, (QStringList{"refused", "started", "finished"}));
+    EXPECT_EQ(control->Caption(), QString()); // no refused write got through
+    // Free again once both returned.
+    ASSERT_EQ(call("Add", DISPATCH_METHOD, {1, 2}), S_OK);
+    ASSERT_EQ(call("Caption", DISPATCH_PROPERTYPUT, {QStringLiteral("y")}), S_OK);
+    tx::ui::reset();
+}
+
+// A person's operation keeps its control: the last release (or anyone's deferred
+// deletion) inside it ends its waits at their next event, quietly, and the control
+// goes when the operation has returned.
+TEST_F(Dispatch, AControlOutlivesItsRunningOperation)
+{
+    for (const bool released : {true, false}) {
+        tx::ui::reset();
+        const int live = tx::shell::module::liveObjects();
+        QTimer::singleShot(0, [&] {
+            if (released) {
+                object->Release();
+                object = nullptr;
+            } else {
+                control->deleteLater();
+            }
+        });
+        control->start(); // would wait for ever: nothing resumes it
+        ASSERT_TRUE(control) << released;
+        EXPECT_EQ(control->seen, (QStringList{"started", "ended"}));
+        EXPECT_TRUE(tx::ui::messageBoxes().isEmpty()); // nobody is asked anything for it
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(control);
+        EXPECT_EQ(tx::shell::module::liveObjects(), live - (released ? 1 : 0));
+        if (!released) {
+            object->Release();
+            object = nullptr;
+        }
+        SetUp();
+    }
+    tx::ui::reset();
 }
 
 } // namespace

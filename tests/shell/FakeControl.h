@@ -1,6 +1,9 @@
 #pragma once
 // A control for dispatch tests: members of every shape, and members that fail.
+#include "platform/Activity.h"
 #include "platform/AutomationError.h"
+#include "platform/Pump.h"
+#include "platform/Ui.h"
 
 #include <QWidget>
 
@@ -31,9 +34,33 @@ public:
         }
     }
     Q_INVOKABLE void Drift(const QString &) {}
+    // A member that pumps events until resume() (which the control's own code calls).
+    Q_INVOKABLE int Wait()
+    {
+        waiting = true;
+        return pump::until(this, [this] { return !waiting; }) ? 1 : 0;
+    }
+    void resume() { waiting = false; }
+    // A person's start button: a long operation that pumps until resume().
+    void start()
+    {
+        const activity::UserOperation operation(this);
+        if (!operation) {
+            seen << QStringLiteral("refused");
+            return;
+        }
+        seen << QStringLiteral("started");
+        waiting = true;
+        const bool stood = pump::until(this, [this] { return !waiting; });
+        ui::messageBox(QStringLiteral("finished"));
+        seen << (stood ? QStringLiteral("finished") : QStringLiteral("ended"));
+    }
+
+    QStringList seen;
 
 private:
     QString caption;
+    bool waiting = false;
 };
 
 } // namespace tx::test

@@ -111,8 +111,10 @@ TEST(Guid, RegistryTextForm)
     ASSERT_TRUE(parsed);
     EXPECT_EQ(*parsed, IID_IDispatchEx);
     for (const char *bad : {"", "{A6EF9860-C720-11D0-9337-00A0C90DCAA}", "A6EF9860-C720-11D0-9337-00A0C90DCAA9",
-                            "{A6EF9860-C720-11D0-9337-00A0C90DCAAG}", "{A6EF9860C720-11D0-9337-00A0C90DCAA9-}"})
-        EXPECT_FALSE(Guid::fromString(QString::fromLatin1(bad))) << bad;
+                            "{A6EF9860-C720-11D0-9337-00A0C90DCAAG}", "{A6EF9860C720-11D0-9337-00A0C90DCAA9-}",
+                            // Digits and letters of other scripts are no hex digits.
+                            "{A6EF9860-C720-11D0-9337-00A0C90DCAA\u0669}", "{A6EF9860-C720-11D0-9337-00A0C90DCAA\uFF21}"})
+        EXPECT_FALSE(Guid::fromString(QString::fromUtf8(bad))) << bad;
 }
 
 } // namespace

@@ -133,6 +133,15 @@ TEST(Server, LockServerKeepsTheLibrary)
     EXPECT_EQ(server().canUnloadNow(), S_FALSE);
     factory = get<IClassFactory>(publicClasses()[0]->clsid, IID_IClassFactory);
     factory->LockServer(false);
+    EXPECT_EQ(server().canUnloadNow(), S_FALSE); // the factory itself still lives
+    // Unlocks past zero are harmless: the next lock still holds the library.
+    EXPECT_EQ(factory->LockServer(false), S_OK);
+    EXPECT_EQ(factory->LockServer(false), S_OK);
+    factory->LockServer(true);
+    factory->Release();
+    EXPECT_EQ(server().canUnloadNow(), S_FALSE);
+    factory = get<IClassFactory>(publicClasses()[0]->clsid, IID_IClassFactory);
+    factory->LockServer(false);
     factory->Release();
     EXPECT_EQ(server().canUnloadNow(), S_OK);
 }
@@ -178,6 +187,22 @@ TEST(Server, RegistrationThenUnregistrationLeavesNoEntry)
     ASSERT_EQ(server().registerServer(), S_OK);
     ASSERT_EQ(server().unregisterServer(), S_OK);
     EXPECT_FALSE(QFile::exists(registry::filePath()));
+
+    // A damaged registry holds others' entries: neither entry point touches it.
+    for (const QByteArray &damaged : {QJsonDocument(foreign).toJson().left(40), QByteArray(), QByteArray("[1, 2]"),
+                                      QByteArray(R"({"ProgID": "x"})")}) {
+        QFile f(registry::filePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(damaged);
+        f.close();
+        EXPECT_FALSE(registry::damage().isEmpty()) << damaged.constData();
+        EXPECT_LT(server().registerServer(), 0) << damaged.constData();
+        EXPECT_LT(server().unregisterServer(), 0) << damaged.constData();
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), damaged);
+        EXPECT_FALSE(registry::lookupProgId(QStringLiteral("Other.Thing")));
+    }
+    EXPECT_FALSE(QFile::exists(file.fileName()));
     qunsetenv("XDG_CONFIG_HOME");
 }
 

@@ -1,10 +1,10 @@
-#include "host/AutomationArea.h"
+#include "host/automation/AutomationArea.h"
 
-#include "host/AutomationControls.h"
-#include "host/AutomationDialogs.h"
-#include "host/AutomationInput.h"
-#include "host/AutomationOverlay.h"
-#include "host/AutomationTiming.h"
+#include "host/automation/AutomationControls.h"
+#include "host/automation/AutomationDialogs.h"
+#include "host/automation/AutomationInput.h"
+#include "host/automation/AutomationOverlay.h"
+#include "host/automation/AutomationTiming.h"
 #include "host/PageHost.h"
 #include "host/ScriptErrors.h"
 

@@ -1,4 +1,4 @@
-#include "host/WidgetActions.h"
+#include "host/automation/WidgetActions.h"
 
 #include "platform/AutomationError.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // automation.after(ms, fn) and automation.pump(ms).
-#include "host/AutomationArea.h"
+#include "host/automation/AutomationArea.h"
 
 namespace tx::host {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Queued answers and records of message boxes and file and folder dialogs.
-#include "host/AutomationArea.h"
+#include "host/automation/AutomationArea.h"
 
 #include <QList>
 

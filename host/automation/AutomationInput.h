@@ -1,7 +1,7 @@
 #pragma once
 // What a person brings from outside the page: files dropped from a file manager,
 // and the clipboard.
-#include "host/AutomationArea.h"
+#include "host/automation/AutomationArea.h"
 
 namespace tx::host {
 

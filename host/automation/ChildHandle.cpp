@@ -1,7 +1,8 @@
-#include "host/ChildHandle.h"
+#include "host/automation/ChildHandle.h"
 
+#include "host/DispatchBridge.h"
 #include "host/ScriptErrors.h"
-#include "host/WidgetActions.h"
+#include "host/automation/WidgetActions.h"
 #include "platform/AutomationError.h"
 
 #include <QAbstractButton>
@@ -22,7 +23,10 @@
 
 namespace tx::host {
 
-ChildHandle::ChildHandle(QWidget *widget) : widget(widget), objectName(widget->objectName()) {}
+ChildHandle::ChildHandle(QWidget *widget, DispatchBridge *object)
+    : widget(widget), object(object), objectName(widget->objectName())
+{
+}
 
 QWidget *ChildHandle::live() const
 {
@@ -38,6 +42,7 @@ void ChildHandle::act(const std::function<void(QWidget *)> &action)
     QWidget *w = live();
     if (!w)
         return;
+    const ObjectHold hold(object);
     try {
         action(w);
     } catch (const AutomationError &e) {

@@ -1,6 +1,6 @@
-#include "host/AutomationControls.h"
+#include "host/automation/AutomationControls.h"
 
-#include "host/ChildHandle.h"
+#include "host/automation/ChildHandle.h"
 #include "host/DispatchBridge.h"
 #include "host/PageHost.h"
 #include "platform/AutomationError.h"
@@ -26,7 +26,7 @@ QWidget *childWidget(PageHost &host, const QJSValue &control, const QString &nam
 QJSValue AutomationControls::child(const QJSValue &control, const QString &name)
 {
     try {
-        return engine().newQObject(new ChildHandle(childWidget(host, control, name)));
+        return engine().newQObject(new ChildHandle(childWidget(host, control, name), host.bridgeOf(control)));
     } catch (const AutomationError &e) {
         raise(e);
         return {};

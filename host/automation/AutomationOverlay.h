@@ -1,6 +1,6 @@
 #pragma once
 // automation.onOverlay(fn): fn receives the capture overlay's handle when it opens.
-#include "host/AutomationArea.h"
+#include "host/automation/AutomationArea.h"
 
 namespace tx::host {
 

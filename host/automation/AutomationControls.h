@@ -1,7 +1,7 @@
 #pragma once
 // automation.child(control, name): handles on a control's child widgets, and
 // automation.typeInfo(object): the object's class in the type library.
-#include "host/AutomationArea.h"
+#include "host/automation/AutomationArea.h"
 
 class QWidget;
 

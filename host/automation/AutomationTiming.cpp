@@ -1,6 +1,7 @@
-#include "host/AutomationTiming.h"
+#include "host/automation/AutomationTiming.h"
 
 #include "host/PageHost.h"
+#include "host/ScriptErrors.h"
 #include "platform/AutomationError.h"
 #include "platform/Pump.h"
 
@@ -15,9 +16,8 @@ void AutomationTiming::after(int ms, const QJSValue &fn)
         return;
     }
     QTimer::singleShot(qMax(0, ms), this, [this, fn]() mutable {
-        const QJSValue r = fn.call();
-        if (r.isError())
-            host.reportUncaught(r);
+        if (const std::optional<QJSValue> thrown = callCatching(engine(), fn))
+            host.reportUncaught(*thrown);
     });
 }
 

@@ -1,5 +1,6 @@
-#include "host/AutomationOverlay.h"
+#include "host/automation/AutomationOverlay.h"
 
+#include "host/ScriptErrors.h"
 #include "platform/AutomationError.h"
 #include "platform/Overlay.h"
 
@@ -22,14 +23,11 @@ void AutomationOverlay::onOverlay(const QJSValue &fn)
         raise(runtimeError(ErrTypeMismatch, QStringLiteral("automation.onOverlay needs a function")));
         return;
     }
-    // The handler runs inside BeginScreenShot; an error of the page's function
-    // closes the overlay and reaches the page as the member's error.
+    // The handler runs inside BeginScreenShot; what the page's function throws
+    // closes the overlay and reaches the page, unchanged, from BeginScreenShot.
     tx::overlay::setHandler([this, fn](tx::OverlayHandle &handle) {
-        QJSValue call = fn;
-        const QJSValue r = call.call({engine().newQObject(&handle)});
-        if (r.isError())
-            throw AutomationError(ErrAutomation, QStringLiteral("automation.onOverlay"),
-                                  r.property(QStringLiteral("message")).toString());
+        if (const std::optional<QJSValue> thrown = callCatching(engine(), fn, {engine().newQObject(&handle)}))
+            throw thrownThroughMember(*thrown, QStringLiteral("automation.onOverlay"));
     });
 }
 

@@ -1,6 +1,8 @@
-#include "host/AutomationInput.h"
+#include "host/automation/AutomationInput.h"
 
-#include "host/AutomationControls.h"
+#include "host/automation/AutomationControls.h"
+#include "host/DispatchBridge.h"
+#include "host/PageHost.h"
 #include "platform/AutomationError.h"
 
 #include <QAbstractScrollArea>
@@ -51,6 +53,7 @@ bool AutomationInput::dropFiles(const QJSValue &control, const QString &childNam
     // A list's items live in its viewport, which is where a drop lands.
     if (auto *area = qobject_cast<QAbstractScrollArea *>(target))
         target = area->viewport();
+    const ObjectHold hold(host.bridgeOf(control));
     const std::unique_ptr<QMimeData> mime(fileList(fileUrls(paths)));
     const QPoint at = target->rect().center();
     const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;

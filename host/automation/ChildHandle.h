@@ -11,6 +11,8 @@ class QWidget;
 
 namespace tx::host {
 
+class DispatchBridge;
+
 class ChildHandle : public QObject {
     Q_OBJECT
     Q_PROPERTY(QVariant enabled READ enabled)
@@ -27,7 +29,8 @@ class ChildHandle : public QObject {
     Q_PROPERTY(QVariant geometry READ geometry)
     Q_PROPERTY(QString name READ name)
 public:
-    explicit ChildHandle(QWidget *widget);
+    // `object` is the page's object whose control holds the widget.
+    ChildHandle(QWidget *widget, DispatchBridge *object);
 
     QVariant enabled() const;
     QVariant visible() const;
@@ -56,6 +59,7 @@ private:
     void act(const std::function<void(QWidget *)> &action);
 
     QPointer<QWidget> widget;
+    QPointer<DispatchBridge> object;
     QString objectName;
 };
 

@@ -1,4 +1,4 @@
-#include "host/AutomationDialogs.h"
+#include "host/automation/AutomationDialogs.h"
 
 #include "platform/AutomationError.h"
 #include "platform/Ui.h"
