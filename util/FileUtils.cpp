@@ -172,12 +172,30 @@ QString GetFileName(const QString &path)
 
 QString ReadTextFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        return ReadExistingTextFile(path);
+    } catch (const AutomationError &) {
         return {};
+    }
+}
+
+QString ReadExistingTextFile(const QString &path)
+{
+    // POSIX, for the reason of a failure: a folder opens, but cannot be read.
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw fileError(errno, path);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw fileError(EACCES, path);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
+        throw fileError(EISDIR, path);
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {};
+        throw fileError(EIO, path);
     QString text;
     if (bytes.startsWith("\xEF\xBB\xBF") || isValidUtf8(bytes)) {
         if (bytes.startsWith("\xEF\xBB\xBF"))

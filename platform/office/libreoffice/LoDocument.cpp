@@ -3,12 +3,16 @@
 #include "UnoText.h"
 #include "platform/AutomationError.h"
 #include "platform/TempFolder.h"
+#include "platform/office/OfficeFailure.h"
+#include "platform/office/WorkFolders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/util/CloseVetoException.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
@@ -24,8 +28,8 @@ using css::uno::UNO_QUERY_THROW;
 QString workCopyName(const QString &source)
 {
     const QString dir = tx::temp::folder() + QStringLiteral("/doc2html");
-    if (!QDir().mkpath(dir))
-        throw fileError(EACCES, dir);
+    if (!makePrivateFolder(dir))
+        throw fileError(errno, dir);
     const QString suffix = QFileInfo(source).suffix();
     return QStringLiteral("%1/~tx%2%3").arg(dir).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
         .arg(suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
@@ -34,11 +38,43 @@ QString workCopyName(const QString &source)
 Reference<css::lang::XComponent> loadHidden(LoSession &s, const rtl::OUString &url)
 {
     Reference<css::frame::XComponentLoader> loader(s.instance.desktop, UNO_QUERY_THROW);
-    Reference<css::lang::XComponent> model = loader->loadComponentFromURL(
-        url, "_blank", 0, props({{"Hidden", css::uno::Any(true)}}));
+    Reference<css::lang::XComponent> model;
+    try {
+        model = loader->loadComponentFromURL(url, "_blank", 0, props({{"Hidden", css::uno::Any(true)}}));
+    } catch (const css::uno::RuntimeException &) {
+        throw; // the office itself may have gone: the session tells
+    } catch (const css::uno::Exception &e) {
+        // A damaged file, one no filter takes, one locked by a password.
+        raiseCannotOpen(qs(url) + QStringLiteral(": ") + qs(e.Message));
+    }
     if (!model.is())
-        throw css::uno::RuntimeException("the office could not load " + url);
+        raiseCannotOpen(QStringLiteral("the office could not load ") + qs(url));
     return model;
+}
+
+// The service a document of the session's kind has.
+const char *serviceOf(const QString &kind)
+{
+    if (kind == u"calc")
+        return "com.sun.star.sheet.SpreadsheetDocument";
+    if (kind == u"impress")
+        return "com.sun.star.presentation.PresentationDocument";
+    return "com.sun.star.text.TextDocument";
+}
+
+// The filter the office took the file in with.
+QString filterOf(const Reference<css::lang::XComponent> &model)
+{
+    Reference<css::frame::XModel> m(model, UNO_QUERY);
+    if (!m.is())
+        return {};
+    const css::uno::Sequence<css::beans::PropertyValue> args = m->getArgs();
+    for (const css::beans::PropertyValue &p : args) {
+        rtl::OUString name;
+        if (p.Name == "FilterName" && (p.Value >>= name))
+            return qs(name);
+    }
+    return {};
 }
 
 void closeModel(const Reference<css::lang::XComponent> &model)
@@ -76,10 +112,22 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
         throw fileError(EACCES, source);
     QFile::setPermissions(doc->copyPath, QFile::ReadOwner | QFile::WriteOwner);
     const rtl::OUString url = fileUrl(doc->copyPath);
+    const char *service = serviceOf(s.instance.kind());
     try {
-        s.call(what, [&s, doc, url] {
-            doc->model = loadHidden(s, url);
+        s.call(what, [&s, doc, url, service] {
+            SofficeInstance::Lock loading(s.instance, false);
+            Reference<css::lang::XComponent> model = loadHidden(s, url);
             s.instance.countConversion();
+            // Random bytes or a renamed file open as plain text (or in another
+            // application): never converted as if they were the document.
+            const QString filter = filterOf(model);
+            Reference<css::lang::XServiceInfo> info(model, UNO_QUERY);
+            if (!info.is() || !info->supportsService(rtl::OUString::createFromAscii(service))
+                || filter.startsWith(QLatin1String("Text"))) {
+                closeModel(model);
+                raiseCannotOpen(QStringLiteral("%1 is not a %2 (filter \"%3\")").arg(qs(url), QLatin1String(service), filter));
+            }
+            doc->model = model;
         });
     } catch (...) {
         removeCopy(doc->copyPath);

@@ -9,9 +9,12 @@
 
 namespace tx::office::lo {
 
+class UnoWorker;
+
 class SofficeInstance {
 public:
-    explicit SofficeInstance(QString kind); // "writer", "calc", "impress"
+    // kind: "writer", "calc", "impress"; `worker` makes this kind's calls.
+    SofficeInstance(QString kind, UnoWorker &worker);
 
     const QString &kind() const { return kindName; }
 
@@ -23,6 +26,24 @@ public:
     void start(int limitMs);
     // Ends the instance politely (Quit), killing it if it will not go.
     void terminate();
+    // Ends it only while no process has a document open in it, since every
+    // control and process of this user shares it; true when it was ended.
+    bool terminateIfUnused();
+    // Documents open in the instance, of every process; -1 when it cannot tell.
+    int openDocuments();
+    // Held by every process while it loads a document (shared) and while it
+    // starts or ends the instance (exclusive), so that nothing is loaded into an
+    // instance that is about to go.
+    class Lock {
+    public:
+        Lock(const SofficeInstance &instance, bool exclusive);
+        ~Lock();
+        Lock(const Lock &) = delete;
+        Lock &operator=(const Lock &) = delete;
+
+    private:
+        int fd = -1;
+    };
     void forget(); // drops the connection (after the instance died)
     void countConversion() { ++conversions; }
 
@@ -43,6 +64,7 @@ private:
     void waitForPipe(int limitMs);
     bool reapIfExited(int *status);
 
+    UnoWorker &worker;
     QString kindName;
     QString pipe;    // tessarix-<uid>-<kind>
     QString baseDir; // <cache>/tessarix
