@@ -10,7 +10,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/document/XTypeDetection.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XLoadable.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextFieldsSupplier.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <vector>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
@@ -35,20 +45,89 @@ QString workCopyName(const QString &source)
         .arg(suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
 }
 
+void closeModel(const Reference<css::lang::XComponent> &model);
+
+// Where a load fails for the document itself: damaged, no filter takes it,
+// locked by a password. A runtime error may be the office going away instead,
+// which the session tells.
+template <typename F> auto loading(const rtl::OUString &url, F &&f) -> decltype(f())
+{
+    try {
+        return f();
+    } catch (const css::uno::RuntimeException &) {
+        throw;
+    } catch (const css::uno::Exception &e) {
+        raiseCannotOpen(qs(url) + QStringLiteral(": ") + qs(e.Message));
+    }
+}
+
 Reference<css::lang::XComponent> loadHidden(LoSession &s, const rtl::OUString &url)
 {
     Reference<css::frame::XComponentLoader> loader(s.instance.desktop, UNO_QUERY_THROW);
-    Reference<css::lang::XComponent> model;
-    try {
-        model = loader->loadComponentFromURL(url, "_blank", 0, props({{"Hidden", css::uno::Any(true)}}));
-    } catch (const css::uno::RuntimeException &) {
-        throw; // the office itself may have gone: the session tells
-    } catch (const css::uno::Exception &e) {
-        // A damaged file, one no filter takes, one locked by a password.
-        raiseCannotOpen(qs(url) + QStringLiteral(": ") + qs(e.Message));
-    }
+    Reference<css::lang::XComponent> model = loading(
+        url, [&] { return loader->loadComponentFromURL(url, "_blank", 0, props({{"Hidden", css::uno::Any(true)}})); });
     if (!model.is())
         raiseCannotOpen(QStringLiteral("the office could not load ") + qs(url));
+    return model;
+}
+
+// The filter the office's type detection picks for the file.
+rtl::OUString detectFilter(LoSession &s, const rtl::OUString &url)
+{
+    auto ctx = s.instance.context;
+    Reference<css::document::XTypeDetection> detection(
+        ctx->getServiceManager()->createInstanceWithContext("com.sun.star.document.TypeDetection", ctx),
+        UNO_QUERY_THROW);
+    css::uno::Sequence<css::beans::PropertyValue> descriptor = props({{"URL", css::uno::Any(url)}});
+    const rtl::OUString type = detection->queryTypeByDescriptor(descriptor, true);
+    if (type.isEmpty())
+        raiseCannotOpen(qs(url) + QStringLiteral(": no filter takes it"));
+    css::uno::Sequence<css::beans::PropertyValue> info;
+    Reference<css::container::XNameAccess>(detection, UNO_QUERY_THROW)->getByName(type) >>= info;
+    rtl::OUString filter;
+    for (const css::beans::PropertyValue &p : std::as_const(info))
+        if (p.Name == "PreferredFilter")
+            p.Value >>= filter;
+    return filter;
+}
+
+// A text document with comments: the view builds a window for every comment
+// from a dialog description that the headless packages do not ship, and the
+// office ends (std::terminate) as soon as its main loop gets to it, right after
+// the load returns (a one-shot conversion closes the document before, so it
+// survives). So the document is loaded without a view, its comments removed
+// (the cleaner drops them from the HTML anyway), and only then shown hidden.
+Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url)
+{
+    auto ctx = s.instance.context;
+    const rtl::OUString filter = loading(url, [&] { return detectFilter(s, url); });
+    Reference<css::frame::XLoadable> loadable(
+        ctx->getServiceManager()->createInstanceWithContext("com.sun.star.text.TextDocument", ctx), UNO_QUERY_THROW);
+    loading(url, [&] {
+        loadable->load(props({{"URL", css::uno::Any(url)}, {"FilterName", css::uno::Any(filter)}, {"Hidden", css::uno::Any(true)}}));
+        return 0;
+    });
+    Reference<css::lang::XComponent> model(loadable, UNO_QUERY_THROW);
+    try {
+        Reference<css::text::XTextFieldsSupplier> fields(model, UNO_QUERY_THROW);
+        Reference<css::container::XEnumeration> all = fields->getTextFields()->createEnumeration();
+        std::vector<Reference<css::text::XTextContent>> comments;
+        while (all->hasMoreElements()) {
+            Reference<css::lang::XServiceInfo> field(all->nextElement(), UNO_QUERY);
+            if (field.is() && field->supportsService("com.sun.star.text.textfield.Annotation"))
+                comments.emplace_back(field, UNO_QUERY);
+        }
+        for (const auto &c : comments)
+            if (c.is())
+                c->getAnchor()->getText()->removeTextContent(c);
+        Reference<css::frame::XComponentLoader> loader(s.instance.desktop, UNO_QUERY_THROW);
+        loader->loadComponentFromURL("private:object", "_blank", 0,
+                                     props({{"Model", css::uno::Any(Reference<css::frame::XModel>(model, UNO_QUERY_THROW))},
+                                            {"Hidden", css::uno::Any(true)}}));
+    } catch (...) {
+        closeModel(model);
+        throw;
+    }
     return model;
 }
 
@@ -116,7 +195,8 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
     try {
         s.call(what, [&s, doc, url, service] {
             SofficeInstance::Lock loading(s.instance, false);
-            Reference<css::lang::XComponent> model = loadHidden(s, url);
+            Reference<css::lang::XComponent> model = s.instance.kind() == u"writer" ? loadTextWithoutComments(s, url)
+                                                                                    : loadHidden(s, url);
             s.instance.countConversion();
             // Random bytes or a renamed file open as plain text (or in another
             // application): never converted as if they were the document.

@@ -13,6 +13,10 @@
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameReplace.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <cppuhelper/bootstrap.hxx>
 
@@ -66,6 +70,30 @@ void waitFor(std::initializer_list<int> fds, int ms)
         if (fd >= 0 && n < 4)
             p[n++] = pollfd{fd, POLLIN, 0};
     ::poll(p, n, ms);
+}
+
+// A writer view builds a window for every comment from a dialog description
+// that the headless packages do not ship: building it ends the whole office
+// (std::terminate on NoSuchElementException), at the load or the save of any
+// document with comments. Views without comment windows need no description;
+// the comments themselves stay in the document and its HTML.
+void hideCommentWindows(const Reference<css::uno::XComponentContext> &context)
+{
+    try {
+        auto provider = css::configuration::theDefaultProvider::get(context);
+        css::beans::PropertyValue path;
+        path.Name = "nodepath";
+        path.Value <<= rtl::OUString("/org.openoffice.Office.Writer/Content/Display");
+        css::uno::Sequence<css::uno::Any> args(1);
+        args.getArray()[0] <<= path;
+        Reference<css::container::XNameReplace> display(
+            provider->createInstanceWithArguments("com.sun.star.configuration.ConfigurationUpdateAccess", args),
+            css::uno::UNO_QUERY_THROW);
+        display->replaceByName("Note", css::uno::Any(false));
+        Reference<css::util::XChangesBatch>(display, css::uno::UNO_QUERY_THROW)->commitChanges();
+    } catch (const css::uno::Exception &) {
+        // An office without the setting has no such windows either.
+    }
 }
 
 } // namespace
@@ -129,6 +157,7 @@ bool SofficeInstance::tryConnect()
             ou(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)));
         context.set(remote, css::uno::UNO_QUERY_THROW);
         desktop = css::frame::Desktop::create(context);
+        hideCommentWindows(context);
         worker.drainAtExit();
         return true;
     } catch (const css::uno::Exception &) {
