@@ -181,8 +181,9 @@ QString ReadTextFile(const QString &path)
 
 QString ReadExistingTextFile(const QString &path)
 {
-    // POSIX, for the reason of a failure: a folder opens, but cannot be read.
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    // POSIX, for the reason of a failure: a folder opens, but cannot be read;
+    // a pipe or a device would never end (and must not block the open).
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throw fileError(errno, path);
     QFile file;
@@ -191,8 +192,8 @@ QString ReadExistingTextFile(const QString &path)
         throw fileError(EACCES, path);
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
-        throw fileError(EISDIR, path);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw fileError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, path);
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw fileError(EIO, path);

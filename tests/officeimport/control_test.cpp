@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace tx;
 using namespace tx::test;
@@ -263,7 +264,10 @@ void ControlTest::textFiles()
         int32_t error;
     } unreadable[] = {{f.tempPath() + QStringLiteral("/missing.txt"), ErrFileNotFound},
                       {f.tempPath(), ErrPathFileAccess},
-                      {path + QStringLiteral("/x.txt"), ErrPathNotFound}};
+                      {path + QStringLiteral("/x.txt"), ErrPathNotFound},
+                      {f.tempPath() + QStringLiteral("/fifo.txt"), ErrPathFileAccess}};
+    // A pipe nobody writes to would never end.
+    QCOMPARE(::mkfifo(QFile::encodeName(f.tempPath() + QStringLiteral("/fifo.txt")).constData(), 0600), 0);
     for (const auto &u : unreadable) {
         try {
             f.control->ImportTxtFile(u.path, 9, QStringLiteral("u"));
