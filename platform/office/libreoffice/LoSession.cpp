@@ -76,7 +76,7 @@ bool LoSession::attach()
 
 void LoSession::startInBackground()
 {
-    worker->post([this] { instance.start(limitMs); });
+    worker->post([this] { instance.startWithoutWaiting(); });
 }
 
 void LoSession::start()

@@ -39,8 +39,8 @@ public:
     bool attach();
     // Attaches or starts the instance; its failure is error 429.
     void start();
-    // Starts the instance on the worker without waiting; a failure is left for
-    // the first real call to report.
+    // Starts the office process on the worker without waiting for it (the first
+    // call connects); a failure is left for the first call to report.
     void startInBackground();
 
     UnoWorker *const worker; // this kind's own thread, never destroyed

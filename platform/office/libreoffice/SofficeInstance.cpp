@@ -258,13 +258,38 @@ void SofficeInstance::start(int limitMs)
     if (::access(QFile::encodeName(sofficePath()).constData(), X_OK) != 0)
         cannotStart(QStringLiteral("%1 is not installed (%2)").arg(sofficePath(), QString::fromLocal8Bit(strerror(errno))));
     localContext();
-    spawn();
+    // Started by startWithoutWaiting(), it may just not accept yet.
+    if (!alive())
+        spawn();
     try {
         waitForPipe(limitMs);
     } catch (...) {
         kill();
         throw;
     }
+}
+
+void SofficeInstance::startWithoutWaiting()
+{
+    if (!QDir().mkpath(baseDir))
+        return;
+    Fd lock{::open(QFile::encodeName(baseDir + "/" + stem + ".lock").constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0600)};
+    if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0)
+        return;
+    struct stat st {};
+    const QByteArray pipePath =
+        QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
+    if (::lstat(pipePath.constData(), &st) == 0 || alive())
+        return;
+    {
+        std::lock_guard guard(pidMutex);
+        const pid_t p = readPidFile();
+        if (p > 0 && sameInstance(p))
+            return; // another process's instance, starting
+    }
+    if (::access(QFile::encodeName(sofficePath()).constData(), X_OK) != 0)
+        return;
+    spawn();
 }
 
 void SofficeInstance::spawn()

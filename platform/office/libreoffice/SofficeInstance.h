@@ -24,6 +24,9 @@ public:
     // throws error 429 naming soffice and the reason.
     bool connect();
     void start(int limitMs);
+    // Starts the office process unless one runs or is starting, and returns at
+    // once. No UNO call: the process may be leaving when the job runs.
+    void startWithoutWaiting();
     // Ends the instance politely (Quit), killing it if it will not go.
     void terminate();
     // Ends it only while no process has a document open in it, since every
