@@ -1,5 +1,6 @@
 #include "officeimport/ArticlePost.h"
 
+#include "officeimport/ImportErrors.h"
 #include "platform/Pump.h"
 #include "upload/UploadMachinery.h"
 
@@ -20,6 +21,8 @@ void postArticle(UploadMachinery &machinery, const QString &postPath, const Arti
     package.addFormData(QStringLiteral("curpath"), article.curPath);
     // Closes the connection and sets the bar to 100 once the wait is over.
     machinery.postPackage(postPath);
+    if (machinery.outcome() != UploadMachinery::Outcome::Answered)
+        throw importerror::article(machinery.outcomeReason());
 }
 
 } // namespace tx

@@ -18,8 +18,9 @@ struct Article {
 };
 
 // Empties the package, adds the seven fields in the server's order and posts them
-// to `postPath`. The answer is not examined: a refused or unanswered post ends
-// normally. The progress bar goes to 0 before and to 100 after.
+// to `postPath`. A post that does not end with a "200 OK" answer fails (error 440
+// with the reason), so that nothing is taken for posted that was not. The
+// progress bar goes to 0 before and to 100 after.
 void postArticle(UploadMachinery &machinery, const QString &postPath, const Article &article);
 
 } // namespace tx

@@ -1,12 +1,16 @@
 #include "officeimport/ConversionSteps.h"
 #include "platform/office/WorkFolders.h"
 
+#include "officeimport/HtmlCleaner.h"
+#include "officeimport/ImportErrors.h"
 #include "officeimport/NumericText.h"
 #include "platform/AutomationError.h"
 #include "platform/TempFolder.h"
 #include "util/FileUtils.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace tx::conversion {
@@ -24,7 +28,12 @@ void makeWorkFolder(const QString &folder)
     struct stat st {};
     if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode))
         raiseRuntime(ErrPermissionDenied, path + QStringLiteral(" is a symbolic link"));
-    util::MakeFolders(folder);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash > 0)
+        util::MakeFolders(path.left(slash));
+    // The user's documents pass through it: for the user's eyes only.
+    if (!office::makePrivateFolder(path))
+        throw fileError(errno, path);
 }
 
 int32_t checkColumnId(const QString &colID)
@@ -40,6 +49,43 @@ QString filesFolder(const QString &tmpFile)
 void deleteFile(const QString &path)
 {
     temp::removeFile(path);
+}
+
+WorkFiles::~WorkFiles()
+{
+    for (const QString &f : files)
+        ignoringErrors([&] { deleteFile(f); });
+    for (const QString &d : folders)
+        ignoringErrors([&] {
+            if (QFileInfo(d).isDir())
+                util::RemoveFolder(d);
+        });
+}
+
+void raiseForUser(const office::OfficeFailure &failure, const QString &fileDoc)
+{
+    if (failure.kind == office::OfficeFailure::Kind::Stopped)
+        throw importerror::officeStopped(fileDoc);
+    throw importerror::cannotOpen(fileDoc);
+}
+
+QString documentFolder(const QString &fileDoc)
+{
+    return QFileInfo(fileDoc).absolutePath();
+}
+
+QString startWorkFile(HtmlCleaner &cleaner, WorkFiles &work, const QString &fileDoc)
+{
+    const QString folder = workFolder();
+    cleaner.strPicFolder = folder;
+    makeWorkFolder(folder);
+    const QString file = util::GetTempFile(folder, QStringLiteral("html"));
+    work.addFile(file);
+    work.addFolder(filesFolder(file));
+    work.addFolder(office::slidesFolder(file));
+    cleaner.strPicRoot = filesFolder(file);
+    cleaner.strDocFolder = documentFolder(fileDoc);
+    return file;
 }
 
 } // namespace tx::conversion

@@ -1,9 +1,16 @@
 #pragma once
 // Steps the Word, PowerPoint and Excel conversions share.
+#include "platform/office/OfficeFailure.h"
+
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <exception>
 #include <memory>
+
+namespace tx {
+class HtmlCleaner;
+}
 
 namespace tx::conversion {
 
@@ -49,5 +56,44 @@ QString filesFolder(const QString &tmpFile);
 
 // Deletes the file; a missing one is fine.
 void deleteFile(const QString &path);
+
+// What one conversion made in the work folder, removed when the conversion ends,
+// however it ends.
+class WorkFiles {
+public:
+    WorkFiles() = default;
+    WorkFiles(const WorkFiles &) = delete;
+    WorkFiles &operator=(const WorkFiles &) = delete;
+    ~WorkFiles();
+    void addFile(const QString &path) { files << path; }
+    void addFolder(const QString &path) { folders << path; }
+
+private:
+    QStringList files;
+    QStringList folders;
+};
+
+// Runs a conversion of the user's document `fileDoc`, telling a document the
+// office cannot open as the kind asked for, or an office that stopped under it,
+// in the user's words with the user's path (never the work copy's).
+[[noreturn]] void raiseForUser(const office::OfficeFailure &failure, const QString &fileDoc);
+
+template <typename F> int convert(const QString &fileDoc, F &&f)
+{
+    try {
+        return f();
+    } catch (const office::OfficeFailure &failure) {
+        raiseForUser(failure, fileDoc);
+    }
+}
+
+// The folder of the user's document, against which the pictures it links resolve.
+QString documentFolder(const QString &fileDoc);
+
+// Makes the work folder and a new work file in it ("htm….tmp"), both left to
+// `work` with the folders the office writes beside the file, and points the
+// cleaner at them: pictures from the file's supporting folder or, linked, from
+// the folder of the user's document `fileDoc`. Returns the work file.
+QString startWorkFile(HtmlCleaner &cleaner, WorkFiles &work, const QString &fileDoc);
 
 } // namespace tx::conversion

@@ -38,41 +38,42 @@ QString ExcelConversion::cleanSheet(const QString &path)
 
 int ExcelConversion::import(const QString &fileDoc, const QString &colID, const QString &UserName)
 {
-    conversion::checkColumnId(colID);
-    HtmlCleaner &c = ctx.cleaner();
-    c.lngContentId = -1;
-    Backend &office = backend();
-    std::unique_ptr<ExcelApplication> app = conversion::attachOrCreate<ExcelApplication>(
-        [&] { return office.attachExcel(); }, [&] { return office.createExcel(); });
+    return conversion::convert(fileDoc, [&] {
+        conversion::checkColumnId(colID);
+        HtmlCleaner &c = ctx.cleaner();
+        c.lngContentId = -1;
+        Backend &office = backend();
+        std::unique_ptr<ExcelApplication> app = conversion::attachOrCreate<ExcelApplication>(
+            [&] { return office.attachExcel(); }, [&] { return office.createExcel(); });
 
-    // Relative picture addresses of every sheet resolve against the work folder.
-    const QString folder = conversion::workFolder();
-    c.strPicFolder = folder;
-    conversion::makeWorkFolder(folder);
-    const QString webFile = util::GetTempFile(folder, QStringLiteral("html"));
+        // Relative picture addresses of every sheet resolve against the work folder.
+        conversion::WorkFiles work;
+        const QString webFile = conversion::startWorkFile(c, work, fileDoc);
 
-    std::unique_ptr<ExcelWorkbook> workbook = app->WorkbooksOpen(fileDoc);
-    app->SetDisplayAlerts(false);
-    workbook->SaveAs(webFile, xlHtml, xlNoChange);
-    const QString sheetsFolder = conversion::filesFolder(webFile) + QLatin1Char('/');
-    const int32_t n = workbook->WorksheetsCount();
-    if (n > 0) {
-        QString content;
-        if (!QFileInfo::exists(sheetsFolder + sheetFileName(1))) {
-            content = cleanSheet(webFile) + PAGE_SEPARATOR;
-        } else {
+        std::unique_ptr<ExcelWorkbook> workbook = app->WorkbooksOpen(fileDoc);
+        app->SetDisplayAlerts(false);
+        workbook->SaveAs(webFile, xlHtml, xlNoChange);
+        const QString sheetsFolder = conversion::filesFolder(webFile) + QLatin1Char('/');
+        const int32_t n = workbook->WorksheetsCount();
+        if (n > 0) {
+            // Each sheet file belongs to its own worksheet: a hidden one has none
+            // and gives no page, and shifts no other sheet's page.
+            QList<int32_t> visible;
             for (int32_t i = 1; i <= n; ++i)
-                content += cleanSheet(sheetsFolder + sheetFileName(i)) + PAGE_SEPARATOR;
+                if (workbook->WorksheetsVisible(i))
+                    visible << i;
+            QString content;
+            if (visible.isEmpty() || !QFileInfo::exists(sheetsFolder + sheetFileName(visible.first()))) {
+                content = cleanSheet(webFile) + PAGE_SEPARATOR;
+            } else {
+                for (int32_t i : visible)
+                    content += cleanSheet(sheetsFolder + sheetFileName(i)) + PAGE_SEPARATOR;
+            }
+            ctx.PostArticle(colID, workbook->WorksheetsName(1), content, UserName);
         }
-        ctx.PostArticle(colID, workbook->WorksheetsName(1), content, UserName);
-    }
-    workbook->Close();
-    workbook.reset();
-    app.reset();
-
-    conversion::ignoringErrors([&] { conversion::deleteFile(webFile); });
-    conversion::ignoringErrors([&] { util::RemoveFolder(conversion::filesFolder(webFile)); });
-    return 1;
+        workbook->Close();
+        return 1;
+    });
 }
 
 } // namespace tx

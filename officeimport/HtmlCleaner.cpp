@@ -5,6 +5,9 @@
 #include "platform/TempFolder.h"
 #include "util/Text.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <array>
 
 namespace tx {
@@ -39,6 +42,21 @@ bool sameLowered(QStringView a, QStringView b)
         if (util::lowerUnit(a[i]) != b[i])
             return false;
     return true;
+}
+
+// `path` is `folder` or lies below it; both cleaned.
+bool isInside(const QString &path, QString folder)
+{
+    // No folder: the current one, which a relative path stays in unless it climbs.
+    if (folder.isEmpty())
+        return !path.startsWith(QLatin1Char('/')) && path != QLatin1String("..")
+            && !path.startsWith(QLatin1String("../"));
+    folder = QDir::cleanPath(folder);
+    if (path == folder)
+        return true;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return path.startsWith(folder);
 }
 
 bool hasColon(QStringView text)
@@ -290,12 +308,56 @@ void HtmlCleaner::appendRebuilt(QString &out, const Tag &tag, bool picture)
     out += QLatin1Char('>');
 }
 
+QString HtmlCleaner::escapeAttribute(const QString &value)
+{
+    QString out;
+    appendValue(out, value);
+    return out;
+}
+
+QString HtmlCleaner::picturePath(const QString &src) const
+{
+    static const QRegularExpression web(QStringLiteral("^(https?|data):"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
+    if (web.match(src).hasMatch())
+        return {};
+    const auto refuse = [&src] { return runtimeError(ErrPermissionDenied, src); };
+    if (scheme.match(src).hasMatch())
+        throw refuse();
+    QString relative = src;
+    relative.remove(QStringLiteral("./"));
+    // "/" already is the platform's separator, so the rest of the source stays.
+    const QString own = QDir::cleanPath(strPicFolder + relative);
+    QString root = strPicRoot;
+    if (root.isEmpty())
+        root = strPicFolder.left(strPicFolder.lastIndexOf(QLatin1Char('/')) + 1);
+    QString found;
+    if (isInside(own, root)) {
+        found = own;
+    } else if (!strDocFolder.isEmpty()) {
+        // The office resolved the link against the work copy, which lies in the
+        // work folder; the user's link was relative to the document itself.
+        root = strDocFolder;
+        found = QDir::cleanPath(strDocFolder + QLatin1Char('/') + relative);
+        if (!isInside(found, root))
+            throw refuse();
+    } else {
+        throw refuse();
+    }
+    // A symbolic link must not lead out either.
+    const QFileInfo info(found);
+    if (info.exists()
+        && !isInside(info.canonicalFilePath(), QFileInfo(root.isEmpty() ? QStringLiteral(".") : root).canonicalFilePath()))
+        throw refuse();
+    return found;
+}
+
 QString HtmlCleaner::UploadPicture(const Tag &tag)
 {
-    QString src = tag.GetAttribute(QStringLiteral("src"));
-    src.remove(QStringLiteral("./"));
-    // "/" already is the platform's separator, so the rest of the source stays.
-    const QString localFile = strPicFolder + src;
+    const QString src = tag.GetAttribute(QStringLiteral("src"));
+    const QString localFile = picturePath(src);
+    if (localFile.isEmpty())
+        return src;
     if (!uploadPicture)
         throw runtimeError(ErrObjectNotSet, QStringLiteral("no picture upload for %1").arg(localFile));
     uploadedSinceCheck = true; // an upload waits in the event loop: time to look at the clock

@@ -29,6 +29,12 @@ public:
     // Input.
     QString strSourceHtml;
     QString strPicFolder; // prefix of every picture's local path; a folder ends with "/"
+    // The folder every picture the conversion wrote lies in (empty: the folder of
+    // strPicFolder), and the user's document's folder, against which a picture
+    // the document only links is resolved (empty: no linked pictures). A picture
+    // outside both is refused with error 70.
+    QString strPicRoot;
+    QString strDocFolder;
     QString strCurPath;   // the server folder of every picture upload
     int32_t lngContentId = -1;
     // Input and output: CleanHtml only appends to it or replaces it.
@@ -55,6 +61,12 @@ public:
     // The tag written back with its kept attributes; uploads img sources.
     QString RebuildTag(const Tag &tag);
     QString UploadPicture(const Tag &tag);
+    // The local file a picture's "src" names, inside one of the two folders
+    // above; empty for a web address (http:, https:, data:), which stays as it is.
+    QString picturePath(const QString &src) const;
+
+    // An attribute value made safe between double quotes.
+    static QString escapeAttribute(const QString &value);
 
     static QString GetTempFolder();
 

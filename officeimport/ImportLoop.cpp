@@ -23,6 +23,21 @@ namespace tx {
 namespace {
 
 const QString kDone = QStringLiteral("完成");
+// A line's path and whether it is done live beside its text, so that neither a
+// mark nor a path holding "完成" is ever taken for the other.
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kDoneRole = Qt::UserRole + 1;
+
+QString pathOf(const QListWidgetItem *item)
+{
+    const QVariant path = item->data(kPathRole);
+    return path.isValid() ? path.toString() : item->text();
+}
+
+bool isDone(const QListWidgetItem *item)
+{
+    return item->data(kDoneRole).toBool();
+}
 
 QStringList droppedFiles(const QMimeData *data)
 {
@@ -79,9 +94,11 @@ void ImportLoop::AddFileToList(const QString &path)
         return;
     const QString p = util::trimSpaces(path).toString();
     for (int i = ui.List1->count() - 1; i >= 0; --i)
-        if (ui.List1->item(i)->text() == p)
+        if (pathOf(ui.List1->item(i)) == p)
             return;
-    ui.List1->addItem(p);
+    auto *item = new QListWidgetItem(p);
+    item->setData(kPathRole, p);
+    ui.List1->addItem(item);
 }
 
 void ImportLoop::addFiles()
@@ -166,11 +183,10 @@ void ImportLoop::runLoop()
 void ImportLoop::importOne(int row)
 {
     QListWidgetItem *item = ui.List1->item(row);
-    if (!item || item->text().contains(kDone))
+    if (!item || isDone(item))
         return;
-    const QString path = item->text();
-    const QString marked = path + QStringLiteral("...");
-    item->setText(marked);
+    const QString path = pathOf(item);
+    item->setText(path + QStringLiteral("..."));
     ui.pbFile->setValue(0);
     pump::once();
 
@@ -190,29 +206,33 @@ void ImportLoop::importOne(int row)
             control.ImportTxtFile(path, control.lngColumnId, control.strUserName);
         }
     } catch (const AutomationError &e) {
-        // The line keeps its "..." mark; the loop goes on with the next file.
+        // The line gets its own text back, so the next start imports it again.
+        finishLine(row, path, false);
         reportFailure(path, e.description);
         return;
     } catch (const std::exception &e) {
+        finishLine(row, path, false);
         reportFailure(path, QString::fromLocal8Bit(e.what()));
         return;
     }
-    markDone(row, marked);
+    finishLine(row, path, true);
     pump::once();
 }
 
-void ImportLoop::markDone(int row, const QString &marked)
+void ImportLoop::finishLine(int row, const QString &path, bool done)
 {
     // The user may have deleted lines after a cancel; find the line again.
     QListWidgetItem *item = ui.List1->item(row);
-    if (!item || item->text() != marked) {
+    if (!item || pathOf(item) != path || isDone(item)) {
         item = nullptr;
         for (int i = 0; i < ui.List1->count() && !item; ++i)
-            if (ui.List1->item(i)->text() == marked)
+            if (pathOf(ui.List1->item(i)) == path && !isDone(ui.List1->item(i)))
                 item = ui.List1->item(i);
     }
-    if (item)
-        item->setText(marked + QStringLiteral("...") + kDone);
+    if (!item)
+        return;
+    item->setData(kDoneRole, done);
+    item->setText(done ? path + QStringLiteral("......") + kDone : path);
 }
 
 void ImportLoop::showToolTipAt(const QPoint &viewportPos)

@@ -40,7 +40,8 @@ private:
     void runLoop();
     void importOne(int row);
     void setImporting(bool importing);
-    void markDone(int row, const QString &marked);
+    // The line of `path` done (marked) or failed (its own text back).
+    void finishLine(int row, const QString &path, bool done);
     void showToolTipAt(const QPoint &viewportPos);
 
     OfficeImport &control;

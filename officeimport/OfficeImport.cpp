@@ -2,11 +2,13 @@
 
 #include "officeimport/ArticlePost.h"
 #include "officeimport/ExcelConversion.h"
+#include "officeimport/ImportErrors.h"
 #include "officeimport/ImportLoop.h"
 #include "officeimport/PowerPointConversion.h"
 #include "officeimport/TextArticle.h"
 #include "officeimport/WordConversion.h"
 #include "platform/AutomationError.h"
+#include "platform/office/OfficeBackend.h"
 #include "upload/UploadMachinery.h"
 #include "util/FileUtils.h"
 
@@ -19,11 +21,17 @@ OfficeImport::OfficeImport(QWidget *parent) : QWidget(parent), ui(this)
     setObjectName(QStringLiteral("OfficeImport"));
     // A refused upload leaves "Error" as the answer and nothing else.
     upload = new UploadMachinery(this, ui.pbFile, UploadMachinery::Profile{QStringLiteral("/cms/upload.asp"), true, false, {}});
+    // A picture without its own "200 OK" answer would take the previous upload's
+    // address: the import fails instead, naming the picture.
     htmlCleaner.setPictureUpload([this](const QString &sf, const QString &localFile, int contentId) {
         StartUpload(sf, localFile, contentId);
+        if (upload->outcome() != UploadMachinery::Outcome::Answered)
+            throw importerror::picture(util::GetFileName(localFile), upload->outcomeReason());
         return upload->answer;
     });
     loop = new ImportLoop(*this, ui, this);
+    // The office program takes seconds to start: by the first import it runs.
+    office::startInBackgroundOnce();
 }
 
 OfficeImport::~OfficeImport()
@@ -82,7 +90,8 @@ int OfficeImport::importText(const QString &text, const QString &colID, const QS
 
 int OfficeImport::ImportTxtFile(const QString &fileDoc, int colID, const QString &UserName)
 {
-    return exclusive([&] { return importText(util::ReadTextFile(fileDoc), QString::number(colID), UserName); });
+    // A file that is missing or unreadable is an error, not an empty article.
+    return exclusive([&] { return importText(util::ReadExistingTextFile(fileDoc), QString::number(colID), UserName); });
 }
 
 int OfficeImport::ImportTxt(const QString &varText, const QString &colID, const QString &UserName)

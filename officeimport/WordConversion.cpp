@@ -42,80 +42,73 @@ void WordConversion::start(const QString &fileDoc, const QString &colID)
     app = conversion::attachOrCreate<WordApplication>([&] { return office.attachWord(); },
                                                       [&] { return office.createWord(); });
     conversion::ignoringErrors([&] { app->SetDisplayAlerts(wdAlertsNone); });
-    const QString folder = conversion::workFolder();
-    c.strPicFolder = folder;
-    conversion::makeWorkFolder(folder);
-    htmlFile = util::GetTempFile(folder, QStringLiteral("html"));
+    htmlFile = conversion::startWorkFile(c, work, fileDoc);
     doc = app->DocumentsOpen(fileDoc);
 }
 
-void WordConversion::convertSaved(const QString &fileDoc)
+void WordConversion::convertSaved()
 {
     HtmlCleaner &c = ctx.cleaner();
     c.strSourceHtml = util::ReadTextFile(htmlFile);
     c.strTitle.clear();
     c.CleanHtml();
-    c.strTitle = titleOf(fileDoc);
     c.strCleanBody = dropEmptyPieces(c.strCleanBody);
-}
-
-void WordConversion::cleanUp()
-{
-    conversion::ignoringErrors([&] { conversion::deleteFile(htmlFile); });
-    conversion::ignoringErrors([&] { util::RemoveFolder(conversion::filesFolder(htmlFile)); });
 }
 
 int WordConversion::importWhole(const QString &fileDoc, const QString &colID, const QString &UserName)
 {
-    start(fileDoc, colID);
-    doc->SaveAs(htmlFile, wdFormatHTML);
-    convertSaved(fileDoc);
-    doc->Close(false, false);
-    doc.reset();
-    app.reset();
-    cleanUp();
-    HtmlCleaner &c = ctx.cleaner();
-    ctx.PostArticle(colID, c.strTitle, c.strCleanBody + PAGE_SEPARATOR, UserName);
-    return 1;
+    return conversion::convert(fileDoc, [&] {
+        start(fileDoc, colID);
+        doc->SaveAs(htmlFile, wdFormatHTML);
+        convertSaved();
+        doc->Close(false, false);
+        doc.reset();
+        app.reset();
+        // Whatever title the clean found, the file's name is the title.
+        ctx.PostArticle(colID, titleOf(fileDoc), ctx.cleaner().strCleanBody + PAGE_SEPARATOR, UserName);
+        return 1;
+    });
 }
 
 int WordConversion::importPaged(const QString &fileDoc, const QString &colID, const QString &UserName)
 {
-    start(fileDoc, colID);
-    HtmlCleaner &c = ctx.cleaner();
-    app->SetActiveWindowViewType(wdPrintView);
-    doc->Repaginate();
-    const int32_t n = doc->BuiltInDocumentProperties(wdPropertyPages);
-    // Pages are cut from the last to the first, so that a selection from the
-    // start of page i to the end of the story is exactly page i. No page limit.
-    QStringList pages(qMax(n, 0));
-    for (int32_t i = n; i >= 1; --i) {
-        std::unique_ptr<WordDocument> page = app->DocumentsAdd();
-        page->WindowsSelection(1)->GoTo(wdGoToPage, 1);
-        page->WindowsSelection(1)->EndKey(wdStory, wdExtend);
-        doc->WindowsSelection(1)->GoTo(wdGoToPage, i);
-        doc->WindowsSelection(1)->EndKey(wdStory, wdExtend);
-        doc->WindowsSelection(1)->Copy();
-        page->WindowsSelection(1)->Paste();
-        doc->WindowsSelection(1)->Delete();
-        page->SaveAs(htmlFile, wdFormatHTML);
-        // The page's pictures are uploaded here, before the next page overwrites them.
-        convertSaved(fileDoc);
-        pages[i - 1] = c.strCleanBody;
-        page->Close(std::nullopt, std::nullopt);
-        page.reset();
-        pump::once();
-    }
-    // Unsaved, so the document on disk keeps all its pages.
-    doc->Close(false, false);
-    doc.reset();
-    app.reset();
-    cleanUp();
-    QString content;
-    for (const QString &p : pages)
-        content += p + PAGE_SEPARATOR;
-    ctx.PostArticle(colID, c.strTitle, content, UserName);
-    return 1;
+    return conversion::convert(fileDoc, [&] {
+        start(fileDoc, colID);
+        HtmlCleaner &c = ctx.cleaner();
+        app->SetActiveWindowViewType(wdPrintView);
+        doc->Repaginate();
+        const int32_t n = doc->BuiltInDocumentProperties(wdPropertyPages);
+        // Pages are cut from the last to the first, so that a selection from the
+        // start of page i to the end of the story is exactly page i. No page limit.
+        QStringList pages(qMax(n, 0));
+        for (int32_t i = n; i >= 1; --i) {
+            std::unique_ptr<WordDocument> page = app->DocumentsAdd();
+            page->WindowsSelection(1)->GoTo(wdGoToPage, 1);
+            page->WindowsSelection(1)->EndKey(wdStory, wdExtend);
+            doc->WindowsSelection(1)->GoTo(wdGoToPage, i);
+            doc->WindowsSelection(1)->EndKey(wdStory, wdExtend);
+            doc->WindowsSelection(1)->Copy();
+            page->WindowsSelection(1)->Paste();
+            doc->WindowsSelection(1)->Delete();
+            page->SaveAs(htmlFile, wdFormatHTML);
+            // The page's pictures are uploaded here, before the next page overwrites them.
+            convertSaved();
+            pages[i - 1] = c.strCleanBody;
+            page->Close(std::nullopt, std::nullopt);
+            page.reset();
+            pump::once();
+        }
+        // Unsaved, so the document on disk keeps all its pages.
+        doc->Close(false, false);
+        doc.reset();
+        app.reset();
+        QString content;
+        for (const QString &p : pages)
+            content += p + PAGE_SEPARATOR;
+        // Also for a document of no pages: never the previous import's title.
+        ctx.PostArticle(colID, titleOf(fileDoc), content, UserName);
+        return 1;
+    });
 }
 
 } // namespace tx

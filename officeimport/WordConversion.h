@@ -1,6 +1,8 @@
 #pragma once
 // A Word document to one article: saved as HTML by the word processor, whole or
 // page by page, cleaned with every picture uploaded, and posted.
+#include "officeimport/ConversionSteps.h"
+
 #include <QString>
 #include <memory>
 
@@ -30,10 +32,11 @@ public:
 private:
     void start(const QString &fileDoc, const QString &colID);
     // The saved HTML read back and cleaned; the clean body is the cleaner's.
-    void convertSaved(const QString &fileDoc);
-    void cleanUp();
+    void convertSaved();
 
     ImportContext &ctx;
+    // Declared first, so the documents close before their files go.
+    conversion::WorkFiles work;
     std::unique_ptr<office::WordApplication> app;
     std::unique_ptr<office::WordDocument> doc;
     QString htmlFile;

@@ -172,12 +172,31 @@ QString GetFileName(const QString &path)
 
 QString ReadTextFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        return ReadExistingTextFile(path);
+    } catch (const AutomationError &) {
         return {};
+    }
+}
+
+QString ReadExistingTextFile(const QString &path)
+{
+    // POSIX, for the reason of a failure: a folder opens, but cannot be read;
+    // a pipe or a device would never end (and must not block the open).
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        throw fileError(errno, path);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw fileError(EACCES, path);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw fileError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, path);
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {};
+        throw fileError(EIO, path);
     QString text;
     if (bytes.startsWith("\xEF\xBB\xBF") || isValidUtf8(bytes)) {
         if (bytes.startsWith("\xEF\xBB\xBF"))

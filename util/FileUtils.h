@@ -32,6 +32,9 @@ QString GetFileName(const QString &path);
 // other in the legacy code page. Lines end at CR LF, LF or a lone CR. A file that
 // cannot be read gives the empty string.
 QString ReadTextFile(const QString &path);
+// The same for a file that must be there: one that cannot be opened or read
+// fails with the file error naming `path` (53, 70, 75 or 76).
+QString ReadExistingTextFile(const QString &path);
 
 // The text after the last "." (letter case kept), or empty when there is none.
 QString GetFileExt(const QString &name);

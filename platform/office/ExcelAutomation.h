@@ -11,13 +11,16 @@ public:
     virtual ~ExcelWorkbook() = default;
     // SaveAs(Filename, FileFormat, AccessMode). xlHtml with several worksheets
     // writes "sheet001.htm"… into the folder named by replacing ".tmp" with
-    // ".files", their pictures' addresses relative to FileName's folder; one
-    // worksheet is written into FileName itself.
+    // ".files", the number being the worksheet's index (none for a hidden one),
+    // their pictures' addresses relative to FileName's folder; one worksheet is
+    // written into FileName itself.
     virtual void SaveAs(const QString &fileName, int fileFormat, int accessMode) = 0;
     // Worksheets.Count
     virtual int32_t WorksheetsCount() = 0;
     // Worksheets(index).Name, index from 1.
     virtual QString WorksheetsName(int index) = 0;
+    // Worksheets(index).Visible: a hidden sheet is written as no sheet file.
+    virtual bool WorksheetsVisible(int index) = 0;
     // Close with all arguments omitted: changes are discarded (alerts are off).
     virtual void Close() = 0;
 };

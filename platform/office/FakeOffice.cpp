@@ -19,9 +19,9 @@ void FakeOffice::State::record(const QString &object, const QString &name, QVari
     calls.append(FakeCall{object, name, std::move(args)});
     const auto it = failures.find(name);
     if (it != failures.end()) {
-        AutomationError e = *it;
+        const std::exception_ptr e = *it;
         failures.erase(it);
-        throw e;
+        std::rethrow_exception(e);
     }
 }
 
@@ -76,7 +76,12 @@ void FakeOffice::addWorkbook(const QString &path, FakeWorkbook wb)
 
 void FakeOffice::failOn(const QString &name, AutomationError error)
 {
-    d->failures.insert(name, std::move(error));
+    d->failures.insert(name, std::make_exception_ptr(std::move(error)));
+}
+
+void FakeOffice::failOn(const QString &name, OfficeFailure failure)
+{
+    d->failures.insert(name, std::make_exception_ptr(std::move(failure)));
 }
 
 const QList<FakeCall> &FakeOffice::calls() const

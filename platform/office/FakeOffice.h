@@ -3,6 +3,7 @@
 // files a real application would (page HTML, slide pictures, sheet files).
 #include "platform/AutomationError.h"
 #include "platform/office/OfficeBackend.h"
+#include "platform/office/OfficeFailure.h"
 
 #include <QByteArray>
 #include <QList>
@@ -32,6 +33,7 @@ struct FakePresentation {
 struct FakeSheet {
     QString name;
     FakePage page;
+    bool visible = true; // a hidden sheet gets no sheet file, like a real export
 };
 
 struct FakeWorkbook {
@@ -66,6 +68,8 @@ public:
 
     // The next call named `name` (object-independent) throws `error`.
     void failOn(const QString &name, AutomationError error);
+    // The same with an office failure (a document refused, the program stopped).
+    void failOn(const QString &name, OfficeFailure failure);
 
     const QList<FakeCall> &calls() const;
     QStringList callStrings() const;

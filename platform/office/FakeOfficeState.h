@@ -2,6 +2,8 @@
 // Inside of the fake office, shared by its application objects.
 #include "platform/office/FakeOffice.h"
 
+#include <exception>
+
 namespace tx::office {
 
 struct FakeOffice::State {
@@ -10,7 +12,7 @@ struct FakeOffice::State {
     QMap<QString, FakeWordDocument> word;
     QMap<QString, FakePresentation> presentations;
     QMap<QString, FakeWorkbook> workbooks;
-    QMap<QString, AutomationError> failures;
+    QMap<QString, std::exception_ptr> failures;
     QList<FakeCall> calls;
     QMap<QString, int> counters;
     QList<FakePage> transfer; // what the last Copy took, for Paste

@@ -126,6 +126,8 @@ public:
             throw fileError(EACCES, folder);
         QString frames;
         for (qsizetype i = 0; i < wb.sheets.size(); ++i) {
+            if (!wb.sheets[i].visible)
+                continue;
             const QString sheet = QStringLiteral("sheet%1.htm").arg(i + 1, 3, 10, QLatin1Char('0'));
             writeFakeFile(folder + QLatin1Char('/') + sheet,
                           html(writeFakePage(wb.sheets[i].page, folder, ref)));
@@ -144,6 +146,13 @@ public:
         if (index < 1 || index > wb.sheets.size())
             raiseRuntime(ErrSubscript);
         return wb.sheets[index - 1].name;
+    }
+    bool WorksheetsVisible(int index) override
+    {
+        s.record(object, QStringLiteral("Worksheets.Visible"), {index});
+        if (index < 1 || index > wb.sheets.size())
+            raiseRuntime(ErrSubscript);
+        return wb.sheets[index - 1].visible;
     }
     void Close() override { s.record(object, QStringLiteral("Close"), {}); }
 

@@ -94,4 +94,13 @@ void setBackend(Backend *b)
     chosen = b;
 }
 
+void startInBackgroundOnce()
+{
+    static bool started = false;
+    if (started || qEnvironmentVariable("TESSARIX_OFFICE_PRESTART") == QLatin1String("0"))
+        return;
+    started = true;
+    backend().startInBackground();
+}
+
 } // namespace tx::office

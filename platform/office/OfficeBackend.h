@@ -24,8 +24,13 @@ public:
 
     // The longest one call may take before the application is taken for hung.
     virtual void setCallTimeLimitMs(int ms) = 0;
-    // Ends the applications this process started (tests, the host's exit).
+    // Ends the applications this process started (tests, the host's exit), each
+    // only while no process has a document open in it.
     virtual void shutdown() = 0;
+    // Starts the word processor without waiting for it, so that the first import
+    // finds it running; nothing when it cannot be started (the first import then
+    // says why).
+    virtual void startInBackground() {}
 };
 
 // The backend in use: the one set by setBackend(); else the fake when the
@@ -35,6 +40,10 @@ public:
 Backend &backend();
 // nullptr restores the default choice.
 void setBackend(Backend *b);
+// The backend's startInBackground(), once per process, unless
+// TESSARIX_OFFICE_PRESTART is "0" (the test suite, which must not leave office
+// instances behind).
+void startInBackgroundOnce();
 
 inline constexpr int kDefaultCallTimeLimitMs = 120000;
 

@@ -86,6 +86,10 @@ const BodyCase kBodies[] = {
      "<img src=\"/srv/1\" width=\"10\">", {"/pics/x.files/image001.gif"}},
     {"DotSlashRemovedAnywhere", titled("<img src=\"./pic/a.jpg\"><img src=\"../a.jpg\">"),
      "<img src=\"/srv/1\"><img src=\"/srv/2\">", {"/pics/pic/a.jpg", "/pics/.a.jpg"}},
+    {"WebAddressesStayAndUploadNothing",
+     titled("<img src=\"http://a/b.png\"><img src=\"HTTPS://a/c.png\"><img src=\"data:image/png;base64,AA\">"),
+     "<img src=\"http://a/b.png\"><img src=\"HTTPS://a/c.png\"><img src=\"data:image/png;base64,AA\">", {}},
+    {"PathCleanedInsideFolder", titled("<img src=\"a//b.png\">"), "<img src=\"/srv/1\">", {"/pics/a/b.png"}},
     {"SrcOnOtherElementsUntouched", titled("<script src=\"a.js\"></script>"),
      "<script src=\"a.js\"></script>", {}},
     {"ConditionalMarkersVanishNumberStays",
@@ -171,6 +175,21 @@ TEST(CleanHtml, FailedUploadEndsTheClean)
     } catch (const tx::AutomationError &e) {
         EXPECT_EQ(e.number, tx::ErrFileNotFound);
         EXPECT_TRUE(e.description.contains(QStringLiteral("/pics/missing.png")));
+    }
+}
+
+// A picture outside the picture folder is refused, naming the source as written.
+TEST(CleanHtml, PictureOutsideItsFolderIsRefused)
+{
+    for (const QString &src : {QStringLiteral("...//...//etc/passwd"), QStringLiteral("file:///etc/passwd"),
+                              QStringLiteral("C:\\x.png"), QStringLiteral("sub/...//...//x.png")}) {
+        try {
+            const Cleaned c = clean(titled("<img src=\"" + src + "\">"));
+            ADD_FAILURE() << "uploaded " << c.uploads.value(0).localFile.toStdString();
+        } catch (const tx::AutomationError &e) {
+            EXPECT_EQ(e.number, tx::ErrPermissionDenied) << src.toStdString();
+            EXPECT_TRUE(e.description.endsWith(src)) << e.description.toStdString();
+        }
     }
 }
 

@@ -16,6 +16,7 @@ const char *const kNamespaces =
     "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
     "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
     "xmlns:presentation=\"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0\" "
+    "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
     "office:version=\"1.2\"";
 
 QString picture(const QString &anchor)
@@ -90,11 +91,12 @@ void writePresentation(const QString &path, const QStringList &titles, const QSt
           QStringLiteral("<office:presentation>") + body + QStringLiteral("</office:presentation>"));
 }
 
-void writeSpreadsheet(const QString &path, const QStringList &names, int pictureSheet)
+void writeSpreadsheet(const QString &path, const QStringList &names, int pictureSheet, int hiddenSheet)
 {
     QString body;
     for (int i = 1; i <= names.size(); ++i) {
-        body += QStringLiteral("<table:table table:name=\"%1\">").arg(names[i - 1]);
+        body += QStringLiteral("<table:table table:name=\"%1\"%2>")
+                    .arg(names[i - 1], i == hiddenSheet ? QStringLiteral(" table:style-name=\"Hidden\"") : QString());
         if (i == pictureSheet)
             body += QStringLiteral("<table:shapes>") + picture(QStringLiteral("svg:x=\"1cm\" svg:y=\"1cm\""))
                 + QStringLiteral("</table:shapes>");
@@ -103,8 +105,152 @@ void writeSpreadsheet(const QString &path, const QStringList &names, int picture
                                "</table:table>")
                     .arg(i);
     }
-    write(path, QStringLiteral("spreadsheet"), QString(),
+    write(path, QStringLiteral("spreadsheet"),
+          QStringLiteral("<office:automatic-styles><style:style style:name=\"Hidden\" style:family=\"table\">"
+                         "<style:table-properties table:display=\"false\"/></style:style></office:automatic-styles>"),
           QStringLiteral("<office:spreadsheet>") + body + QStringLiteral("</office:spreadsheet>"));
+}
+
+void writeFeature(const QString &path, const QString &feature)
+{
+    const QString marker = QStringLiteral("Marker ") + feature;
+    QString body;
+    if (feature == u"comments")
+        body = QStringLiteral("<text:p>%1<office:annotation><dc:creator>Reviewer</dc:creator>"
+                              "<dc:date>2020-01-01T00:00:00</dc:date><text:p>A remark</text:p></office:annotation>"
+                              " and more</text:p>").arg(marker);
+    else if (feature == u"footnotes" || feature == u"endnotes")
+        body = QStringLiteral("<text:p>%1<text:note text:id=\"n1\" text:note-class=\"%2\">"
+                              "<text:note-citation>1</text:note-citation><text:note-body><text:p>The note</text:p>"
+                              "</text:note-body></text:note></text:p>")
+                   .arg(marker, feature.chopped(1));
+    else if (feature == u"lists")
+        body = QStringLiteral("<text:p>%1</text:p><text:list><text:list-item><text:p>Item one</text:p></text:list-item>"
+                              "<text:list-item><text:p>Item two</text:p></text:list-item></text:list>").arg(marker);
+    else if (feature == u"tables")
+        body = QStringLiteral("<text:p>%1</text:p><table:table table:name=\"T\"><table:table-column "
+                              "table:number-columns-repeated=\"2\"/><table:table-row><table:table-cell>"
+                              "<text:p>Cell A</text:p></table:table-cell><table:table-cell><text:p>Cell B</text:p>"
+                              "</table:table-cell></table:table-row></table:table>").arg(marker);
+    else if (feature == u"textboxes")
+        body = QStringLiteral("<text:p>%1<draw:frame text:anchor-type=\"paragraph\" svg:width=\"4cm\" "
+                              "svg:height=\"2cm\"><draw:text-box><text:p>Boxed text</text:p></draw:text-box>"
+                              "</draw:frame></text:p>").arg(marker);
+    else if (feature == u"picture")
+        body = QStringLiteral("<text:p>%1</text:p><text:p>").arg(marker)
+            + picture(QStringLiteral("text:anchor-type=\"as-char\"")) + QStringLiteral("</text:p>");
+    write(path, QStringLiteral("text"), QString(),
+          QStringLiteral("<office:text>") + body + QStringLiteral("</office:text>"));
+}
+
+namespace {
+
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (char ch : data) {
+        crc ^= quint8(ch);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void le(QByteArray &out, quint32 v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out += char((v >> (8 * i)) & 0xFF);
+}
+
+// A zip archive of stored (uncompressed) entries, as an OOXML package may be.
+QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries)
+{
+    QByteArray out, directory;
+    for (const auto &[name, data] : entries) {
+        const quint32 offset = quint32(out.size());
+        const quint32 crc = crc32(data);
+        QByteArray common;
+        le(common, 20, 2); // version needed
+        le(common, 0, 2);  // flags
+        le(common, 0, 2);  // stored
+        le(common, 0, 4);  // time and date
+        le(common, crc, 4);
+        le(common, quint32(data.size()), 4);
+        le(common, quint32(data.size()), 4);
+        le(common, quint32(name.size()), 2);
+        le(common, 0, 2); // extra
+        le(out, 0x04034b50, 4);
+        out += common + name + data;
+        le(directory, 0x02014b50, 4);
+        le(directory, 20, 2); // made by
+        directory += common;
+        le(directory, 0, 2); // comment
+        le(directory, 0, 2); // disk
+        le(directory, 0, 2); // internal attributes
+        le(directory, 0, 4); // external attributes
+        le(directory, offset, 4);
+        directory += name;
+    }
+    const quint32 at = quint32(out.size());
+    out += directory;
+    le(out, 0x06054b50, 4);
+    le(out, 0, 4);
+    le(out, quint32(entries.size()), 2);
+    le(out, quint32(entries.size()), 2);
+    le(out, quint32(directory.size()), 4);
+    le(out, at, 4);
+    le(out, 0, 2);
+    return out;
+}
+
+} // namespace
+
+void writeDocx(const QString &path, const QString &kind)
+{
+    const bool strict = kind == u"strict";
+    const QByteArray w = strict ? "http://purl.oclc.org/ooxml/wordprocessingml/main"
+                                : "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+    const QByteArray r = strict ? "http://purl.oclc.org/ooxml/officeDocument/relationships"
+                                : "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const QByteArray marker = "Marker " + kind.toUtf8();
+    QByteArray picture;
+    if (!strict)
+        picture = "<w:r><w:drawing><wp:inline><wp:extent cx=\"381000\" cy=\"285750\"/><wp:docPr id=\"1\" name=\"tiny\"/>"
+                  "<a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">"
+                  "<pic:pic><pic:nvPicPr><pic:cNvPr id=\"1\" name=\"tiny-picture.png\"/><pic:cNvPicPr/></pic:nvPicPr>"
+                  "<pic:blipFill><a:blip r:link=\"rIdPic\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill>"
+                  "<pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"381000\" cy=\"285750\"/></a:xfrm>"
+                  "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData></a:graphic>"
+                  "</wp:inline></w:drawing></w:r>";
+    const QByteArray document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document xmlns:w=\"" + w
+        + "\" xmlns:r=\"" + r
+        + "\" xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\""
+          " xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\""
+          " xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\""
+        + (strict ? QByteArray(" w:conformance=\"strict\"") : QByteArray()) + "><w:body><w:p><w:r><w:t>" + marker
+        + "</w:t></w:r></w:p><w:p>" + picture + "</w:p></w:body></w:document>";
+    const QByteArray relType = r + "/officeDocument";
+    const QByteArray rels = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\""
+                            "http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
+                            "Type=\"" + relType + "\" Target=\"word/document.xml\"/></Relationships>";
+    const QByteArray docRels = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\""
+                               "http://schemas.openxmlformats.org/package/2006/relationships\">"
+        + (strict ? QByteArray()
+                  : QByteArray("<Relationship Id=\"rIdPic\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+                               "2006/relationships/image\" Target=\"tiny-picture.png\" TargetMode=\"External\"/>"))
+        + "</Relationships>";
+    const QByteArray types = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Types xmlns=\""
+                             "http://schemas.openxmlformats.org/package/2006/content-types\"><Default Extension=\"rels\" "
+                             "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Default "
+                             "Extension=\"xml\" ContentType=\"application/xml\"/><Override PartName=\"/word/document.xml\" "
+                             "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/>"
+                             "</Types>";
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(storedZip({{"[Content_Types].xml", types}, {"_rels/.rels", rels}, {"word/document.xml", document},
+                       {"word/_rels/document.xml.rels", docRels}}));
 }
 
 } // namespace samples

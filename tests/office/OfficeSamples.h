@@ -17,7 +17,17 @@ void writeText(const QString &path, int pages, int picturePage);
 void writePresentation(const QString &path, const QStringList &titles, const QString &lang,
                        const QString &country);
 // One sheet per name, each with the cell "Marker sheet <i>"; a picture on sheet
-// `pictureSheet` (0 for none).
-void writeSpreadsheet(const QString &path, const QStringList &names, int pictureSheet);
+// `pictureSheet` (0 for none); sheet `hiddenSheet` hidden (0 for none).
+void writeSpreadsheet(const QString &path, const QStringList &names, int pictureSheet, int hiddenSheet = 0);
+
+// A text document of one feature, its text marked "Marker <feature>": "comments",
+// "footnotes", "endnotes", "lists", "tables", "textboxes", "picture", "empty"
+// (no text at all).
+void writeFeature(const QString &path, const QString &feature);
+
+// A .docx written from its XML text: "strict" (strict OOXML, which LibreOffice
+// reads but cannot write) or "linked" (a picture linked by the relative path
+// "tiny-picture.png", not embedded). Both hold the text "Marker <kind>".
+void writeDocx(const QString &path, const QString &kind);
 
 } // namespace samples

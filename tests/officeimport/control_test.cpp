@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace tx;
 using namespace tx::test;
@@ -33,6 +34,8 @@ private slots:
     void startUploadKeepsAnswer();
     void textFiles_data();
     void textFiles();
+    void refusedPostIsAnError_data();
+    void refusedPostIsAnError();
     void overlappingImportIsRefused();
 };
 
@@ -255,10 +258,53 @@ void ControlTest::textFiles()
     QCOMPARE(a.content, content + PAGE_SEPARATOR);
     QCOMPARE(a.columnid, QStringLiteral("9"));
 
-    // A file that cannot be read posts an empty article all the same.
-    f.control->ImportTxtFile(f.tempPath() + QStringLiteral("/missing.txt"), 9, QStringLiteral("u"));
-    QCOMPARE(f.articles().value(1).title, QStringLiteral("尚未设置"));
-    QCOMPARE(f.articles().value(1).content, PAGE_SEPARATOR);
+    // A file that cannot be read is an error naming it, and nothing is posted.
+    const struct {
+        QString path;
+        int32_t error;
+    } unreadable[] = {{f.tempPath() + QStringLiteral("/missing.txt"), ErrFileNotFound},
+                      {f.tempPath(), ErrPathFileAccess},
+                      {path + QStringLiteral("/x.txt"), ErrPathNotFound},
+                      {f.tempPath() + QStringLiteral("/fifo.txt"), ErrPathFileAccess}};
+    // A pipe nobody writes to would never end.
+    QCOMPARE(::mkfifo(QFile::encodeName(f.tempPath() + QStringLiteral("/fifo.txt")).constData(), 0600), 0);
+    for (const auto &u : unreadable) {
+        try {
+            f.control->ImportTxtFile(u.path, 9, QStringLiteral("u"));
+            QFAIL(qPrintable(u.path));
+        } catch (const AutomationError &e) {
+            QCOMPARE(e.number, u.error);
+            QVERIFY2(e.description.endsWith(u.path), qPrintable(e.description));
+        }
+    }
+    QCOMPARE(f.articles().size(), 1);
+}
+
+// A post without a "200 OK" answer is no success: the import fails with the reason.
+void ControlTest::refusedPostIsAnError_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("500") << QByteArray("HTTP/1.1 500 Internal Server Error\r\n\r\n") << "HTTP/1.1 500 Internal Server Error";
+    QTest::newRow("closed") << QByteArray("") << "连接被关闭，没有应答";
+    QTest::newRow("silent") << QByteArray() << "服务器没有应答";
+}
+
+void ControlTest::refusedPostIsAnError()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, reason);
+    ImportFixture f;
+    f.server.setAnswerFor([&](int, const ReceivedRequest &) { return answer; });
+    try {
+        f.control->ImportTxt(QStringLiteral("text"), QStringLiteral("1"), QStringLiteral("u"));
+        QFAIL("no error");
+    } catch (const AutomationError &e) {
+        QCOMPARE(e.number, int32_t(ErrAutomation));
+        QCOMPARE(e.source, QStringLiteral("OfficeImport"));
+        QCOMPARE(e.description, QStringLiteral("文章提交失败：") + reason);
+    }
+    QVERIFY(!f.control->busy());
 }
 
 void ControlTest::overlappingImportIsRefused()

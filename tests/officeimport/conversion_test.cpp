@@ -12,6 +12,7 @@
 
 #include <QLineEdit>
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace tx;
 using namespace tx::test;
@@ -80,6 +81,13 @@ private slots:
     void excelBorders();
     void excelSheetNames();
     void importInsideConversionIsRefused();
+    void failedPictureUploadPostsNothing_data();
+    void failedPictureUploadPostsNothing();
+    void officeFailuresNameTheUsersFile_data();
+    void officeFailuresNameTheUsersFile();
+    void picturePaths_data();
+    void picturePaths();
+    void documentWithoutPagesTakesItsOwnTitle();
 };
 
 void ConversionTest::wordTitles_data()
@@ -166,6 +174,10 @@ void ConversionTest::wordWhole()
     QCOMPARE(a.content, QStringLiteral("<p>Page one</p><p>Two<img src=\"/pics/0.jpg\"></p><p>Three</p>")
                             + PAGE_SEPARATOR);
     QCOMPARE(f.workFolderEntries(), QStringList());
+    // The user's documents pass through it: nobody else may look.
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(f.workFolder()).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0700));
 }
 
 // Only the work file's own ".tmp" ending names its folders: a temporary folder
@@ -268,6 +280,8 @@ void ConversionTest::powerPoint_data()
     QTest::newRow("english, started") << 1033 << 3 << false << "800" << "600" << "Slide";
     QTest::newRow("chinese, running, 640x480") << 2052 << 2 << true << "640" << "480" << "幻灯片";
     QTest::newRow("ten slides") << 1031 << 10 << false << "800" << "600" << "Slide";
+    // A page calling the import directly may pass anything as sizes.
+    QTest::newRow("markup in sizes") << 1033 << 1 << false << "8\"><script>x</script>" << "6\"" << "Slide";
 }
 
 void ConversionTest::powerPoint()
@@ -300,7 +314,9 @@ void ConversionTest::powerPoint()
     for (int i = 0; i < slides; ++i) {
         const QByteArray name = codepage::encode(word + QString::number(i + 1) + QStringLiteral(".jpg"));
         QVERIFY2(!pictures[i].field(name).isEmpty(), name.constData());
-        content += QStringLiteral("<img src=\"/pics/%1.jpg\" width=\"%2\" height=\"%3\">").arg(i).arg(width, height)
+        content += QStringLiteral("<img src=\"/pics/%1.jpg\" width=\"%2\" height=\"%3\">")
+                       .arg(i)
+                       .arg(QString(width).replace("\"", "&quot;"), QString(height).replace("\"", "&quot;"))
             + PAGE_SEPARATOR;
     }
     const PostedArticle a = f.articles().value(0);
@@ -314,6 +330,9 @@ void ConversionTest::excelSheets_data()
     QTest::addColumn<QStringList>("sheets");
     QTest::newRow("one sheet") << QStringList{"Sales"};
     QTest::newRow("three sheets") << QStringList{"First", "Second", "Third"};
+    // "*": hidden. It gives no page and shifts no other sheet's page.
+    QTest::newRow("hidden middle sheet") << QStringList{"First", "*Second", "Third"};
+    QTest::newRow("hidden first sheet") << QStringList{"*First", "Second", "Third"};
 }
 
 void ConversionTest::excelSheets()
@@ -324,11 +343,18 @@ void ConversionTest::excelSheets()
     office::FakeWorkbook wb;
     QString expected;
     int picture = 0; // answered "/pics/<request index>.jpg"
-    for (const QString &name : sheets) {
+    QStringList visibleCalls;
+    for (QString name : sheets) {
+        const bool hidden = name.startsWith(QLatin1Char('*'));
+        name.remove(QLatin1Char('*'));
+        visibleCalls << QStringLiteral("Workbook 1.Worksheets.Visible(%1)").arg(visibleCalls.size() + 1);
         wb.sheets << office::FakeSheet{
-            name, FakePage{QStringLiteral("<table border=\"0\"><tr><td>%1<img src=\"{files}/p.png\"></td></tr></table>")
+            name, FakePage{QStringLiteral("<table border=\"0\"><tr><td>%1<img src=\"{files}/p%1.png\"></td></tr></table>")
                                .arg(name),
-                           {{QStringLiteral("p.png"), kPng}}}};
+                           {{QStringLiteral("p%1.png").arg(name), kPng}}},
+            !hidden};
+        if (hidden)
+            continue;
         expected += QStringLiteral("<table borderColor=#000000 border=1><tr><td>%1<img src=\"/pics/%2.jpg\"></td>"
                                    "</tr></table>")
                         .arg(name)
@@ -337,14 +363,15 @@ void ConversionTest::excelSheets()
     }
     fake().addWorkbook(path, wb);
     QCOMPARE(f.control->ImportXlsFile(path, QStringLiteral("7"), QStringLiteral("u")), 1);
-    QCOMPARE(calls(f), (QStringList{"Excel.Create()", "Excel.Workbooks.Open(" + path + ")",
-                                    "Excel.DisplayAlerts(false)", "Workbook 1.SaveAs(<tmp>, 44, 1)",
-                                    "Workbook 1.Worksheets.Count()", "Workbook 1.Worksheets.Name(1)",
-                                    "Workbook 1.Close()"}));
+    const QStringList expectedCalls = QStringList({"Excel.Create()", "Excel.Workbooks.Open(" + path + ")",
+                                                   "Excel.DisplayAlerts(false)", "Workbook 1.SaveAs(<tmp>, 44, 1)",
+                                                   "Workbook 1.Worksheets.Count()"})
+        + visibleCalls + QStringList({"Workbook 1.Worksheets.Name(1)", "Workbook 1.Close()"});
+    QCOMPARE(calls(f), expectedCalls);
     const PostedArticle a = f.articles().value(0);
-    QCOMPARE(a.title, sheets.first());
+    QCOMPARE(a.title, QString(sheets.first()).remove(QLatin1Char('*')));
     QCOMPARE(a.content, expected);
-    QCOMPARE(f.pictureUploads().size(), sheets.size());
+    QCOMPARE(f.pictureUploads().size(), picture);
     QCOMPARE(f.workFolderEntries(), QStringList());
 }
 
@@ -390,6 +417,159 @@ void ConversionTest::importInsideConversionIsRefused()
     QCOMPARE(refused, 2);
     QCOMPARE(f.server.requests.size(), 2);
     QVERIFY(!calls(f).contains(QStringLiteral("PowerPoint.Create()")));
+}
+
+// A picture whose upload gets no "200 OK" must not take the previous upload's
+// address: the import fails naming the picture, and nothing is posted.
+void ConversionTest::failedPictureUploadPostsNothing_data()
+{
+    QTest::addColumn<bool>("slides");
+    QTest::addColumn<QByteArray>("answer"); // to the second picture; null: none at all
+    QTest::addColumn<QString>("reason");
+    const QByteArray refused = "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n";
+    QTest::newRow("word, 500") << false << refused << "HTTP/1.1 500 Internal Server Error";
+    QTest::newRow("word, closed") << false << QByteArray("") << "连接被关闭，没有应答";
+    QTest::newRow("word, silent") << false << QByteArray() << "服务器没有应答";
+    QTest::newRow("slides, 500") << true << refused << "HTTP/1.1 500 Internal Server Error";
+    QTest::newRow("slides, closed") << true << QByteArray("") << "连接被关闭，没有应答";
+}
+
+void ConversionTest::failedPictureUploadPostsNothing()
+{
+    QFETCH(bool, slides);
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, reason);
+    ImportFixture f;
+    f.server.setAnswerFor([&](int index, const ReceivedRequest &) {
+        return index == 1 ? answer : TestHttpServer::okResponse("/pics/" + QByteArray::number(index) + ".jpg");
+    });
+    QString picture = QStringLiteral("Slide2.jpg");
+    try {
+        if (slides) {
+            fake().addPresentation(QStringLiteral("/d/talk.pptx"), office::FakePresentation{1033, 3});
+            f.control->ImportPPTFile(QStringLiteral("/d/talk.pptx"), QStringLiteral("7"), QStringLiteral("u"));
+        } else {
+            picture = QStringLiteral("b.png");
+            fake().addWordDocument(QStringLiteral("/d/two.docx"),
+                                   {{FakePage{QStringLiteral("<p><img src=\"{files}/a.png\"><img src=\"{files}/b.png\"></p>"),
+                                              {{QStringLiteral("a.png"), kPng}, {QStringLiteral("b.png"), kPng}}}}});
+            f.control->ImportDocFileOnePage(QStringLiteral("/d/two.docx"), QStringLiteral("7"), QStringLiteral("u"));
+        }
+        QFAIL("no error");
+    } catch (const AutomationError &e) {
+        QCOMPARE(e.number, int32_t(ErrAutomation));
+        QCOMPARE(e.source, QStringLiteral("OfficeImport"));
+        QCOMPARE(e.description, QStringLiteral("图片上传失败：") + picture + QStringLiteral("（") + reason + QStringLiteral("）"));
+    }
+    QCOMPARE(f.pictureUploads().size(), 2);
+    QCOMPARE(f.articles().size(), 0);
+    QCOMPARE(f.workFolderEntries(), QStringList());
+    QVERIFY(!f.control->busy());
+}
+
+// The user reads the path they chose, never the work copy's or the office
+// connection's words.
+void ConversionTest::officeFailuresNameTheUsersFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<bool>("stopped");
+    QTest::newRow("not a word document") << "/d/random.docx" << "Documents.Open" << false;
+    QTest::newRow("writer stops at the save") << "/d/comments.docx" << "SaveAs" << true;
+    QTest::newRow("not a workbook") << "/d/random.xlsx" << "Workbooks.Open" << false;
+    QTest::newRow("presentation program stops") << "/d/talk.pptx" << "Slides.Count" << true;
+}
+
+void ConversionTest::officeFailuresNameTheUsersFile()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, call);
+    QFETCH(bool, stopped);
+    ImportFixture f;
+    fake().addWordDocument(path, threePages());
+    fake().addWorkbook(path, {{office::FakeSheet{QStringLiteral("S"), FakePage{QStringLiteral("<p>s</p>"), {}}}}});
+    fake().addPresentation(path, office::FakePresentation{1033, 2});
+    using K = office::OfficeFailure::Kind;
+    fake().failOn(call, office::OfficeFailure(stopped ? K::Stopped : K::CannotOpen,
+                                              runtimeError(ErrAutomation, QStringLiteral("/tmp/doc2html/~tx1 internal"))));
+    const QString ext = QFileInfo(path).suffix();
+    try {
+        if (ext == u"docx")
+            f.control->ImportDocFile(path, QStringLiteral("7"), QStringLiteral("u"));
+        else if (ext == u"xlsx")
+            f.control->ImportXlsFile(path, QStringLiteral("7"), QStringLiteral("u"));
+        else
+            f.control->ImportPPTFile(path, QStringLiteral("7"), QStringLiteral("u"));
+        QFAIL("no error");
+    } catch (const AutomationError &e) {
+        QCOMPARE(e.number, int32_t(ErrAutomation));
+        QCOMPARE(e.source, QStringLiteral("OfficeImport"));
+        QCOMPARE(e.description, (stopped ? QStringLiteral("转换文档时办公程序意外停止：") : QStringLiteral("无法打开文档："))
+                                    + path);
+    }
+    QCOMPARE(f.articles().size(), 0);
+    QCOMPARE(f.workFolderEntries(), QStringList());
+}
+
+// Pictures come from the conversion's own folder or the document's folder;
+// web addresses stay as they are; anything else is refused (error 70).
+void ConversionTest::picturePaths_data()
+{
+    QTest::addColumn<QString>("src");
+    QTest::addColumn<QString>("kept"); // the src in the article; empty: uploaded
+    QTest::addColumn<int>("error");
+    QTest::newRow("linked beside the document") << "tiny.png" << "" << 0;
+    QTest::newRow("linked below the document") << "sub/tiny.png" << "" << 0;
+    QTest::newRow("http") << "http://example.com/a.png" << "http://example.com/a.png" << 0;
+    QTest::newRow("https") << "HTTPS://example.com/a.png" << "HTTPS://example.com/a.png" << 0;
+    QTest::newRow("data") << "data:image/png;base64,AAAA" << "data:image/png;base64,AAAA" << 0;
+    QTest::newRow("dots made a way out") << "...//...//...//...//...//...//etc/passwd" << "" << int(ErrPermissionDenied);
+    QTest::newRow("file scheme") << "file:///etc/passwd" << "" << int(ErrPermissionDenied);
+    QTest::newRow("absolute path") << "/etc/passwd" << "" << int(ErrFileNotFound);
+    QTest::newRow("link out of the document's folder") << "...//secret.png" << "" << int(ErrPermissionDenied);
+}
+
+void ConversionTest::picturePaths()
+{
+    QFETCH(QString, src);
+    QFETCH(QString, kept);
+    QFETCH(int, error);
+    ImportFixture f;
+    QDir().mkpath(f.tempPath() + QStringLiteral("/docs/sub"));
+    f.writeFile(QStringLiteral("docs/tiny.png"), kPng);
+    f.writeFile(QStringLiteral("docs/sub/tiny.png"), kPng);
+    f.writeFile(QStringLiteral("secret.png"), "secret");
+    const QString doc = f.tempPath() + QStringLiteral("/docs/report.docx");
+    fake().addWordDocument(doc, {{FakePage{QStringLiteral("<p><img src=\"%1\"></p>").arg(src), {}}}});
+    try {
+        QCOMPARE(f.control->ImportDocFileOnePage(doc, QStringLiteral("7"), QStringLiteral("u")), 1);
+        QCOMPARE(error, 0);
+    } catch (const AutomationError &e) {
+        QCOMPARE(e.number, int32_t(error));
+        if (error == ErrPermissionDenied)
+            QVERIFY2(e.description.endsWith(src), qPrintable(e.description));
+        QCOMPARE(f.articles().size(), 0);
+        QCOMPARE(f.pictureUploads().size(), 0);
+        return;
+    }
+    const QList<ReceivedRequest> uploads = f.pictureUploads();
+    QCOMPARE(uploads.size(), kept.isEmpty() ? 1 : 0);
+    if (kept.isEmpty())
+        QCOMPARE(uploads[0].field("tiny.png"), kPng);
+    QCOMPARE(f.articles().value(0).content,
+             QStringLiteral("<p><img src=\"%1\"></p>").arg(kept.isEmpty() ? QStringLiteral("/pics/0.jpg") : kept)
+                 + PAGE_SEPARATOR);
+}
+
+void ConversionTest::documentWithoutPagesTakesItsOwnTitle()
+{
+    ImportFixture f;
+    fake().addWordDocument(QStringLiteral("/d/first.doc"), threePages());
+    fake().addWordDocument(QStringLiteral("/d/empty.doc"), {});
+    f.control->ImportDocFile(QStringLiteral("/d/first.doc"), QStringLiteral("1"), QStringLiteral("u"));
+    f.control->ImportDocFile(QStringLiteral("/d/empty.doc"), QStringLiteral("1"), QStringLiteral("u"));
+    QCOMPARE(f.articles().value(1).title, QStringLiteral("empty"));
+    QCOMPARE(f.articles().value(1).content, QString());
 }
 
 QTEST_MAIN(ConversionTest)

@@ -39,6 +39,9 @@ QStringList pagesOf(const QString &content)
     return pages;
 }
 
+// Documents of one feature each, written by LibreOffice from flat XML.
+const char *const kFeatures[] = {"comments", "footnotes", "endnotes", "lists", "tables", "textboxes", "picture", "empty"};
+
 } // namespace
 
 class LoImportTest : public QObject {
@@ -53,12 +56,26 @@ private slots:
     void workbook();
     void clipboardIsKept();
     void killedInstanceIsReplaced();
+    void notTheDocumentItClaims_data();
+    void notTheDocumentItClaims();
+    void hiddenSheetGivesNoPage();
+    void sharedInstanceIsEndedOnlyWhenUnused();
 
 private:
     // Imports `file` with `run`, checks that the file is untouched and nothing of
     // the call is left, and hands back the one article posted.
     template <typename Run>
     void importChecked(ImportFixture &f, const QString &file, Run &&run, PostedArticle &article);
+    void importWord(ImportFixture &f, const QString &file, bool paged, PostedArticle &article)
+    {
+        importChecked(
+            f, file,
+            [&] {
+                return paged ? f.control->ImportDocFile(file, "7", "editor")
+                             : f.control->ImportDocFileOnePage(file, "7", "editor");
+            },
+            article);
+    }
 
     QTemporaryDir samplesDir;
 };
@@ -71,9 +88,27 @@ void LoImportTest::initTestCase()
     samples::writePresentation(dir + "/two.fodp", {"First slide", "Second slide"}, "en", "US");
     samples::writePresentation(dir + "/zh.fodp", {"一", "二"}, "zh", "CN");
     samples::writeSpreadsheet(dir + "/three.fods", {"Alpha", "Beta", "Gamma"}, 2);
+    samples::writeSpreadsheet(dir + "/hidden.fods", {"Alpha", "Beta", "Gamma"}, 0, 2);
+    for (const char *feature : kFeatures)
+        samples::writeFeature(dir + "/" + feature + ".fodt", QString::fromLatin1(feature));
+    samples::writeDocx(dir + "/strict.docx", "strict");
+    samples::writeDocx(dir + "/linked.docx", "linked");
+    QFile picture(dir + "/tiny-picture.png");
+    QVERIFY(picture.open(QIODevice::WriteOnly));
+    picture.write(samples::png(12, 9));
+    picture.close();
+    QFile random(dir + "/random.docx");
+    QVERIFY(random.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 4096; ++i)
+        random.write(QByteArray(1, char((i * 7919 + 13) % 251)));
+    random.close();
+    QFile::copy(dir + "/random.docx", dir + "/random.xlsx");
     try {
         auto w = backend().createWord();
-        for (const char *name : {"three", "twelve"}) {
+        QStringList texts{"three", "twelve"};
+        for (const char *feature : kFeatures)
+            texts << QString::fromLatin1(feature);
+        for (const QString &name : texts) {
             auto doc = w->DocumentsOpen(dir + "/" + name + ".fodt");
             doc->SaveAs(dir + "/" + name + ".docx", wdFormatXMLDocument);
             doc->Close(false, false);
@@ -86,9 +121,11 @@ void LoImportTest::initTestCase()
         }
         pp->Quit();
         auto xl = backend().createExcel();
-        auto book = xl->WorkbooksOpen(dir + "/three.fods");
-        book->SaveAs(dir + "/three.xlsx", xlOpenXMLWorkbook, xlNoChange);
-        book->Close();
+        for (const char *name : {"three", "hidden"}) {
+            auto book = xl->WorkbooksOpen(dir + "/" + name + ".fods");
+            book->SaveAs(dir + "/" + name + ".xlsx", xlOpenXMLWorkbook, xlNoChange);
+            book->Close();
+        }
     } catch (const AutomationError &e) {
         QFAIL(qPrintable(e.description));
     }
@@ -115,6 +152,8 @@ void LoImportTest::importChecked(ImportFixture &f, const QString &file, Run &&ru
     article = f.articles().value(0);
 }
 
+// The generated documents, and documents written by other tools (each feature
+// by itself), whole and paged.
 void LoImportTest::word_data()
 {
     QTest::addColumn<QString>("name");
@@ -124,6 +163,15 @@ void LoImportTest::word_data()
     QTest::newRow("three pages, paged") << "three" << true << 3 << 2;
     QTest::newRow("three pages, whole") << "three" << false << 3 << 2;
     QTest::newRow("twelve pages, paged") << "twelve" << true << 12 << 0;
+    QStringList names{"strict", "linked"};
+    for (const char *feature : kFeatures)
+        names << QString::fromLatin1(feature);
+    for (const QString &n : names) {
+        // The HTML export draws a text box as a picture.
+        const int picture = n == u"picture" || n == u"linked" || n == u"textboxes" ? 1 : 0;
+        QTest::newRow(qPrintable(n + ", whole")) << n << false << 1 << picture;
+        QTest::newRow(qPrintable(n + ", paged")) << n << true << 1 << picture;
+    }
 }
 
 void LoImportTest::word()
@@ -135,27 +183,24 @@ void LoImportTest::word()
     ImportFixture f(false);
     const QString file = samplesDir.path() + "/" + name + ".docx";
     PostedArticle a;
-    importChecked(
-        f, file,
-        [&] {
-            return paged ? f.control->ImportDocFile(file, "7", "editor")
-                         : f.control->ImportDocFileOnePage(file, "7", "editor");
-        },
-        a);
+    importWord(f, file, paged, a);
     if (QTest::currentTestFailed())
         return;
     QCOMPARE(a.title, name);
     const QStringList parts = pagesOf(a.content);
     QCOMPARE(parts.size(), paged ? pages : 1);
-    for (int i = 1; i <= pages; ++i) {
-        const QString marker = QStringLiteral("Marker page %1").arg(i);
-        QVERIFY2(parts[paged ? i - 1 : 0].contains(marker), qPrintable(marker));
+    const bool numbered = name == u"three" || name == u"twelve";
+    for (int i = 1; i <= pages && name != u"empty"; ++i) {
+        const QString marker = numbered ? QStringLiteral("Marker page %1").arg(i) : "Marker " + name;
+        QVERIFY2(parts[paged ? i - 1 : 0].contains(marker), qPrintable(marker + ": " + a.content));
     }
     const int pictures = picturePage ? 1 : 0;
     QCOMPARE(f.pictureUploads().size(), pictures);
     if (pictures)
         QVERIFY2(parts[paged ? picturePage - 1 : 0].contains("src=\"/pics/0.jpg\""),
                  qPrintable(parts.value(picturePage - 1)));
+    if (name == u"linked")
+        QCOMPARE(f.pictureUploads().value(0).field("tiny-picture.png"), samples::png(12, 9));
 }
 
 void LoImportTest::presentation_data()
@@ -236,6 +281,98 @@ void LoImportTest::killedInstanceIsReplaced()
     ImportFixture f(false);
     QCOMPARE(f.control->ImportDocFile(file, "7", "editor"), 1);
     QCOMPARE(pagesOf(f.articles().value(0).content).size(), 3);
+}
+
+// Random bytes named .docx open in the office as plain text: never posted as an
+// article of mojibake.
+void LoImportTest::notTheDocumentItClaims_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("docx") << "random.docx";
+    QTest::newRow("xlsx") << "random.xlsx";
+}
+
+void LoImportTest::notTheDocumentItClaims()
+{
+    QFETCH(QString, name);
+    ImportFixture f(false);
+    const QString file = samplesDir.path() + "/" + name;
+    try {
+        if (name.endsWith("docx"))
+            f.control->ImportDocFileOnePage(file, "7", "editor");
+        else
+            f.control->ImportXlsFile(file, "7", "editor");
+        QFAIL("imported");
+    } catch (const AutomationError &e) {
+        QCOMPARE(e.number, int32_t(ErrAutomation));
+        QCOMPARE(e.source, QStringLiteral("OfficeImport"));
+        QCOMPARE(e.description, QStringLiteral("无法打开文档：") + file);
+    }
+    QCOMPARE(f.server.requests.size(), 0);
+    QCOMPARE(f.workFolderEntries(), QStringList());
+}
+
+void LoImportTest::hiddenSheetGivesNoPage()
+{
+    ImportFixture f(false);
+    const QString file = samplesDir.path() + "/hidden.xlsx";
+    PostedArticle a;
+    importChecked(f, file, [&] { return f.control->ImportXlsFile(file, "7", "editor"); }, a);
+    if (QTest::currentTestFailed())
+        return;
+    const QStringList parts = pagesOf(a.content);
+    QCOMPARE(parts.size(), 2);
+    QVERIFY2(parts[0].contains("Marker sheet 1") && !parts[0].contains("Marker sheet 2"), qPrintable(parts[0]));
+    QVERIFY2(parts[1].contains("Marker sheet 3") && !parts[1].contains("Marker sheet 2"), qPrintable(parts[1]));
+}
+
+// One instance serves every control and process: the restart of a worn one and
+// the presentation program's Quit wait until nobody has a document open in it.
+void LoImportTest::sharedInstanceIsEndedOnlyWhenUnused()
+{
+    if (qEnvironmentVariableIntValue("TESSARIX_OFFICE_RESTART_AFTER") != 1)
+        QSKIP("runs in a process of its own, with TESSARIX_OFFICE_RESTART_AFTER=1");
+    ImportFixture a(false);
+    ImportFixture b(false);
+    const QString three = samplesDir.path() + "/three.docx";
+    const QString twelve = samplesDir.path() + "/twelve.docx";
+    bool inner = false;
+    QString innerError;
+    a.server.setAnswerFor([&](int index, const ReceivedRequest &r) {
+        if (!inner && !r.requestLine().contains(kPostPath)) {
+            // A's document is open in the worn instance while B imports.
+            inner = true;
+            try {
+                b.control->ImportDocFileOnePage(twelve, "7", "editor");
+            } catch (const AutomationError &e) {
+                innerError = e.description;
+            }
+        }
+        return TestHttpServer::okResponse(r.requestLine().contains(kPostPath) ? "ok" : "/pics/" + QByteArray::number(index));
+    });
+    try {
+        QCOMPARE(a.control->ImportDocFile(three, "7", "editor"), 1);
+    } catch (const AutomationError &e) {
+        QFAIL(qPrintable(e.description));
+    }
+    QVERIFY(inner);
+    QCOMPARE(innerError, QString());
+    QCOMPARE(pagesOf(a.articles().value(0).content).size(), 3);
+    QCOMPARE(b.articles().size(), 1);
+
+    // Quit leaves the presentation another holds open alone.
+    auto pp = backend().attachPowerPoint();
+    if (!pp)
+        pp = backend().createPowerPoint();
+    auto held = pp->PresentationsOpen(samplesDir.path() + "/two.pptx");
+    const QString zh = samplesDir.path() + "/zh.pptx";
+    try {
+        QCOMPARE(b.control->ImportPPTFile(zh, "7", "editor"), 1);
+        QCOMPARE(held->SlidesCount(), 2);
+    } catch (const AutomationError &e) {
+        QFAIL(qPrintable(e.description));
+    }
+    held->Close();
 }
 
 QTEST_MAIN(LoImportTest)

@@ -2,6 +2,7 @@
 // import loop with its marks, cancel, errors and refused second start.
 #include "ImportFixture.h"
 #include "officeimport/ImportLoop.h"
+#include "officeimport/PageSeparator.h"
 #include "platform/Ui.h"
 #include "platform/office/FakeOffice.h"
 
@@ -74,7 +75,9 @@ private slots:
     void importsInListOrder();
     void secondStartSkipsDoneLines();
     void cancelDuringSecondOfThree();
+    void converterErrorGoesOn_data();
     void converterErrorGoesOn();
+    void busyLinesAreRetried();
     void startWhileLoopRunsDoesNothing();
 };
 
@@ -188,7 +191,8 @@ void LoopTest::importsInListOrder()
     fake().addWorkbook(QStringLiteral("/d/sheet.xlsx"),
                        {{office::FakeSheet{QStringLiteral("S"), FakePage{QStringLiteral("<p>s</p>"), {}}}}});
     const QString txt = f.writeFile(QStringLiteral("notes.txt"), "Notes\r\nme\r\nthe body text\r\n");
-    const QString done = f.writeFile(QStringLiteral("完成.txt"), "never");
+    // A path that itself holds "完成" is a path like any other.
+    const QString done = f.writeFile(QStringLiteral("完成.txt"), "Done too\r\n");
     for (const QString &p : {QStringLiteral("/d/report.DOC"), QStringLiteral("/d/sheet.xlsx"), txt, done,
                              QStringLiteral("/d/readme.md")})
         f.control->importLoop().AddFileToList(p);
@@ -205,16 +209,20 @@ void LoopTest::importsInListOrder()
     f.control->form().Command3->click();
 
     const QList<PostedArticle> posted = f.articles();
-    QCOMPARE(posted.size(), 3);
+    QCOMPARE(posted.size(), 4);
     QCOMPARE(posted[0].title, QStringLiteral("report"));
     QCOMPARE(posted[1].title, QStringLiteral("S"));
     QCOMPARE(posted[2].title, QStringLiteral("Notes"));
+    QCOMPARE(posted[3].title, QStringLiteral("Done too"));
     QCOMPARE(posted[0].columnid, QStringLiteral("7"));
     QCOMPARE(posted[0].author, QStringLiteral("editor"));
     QVERIFY(fake().callStrings().contains(QStringLiteral("Document 1.Repaginate()"))); // paging ticked
-    QCOMPARE(importing, (QList<bool>{true, true, true}));
-    QCOMPARE(lines(*f.control), (QStringList{"/d/report.DOC" + kDone, "/d/sheet.xlsx" + kDone, txt + kDone, done,
-                                             "/d/readme.md" + kDone}));
+    QCOMPARE(importing, (QList<bool>{true, true, true, true}));
+    QCOMPARE(lines(*f.control), (QStringList{"/d/report.DOC" + kDone, "/d/sheet.xlsx" + kDone, txt + kDone,
+                                             done + kDone, "/d/readme.md" + kDone}));
+    // Added again by its path, a done line is not added twice.
+    f.control->importLoop().AddFileToList(done);
+    QCOMPARE(lines(*f.control).size(), 5);
     const OfficeImportForm &ui = f.control->form();
     QVERIFY(!ui.Command1->isHidden() && ui.pbFile->isHidden() && ui.Command3->isEnabled() && !ui.Command4->isEnabled()
             && ui.txtWidth->isEnabled() && ui.Check1->isEnabled());
@@ -262,28 +270,95 @@ void LoopTest::cancelDuringSecondOfThree()
     QVERIFY(f.control->form().txtWidth->isEnabled());
 }
 
+// A file that fails keeps no mark: the error is shown, the loop goes on, and the
+// next start imports it.
+void LoopTest::converterErrorGoesOn_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("office error") << "office" << runtimeError(ErrAutomation).description + ": the document is damaged";
+    QTest::newRow("post refused") << "refused" << "文章提交失败：HTTP/1.1 500 Internal Server Error";
+    QTest::newRow("post unanswered") << "silent" << "文章提交失败：服务器没有应答";
+    QTest::newRow("picture refused") << "picture" << "图片上传失败：p.png（HTTP/1.1 500 Internal Server Error）";
+}
+
 void LoopTest::converterErrorGoesOn()
 {
+    QFETCH(QString, failure);
+    QFETCH(QString, message);
     ImportFixture f;
     const QString a = f.writeFile(QStringLiteral("a.txt"), "a\r\n");
     const QString c = f.writeFile(QStringLiteral("c.txt"), "c\r\n");
-    fake().addWordDocument(QStringLiteral("/d/b.doc"), {{FakePage{QStringLiteral("<p>b</p>"), {}}}});
-    fake().failOn(QStringLiteral("SaveAs"), runtimeError(ErrAutomation, QStringLiteral("the document is damaged")));
+    fake().addWordDocument(QStringLiteral("/d/b.doc"),
+                           {{FakePage{QStringLiteral("<p>b<img src=\"{files}/p.png\"></p>"), {{QStringLiteral("p.png"), "PNG"}}}}});
+    if (failure == u"office")
+        fake().failOn(QStringLiteral("SaveAs"), runtimeError(ErrAutomation, QStringLiteral("the document is damaged")));
+    bool failed = false;
+    f.server.setAnswerFor([&](int, const ReceivedRequest &r) {
+        const bool post = r.requestLine().contains(kPostPath);
+        if (!failed && !post && failure == u"picture") {
+            failed = true;
+            return QByteArray("HTTP/1.1 500 Internal Server Error\r\n\r\n");
+        }
+        if (!failed && post && r.field("title") == "b") {
+            if (failure == u"refused") {
+                failed = true;
+                return QByteArray("HTTP/1.1 500 Internal Server Error\r\n\r\n");
+            }
+            if (failure == u"silent") {
+                failed = true;
+                return QByteArray();
+            }
+        }
+        return TestHttpServer::okResponse(post ? "ok" : "/pics/p.jpg");
+    });
     for (const QString &p : {a, QStringLiteral("/d/b.doc"), c})
         f.control->importLoop().AddFileToList(p);
     f.control->form().Command3->click();
 
-    QCOMPARE(lines(*f.control), (QStringList{a + kDone, "/d/b.doc...", c + kDone}));
+    QCOMPARE(lines(*f.control), (QStringList{a + kDone, "/d/b.doc", c + kDone}));
     const QList<ui::MessageBoxRecord> boxes = ui::messageBoxes();
     QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].text, QStringLiteral("导入文件时出错：/d/b.doc\n") + runtimeError(ErrAutomation).description
-                                + QStringLiteral(": the document is damaged"));
+    QCOMPARE(boxes[0].text, QStringLiteral("导入文件时出错：/d/b.doc\n") + message);
     QCOMPARE(boxes[0].icon, ui::Icon::Critical);
     QCOMPARE(boxes[0].buttons, ui::Buttons::OK);
     QCOMPARE(boxes[0].title, ui::defaultTitle());
-    QCOMPARE(f.articles().size(), 2);
+    QCOMPARE(f.articles().size(), failure == u"refused" || failure == u"silent" ? 3 : 2);
     QVERIFY(f.control->form().Command3->isEnabled() && !f.control->form().Command4->isEnabled());
     QVERIFY(!f.control->busy());
+
+    // The next start imports the failed file, and only that one.
+    const qsizetype before = f.articles().size();
+    f.control->form().Command3->click();
+    QCOMPARE(lines(*f.control), (QStringList{a + kDone, "/d/b.doc" + kDone, c + kDone}));
+    QCOMPARE(f.articles().size(), before + 1);
+    QCOMPARE(f.articles().last().title, QStringLiteral("b"));
+    QCOMPARE(f.articles().last().content, QStringLiteral("<p>b<img src=\"/pics/p.jpg\"></p>") + PAGE_SEPARATOR);
+    QCOMPARE(ui::messageBoxes().size(), 1);
+}
+
+// Started while a page's own import runs, the loop's files are refused as busy:
+// none of them may be taken for done, and the next start imports them.
+void LoopTest::busyLinesAreRetried()
+{
+    ImportFixture f;
+    const QString a = f.writeFile(QStringLiteral("a.txt"), "a\r\n");
+    f.control->importLoop().AddFileToList(a);
+    bool clicked = false;
+    f.server.setAnswerFor([&](int, const ReceivedRequest &) {
+        if (!clicked) {
+            clicked = true;
+            f.control->form().Command3->click();
+        }
+        return TestHttpServer::okResponse("ok");
+    });
+    f.control->ImportTxt(QStringLiteral("page"), QStringLiteral("1"), QStringLiteral("u"));
+    QVERIFY(clicked);
+    QCOMPARE(lines(*f.control), QStringList{a});
+    QCOMPARE(f.articles().size(), 1);
+    f.control->form().Command3->click();
+    QCOMPARE(lines(*f.control), QStringList{a + kDone});
+    QCOMPARE(f.articles().size(), 2);
 }
 
 void LoopTest::startWhileLoopRunsDoesNothing()

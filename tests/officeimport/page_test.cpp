@@ -74,9 +74,10 @@ console.log("start enabled: " + automation.child(o, "Command3").enabled);
                                         "*.pptx)|*.doc;*.xls;*.ppt;*.txt;*.docx;*.xlsx;*.pptx|Word文档(*.doc;*.docx)|"
                                         "*.doc;*.docx|Excel文档(*.xls;*.xlsx)|*.xls;*.xlsx|PowerPoint文档(*.ppt;*.pptx)|"
                                         "*.ppt;*.pptx|纯文本文件(*.txt)|*.txt")));
-    // Cancel during the second file: it finishes, the third waits.
+    // Cancel during the second file: it finishes, the third waits. Its post was
+    // never answered, so it is not marked done either.
     const QStringList lines = out.filter(QStringLiteral("line: "));
-    QCOMPARE(lines, (QStringList{"line: " + dir.path() + "/1.txt" + done, "line: " + dir.path() + "/2.txt" + done,
+    QCOMPARE(lines, (QStringList{"line: " + dir.path() + "/1.txt" + done, "line: " + dir.path() + "/2.txt",
                                  "line: " + dir.path() + "/3.txt"}));
     QVERIFY(out.contains(QStringLiteral("start enabled: true")));
     QCOMPARE(server.requests.size(), 2);

@@ -52,13 +52,19 @@ public:
         for (LoSession *s : {&writer, &calc, &impress})
             s->limitMs = ms > 0 ? ms : kDefaultCallTimeLimitMs;
     }
+    void startInBackground() override
+    {
+        // Most imports are of text documents; the others start on first use.
+        if (installed())
+            writer.startInBackground();
+    }
     void shutdown() override
     {
         for (LoSession *s : {&writer, &calc, &impress}) {
             try {
                 s->call(QStringLiteral("shutdown"), [s] {
                     if (s->instance.alive() || s->instance.context.is())
-                        s->instance.terminate();
+                        s->instance.terminateIfUnused();
                 });
             } catch (...) {
                 // A hung instance was killed by the call's time limit.

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
@@ -28,6 +29,20 @@ Reference<css::container::XIndexAccess> sheetsOf(const LoDocument &doc)
     return Reference<css::container::XIndexAccess>(d->getSheets(), UNO_QUERY_THROW);
 }
 
+// Worker: whether each sheet is shown, in sheet order.
+QList<bool> visibility(const LoDocument &doc)
+{
+    auto sheets = sheetsOf(doc);
+    QList<bool> out;
+    for (sal_Int32 i = 0; i < sheets->getCount(); ++i) {
+        Reference<css::beans::XPropertySet> sheet(sheets->getByIndex(i), UNO_QUERY_THROW);
+        bool shown = true;
+        sheet->getPropertyValue("IsVisible") >>= shown;
+        out << shown;
+    }
+    return out;
+}
+
 class CalcWorkbook final : public ExcelWorkbook {
 public:
     CalcWorkbook(LoSession &s, std::shared_ptr<LoDocument> doc) : s(s), doc(std::move(doc)) {}
@@ -42,10 +57,11 @@ public:
         }
         if (fileFormat != xlHtml)
             raiseRuntime(ErrInvalidCall, QStringLiteral("SaveAs format %1").arg(fileFormat));
-        const int count = s.call(QStringLiteral("Workbook.SaveAs"), [d = doc, fileName] {
+        const QList<bool> visible = s.call(QStringLiteral("Workbook.SaveAs"), [d = doc, fileName] {
             d->storeTo(fileName, "HTML (StarCalc)");
-            return int(sheetsOf(*d)->getCount());
+            return visibility(*d);
         });
+        const int count = int(visible.size());
         QByteArray html = readWhole(fileName);
         const QString folder = supportingFolder(fileName);
         // Addresses relative to the work folder, where the web page lies.
@@ -55,9 +71,12 @@ public:
             return;
         if (!QDir().mkpath(folder))
             throw fileError(EACCES, folder);
-        const QList<QByteArray> sheets = splitSheets(html, count);
-        for (int i = 0; i < sheets.size(); ++i)
-            writeWhole(folder + QStringLiteral("/sheet%1.htm").arg(i + 1, 3, 10, QLatin1Char('0')), sheets[i]);
+        // The export leaves hidden sheets out: its k-th section is the k-th
+        // visible sheet, written under that sheet's own number.
+        const QList<QByteArray> sections = splitSheets(html, int(visible.count(true)));
+        for (int i = 0, k = 0; i < count; ++i)
+            if (visible[i])
+                writeWhole(folder + QStringLiteral("/sheet%1.htm").arg(i + 1, 3, 10, QLatin1Char('0')), sections[k++]);
     }
     int32_t WorksheetsCount() override
     {
@@ -72,6 +91,15 @@ public:
                 raiseRuntime(ErrSubscript, QStringLiteral("Worksheets(%1)").arg(index));
             Reference<css::container::XNamed> sheet(sheets->getByIndex(index - 1), UNO_QUERY_THROW);
             return qs(sheet->getName());
+        });
+    }
+    bool WorksheetsVisible(int index) override
+    {
+        return s.call(QStringLiteral("Workbook.Worksheets.Visible"), [d = doc, index] {
+            const QList<bool> visible = visibility(*d);
+            if (index < 1 || index > visible.size())
+                raiseRuntime(ErrSubscript, QStringLiteral("Worksheets(%1)").arg(index));
+            return visible[index - 1];
         });
     }
     void Close() override { LoDocument::close(s, doc, QStringLiteral("Workbook.Close")); }

@@ -117,16 +117,18 @@ public:
         if (fileFormat != ppSaveAsJPG)
             raiseRuntime(ErrInvalidCall, QStringLiteral("SaveAs format %1").arg(fileFormat));
         const QString folder = slidesFolder(fileName);
-        if (!QDir().mkpath(folder))
-            throw fileError(EACCES, folder);
-        s.call(QStringLiteral("Presentation.SaveAs"), [this, d = doc, folder] { exportSlides(*d, folder); });
+        if (!makePrivateFolder(folder))
+            throw fileError(errno, folder);
+        // Captures nothing that dies with this object: the call may outlive it.
+        s.call(QStringLiteral("Presentation.SaveAs"),
+               [session = &s, d = doc, folder] { exportSlides(*session, *d, folder); });
     }
     void Close() override { LoDocument::close(s, doc, QStringLiteral("Presentation.Close")); }
 
 private:
     // Worker: the presentation JPEG filter writes the first slide only, so each
     // slide goes through the drawing graphic export by itself.
-    void exportSlides(const LoDocument &d, const QString &folder)
+    static void exportSlides(LoSession &s, const LoDocument &d, const QString &folder)
     {
         const QString word = languageOf(d) == kLangChinesePrc ? QStringLiteral("幻灯片")
                                                               : QStringLiteral("Slide");
@@ -164,9 +166,11 @@ public:
         return std::make_unique<ImpressPresentation>(
             s, LoDocument::open(s, fileName, QStringLiteral("Presentations.Open")));
     }
+    // Another control or process may have a presentation open in the shared
+    // instance: it is ended only when nobody does.
     void Quit() override
     {
-        s.call(QStringLiteral("Quit"), [this] { s.instance.terminate(); });
+        s.call(QStringLiteral("Quit"), [session = &s] { session->instance.terminateIfUnused(); });
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "UnoText.h"
 #include "UnoWorker.h"
 #include "platform/AutomationError.h"
+#include "platform/office/OfficeFailure.h"
 
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
@@ -16,15 +17,14 @@ constexpr int kDrainMs = 15000; // a killed instance's pending call ends well be
 
 void LoSession::post(std::function<void()> f)
 {
-    UnoWorker::instance().post(std::move(f));
+    worker->post(std::move(f));
 }
 
 void LoSession::died(const QString &what, const QString &message)
 {
     instance.forget();
     instance.kill();
-    raiseRuntime(ErrAutomation,
-                 QStringLiteral("soffice (%1) went away during %2 (%3); the next call starts a new one")
+    raiseStopped(QStringLiteral("soffice (%1) went away during %2 (%3); the next call starts a new one")
                      .arg(instance.kind(), what, message));
 }
 
@@ -55,12 +55,11 @@ void LoSession::runJob(const QString &what, std::function<void()> job, int grace
         }
     };
     const int limit = limitMs;
-    if (UnoWorker::instance().run(guarded, limit + graceMs))
+    if (worker->run(guarded, limit + graceMs))
         return;
     instance.kill();
-    UnoWorker::instance().run([this] { instance.forget(); }, kDrainMs);
-    raiseRuntime(ErrAutomation,
-                 QStringLiteral("soffice (%1) did not answer within %2 s during %3; it was stopped")
+    worker->run([this] { instance.forget(); }, kDrainMs);
+    raiseStopped(QStringLiteral("soffice (%1) did not answer within %2 s during %3; it was stopped")
                      .arg(instance.kind())
                      .arg(limit / 1000.0)
                      .arg(what));
@@ -73,6 +72,11 @@ bool LoSession::attach()
     } catch (const AutomationError &) {
         return false; // no office to attach to is not an error
     }
+}
+
+void LoSession::startInBackground()
+{
+    worker->post([this] { instance.startWithoutWaiting(); });
 }
 
 void LoSession::start()

@@ -2,6 +2,7 @@
 // One application kind of the LibreOffice backend: its instance, its time limit,
 // and the way every UNO call reaches the worker thread.
 #include "SofficeInstance.h"
+#include "UnoWorker.h"
 
 #include <QString>
 #include <atomic>
@@ -14,7 +15,7 @@ namespace tx::office::lo {
 
 class LoSession {
 public:
-    explicit LoSession(const QString &kind) : instance(kind) {}
+    explicit LoSession(const QString &kind) : worker(new UnoWorker), instance(kind, *worker) {}
 
     // Runs `f` on the worker within the time limit. A hung instance is killed
     // and the call fails with error 440; so does one that dies under the call.
@@ -38,7 +39,11 @@ public:
     bool attach();
     // Attaches or starts the instance; its failure is error 429.
     void start();
+    // Starts the office process on the worker without waiting for it (the first
+    // call connects); a failure is left for the first call to report.
+    void startInBackground();
 
+    UnoWorker *const worker; // this kind's own thread, never destroyed
     SofficeInstance instance;                               // worker only
     std::atomic<int> limitMs{120000};
 

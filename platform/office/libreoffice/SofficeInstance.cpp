@@ -10,11 +10,18 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameReplace.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <cppuhelper/bootstrap.hxx>
 
 #include <cerrno>
+#include <mutex>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -65,6 +72,30 @@ void waitFor(std::initializer_list<int> fds, int ms)
     ::poll(p, n, ms);
 }
 
+// A writer view builds a window for every comment from a dialog description
+// that the headless packages do not ship: building it ends the whole office
+// (std::terminate on NoSuchElementException), at the load or the save of any
+// document with comments. Views without comment windows need no description;
+// the comments themselves stay in the document and its HTML.
+void hideCommentWindows(const Reference<css::uno::XComponentContext> &context)
+{
+    try {
+        auto provider = css::configuration::theDefaultProvider::get(context);
+        css::beans::PropertyValue path;
+        path.Name = "nodepath";
+        path.Value <<= rtl::OUString("/org.openoffice.Office.Writer/Content/Display");
+        css::uno::Sequence<css::uno::Any> args(1);
+        args.getArray()[0] <<= path;
+        Reference<css::container::XNameReplace> display(
+            provider->createInstanceWithArguments("com.sun.star.configuration.ConfigurationUpdateAccess", args),
+            css::uno::UNO_QUERY_THROW);
+        display->replaceByName("Note", css::uno::Any(false));
+        Reference<css::util::XChangesBatch>(display, css::uno::UNO_QUERY_THROW)->commitChanges();
+    } catch (const css::uno::Exception &) {
+        // An office without the setting has no such windows either.
+    }
+}
+
 } // namespace
 
 QString sofficePath()
@@ -75,6 +106,9 @@ QString sofficePath()
 
 Reference<css::uno::XComponentContext> localContext()
 {
+    // Each office kind has its own worker; they bootstrap one runtime.
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
     static Reference<css::uno::XComponentContext> ctx;
     if (ctx.is())
         return ctx;
@@ -92,7 +126,7 @@ Reference<css::uno::XComponentContext> localContext()
     return ctx;
 }
 
-SofficeInstance::SofficeInstance(QString kind) : kindName(std::move(kind))
+SofficeInstance::SofficeInstance(QString kind, UnoWorker &w) : worker(w), kindName(std::move(kind))
 {
     // Another prefix (tests) gets its own profile too: two instances on one
     // profile would hand their work to each other.
@@ -123,7 +157,8 @@ bool SofficeInstance::tryConnect()
             ou(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)));
         context.set(remote, css::uno::UNO_QUERY_THROW);
         desktop = css::frame::Desktop::create(context);
-        UnoWorker::instance().drainAtExit();
+        hideCommentWindows(context);
+        worker.drainAtExit();
         return true;
     } catch (const css::uno::Exception &) {
         forget();
@@ -137,9 +172,9 @@ bool SofficeInstance::connect()
         try {
             Reference<css::container::XIndexAccess> frames(desktop->getFrames(), css::uno::UNO_QUERY_THROW);
             frames->getCount();
-            if (conversions < restartAfter)
+            // A worn instance is restarted only once nobody uses it.
+            if (conversions < restartAfter || !terminateIfUnused())
                 return true;
-            terminate();
             return false;
         } catch (const css::uno::Exception &) {
             forget();
@@ -150,15 +185,65 @@ bool SofficeInstance::connect()
         return false;
     std::lock_guard lock(pidMutex);
     if (pid == 0) {
+        // Another process's instance: never reaped or waited for as a child.
         const pid_t p = readPidFile();
-        if (p > 0 && sameInstance(p))
+        if (p > 0 && sameInstance(p)) {
             pid = p;
+            ownChild = false;
+        }
     }
     return true;
 }
 
+int SofficeInstance::openDocuments()
+{
+    try {
+        if (!desktop.is())
+            return -1;
+        Reference<css::container::XEnumeration> all = desktop->getComponents()->createEnumeration();
+        int n = 0;
+        while (all->hasMoreElements()) {
+            all->nextElement();
+            ++n;
+        }
+        return n;
+    } catch (const css::uno::Exception &) {
+        return -1;
+    }
+}
+
+bool SofficeInstance::terminateIfUnused()
+{
+    Lock lock(*this, true);
+    if (openDocuments() != 0)
+        return false;
+    terminate();
+    return true;
+}
+
+SofficeInstance::Lock::Lock(const SofficeInstance &instance, bool exclusive)
+{
+    if (!QDir().mkpath(instance.baseDir))
+        return;
+    fd = ::open(QFile::encodeName(instance.baseDir + "/" + instance.stem + ".lock").constData(),
+                O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 && ::flock(fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+SofficeInstance::Lock::~Lock()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
 void SofficeInstance::start(int limitMs)
 {
+    // Outside the lock: restarting a worn instance takes it itself.
+    if (connect())
+        return;
     if (!QDir().mkpath(baseDir))
         cannotStart(QStringLiteral("cannot create %1").arg(baseDir));
     // Two processes never start two instances on one pipe.
@@ -166,20 +251,45 @@ void SofficeInstance::start(int limitMs)
                    O_CREAT | O_RDWR | O_CLOEXEC, 0600)};
     if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0)
         cannotStart(QStringLiteral("cannot lock %1/%2.lock: %3").arg(baseDir, stem, QString::fromLocal8Bit(strerror(errno))));
-    if (connect())
+    if (connect()) // started by another process meanwhile
         return;
     if (pipeOwnedByOther())
         cannotStart(QStringLiteral("the pipe %1 belongs to another user").arg(pipe));
     if (::access(QFile::encodeName(sofficePath()).constData(), X_OK) != 0)
         cannotStart(QStringLiteral("%1 is not installed (%2)").arg(sofficePath(), QString::fromLocal8Bit(strerror(errno))));
     localContext();
-    spawn();
+    // Started by startWithoutWaiting(), it may just not accept yet.
+    if (!alive())
+        spawn();
     try {
         waitForPipe(limitMs);
     } catch (...) {
         kill();
         throw;
     }
+}
+
+void SofficeInstance::startWithoutWaiting()
+{
+    if (!QDir().mkpath(baseDir))
+        return;
+    Fd lock{::open(QFile::encodeName(baseDir + "/" + stem + ".lock").constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0600)};
+    if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0)
+        return;
+    struct stat st {};
+    const QByteArray pipePath =
+        QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
+    if (::lstat(pipePath.constData(), &st) == 0 || alive())
+        return;
+    {
+        std::lock_guard guard(pidMutex);
+        const pid_t p = readPidFile();
+        if (p > 0 && sameInstance(p))
+            return; // another process's instance, starting
+    }
+    if (::access(QFile::encodeName(sofficePath()).constData(), X_OK) != 0)
+        return;
+    spawn();
 }
 
 void SofficeInstance::spawn()
@@ -326,11 +436,14 @@ bool SofficeInstance::alive()
     if (pid <= 0)
         return false;
     if (ownChild) {
-        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+        const pid_t r = ::waitpid(pid, nullptr, WNOHANG);
+        if (r == pid) {
             pid = 0;
             return false;
         }
-        return true;
+        if (r == 0)
+            return true;
+        ownChild = false; // not this process's child after all
     }
     return ::kill(pid, 0) == 0 && sameInstance(pid);
 }

@@ -9,9 +9,12 @@
 
 namespace tx::office::lo {
 
+class UnoWorker;
+
 class SofficeInstance {
 public:
-    explicit SofficeInstance(QString kind); // "writer", "calc", "impress"
+    // kind: "writer", "calc", "impress"; `worker` makes this kind's calls.
+    SofficeInstance(QString kind, UnoWorker &worker);
 
     const QString &kind() const { return kindName; }
 
@@ -21,8 +24,29 @@ public:
     // throws error 429 naming soffice and the reason.
     bool connect();
     void start(int limitMs);
+    // Starts the office process unless one runs or is starting, and returns at
+    // once. No UNO call: the process may be leaving when the job runs.
+    void startWithoutWaiting();
     // Ends the instance politely (Quit), killing it if it will not go.
     void terminate();
+    // Ends it only while no process has a document open in it, since every
+    // control and process of this user shares it; true when it was ended.
+    bool terminateIfUnused();
+    // Documents open in the instance, of every process; -1 when it cannot tell.
+    int openDocuments();
+    // Held by every process while it loads a document (shared) and while it
+    // starts or ends the instance (exclusive), so that nothing is loaded into an
+    // instance that is about to go.
+    class Lock {
+    public:
+        Lock(const SofficeInstance &instance, bool exclusive);
+        ~Lock();
+        Lock(const Lock &) = delete;
+        Lock &operator=(const Lock &) = delete;
+
+    private:
+        int fd = -1;
+    };
     void forget(); // drops the connection (after the instance died)
     void countConversion() { ++conversions; }
 
@@ -43,6 +67,7 @@ private:
     void waitForPipe(int limitMs);
     bool reapIfExited(int *status);
 
+    UnoWorker &worker;
     QString kindName;
     QString pipe;    // tessarix-<uid>-<kind>
     QString baseDir; // <cache>/tessarix

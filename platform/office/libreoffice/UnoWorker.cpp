@@ -5,7 +5,9 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <vector>
 #include <cstdlib>
 #include <csignal>
 #include <pthread.h>
@@ -22,11 +24,12 @@ struct Completion {
 
 } // namespace
 
-UnoWorker &UnoWorker::instance()
+// The workers whose queues are drained at exit, in the order they connected.
+static std::mutex registryMutex;
+static std::vector<UnoWorker *> &registry()
 {
-    // Never destroyed: the thread may be inside a call to a dead office at exit.
-    static UnoWorker *worker = new UnoWorker;
-    return *worker;
+    static auto *workers = new std::vector<UnoWorker *>;
+    return *workers;
 }
 
 UnoWorker::UnoWorker()
@@ -57,8 +60,24 @@ void UnoWorker::loop()
 
 void UnoWorker::drainAtExit()
 {
+    {
+        std::lock_guard lock(registryMutex);
+        auto &all = registry();
+        if (std::find(all.begin(), all.end(), this) == all.end())
+            all.push_back(this);
+    }
     static std::once_flag once;
-    std::call_once(once, [] { std::atexit([] { instance().drainNow(); }); });
+    std::call_once(once, [] {
+        std::atexit([] {
+            std::vector<UnoWorker *> all;
+            {
+                std::lock_guard lock(registryMutex);
+                all = registry();
+            }
+            for (UnoWorker *w : all)
+                w->drainNow();
+        });
+    });
 }
 
 void UnoWorker::drainNow()

@@ -1,6 +1,7 @@
 #pragma once
-// The one thread that makes every UNO call of the LibreOffice backend, so that the
-// caller's thread keeps pumping messages and can give up on a hung office.
+// A thread that makes every UNO call of one office kind (writer, spreadsheet,
+// presentation), so that the caller's thread keeps pumping messages and can
+// give up on a hung office, and a hung kind never holds up another.
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -12,7 +13,9 @@ namespace tx::office::lo {
 
 class UnoWorker {
 public:
-    static UnoWorker &instance();
+    // Never destroyed (allocate with new): the thread may be inside a call to a
+    // dead office at exit.
+    UnoWorker();
 
     // Runs `job` on the worker while the calling thread pumps its events; false
     // when `limitMs` passed first (the job then goes on by itself). An exception
@@ -27,7 +30,6 @@ public:
     void drainAtExit();
 
 private:
-    UnoWorker();
     void loop();
     void drainNow();
 
