@@ -412,6 +412,8 @@ int workerMain(int argc, char **argv)
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     ui::setInteractive(!options.automation);
+    if (!options.automation)
+        ui::setTitlePrefix(options.origin);
     QLocalSocket channel;
     if (!channel.setSocketDescriptor(3)) {
         qWarning("tessarix bridge-worker: no service socket on descriptor 3");
