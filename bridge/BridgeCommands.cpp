@@ -57,8 +57,8 @@ int serve(int argc, char **argv)
     options.prompt = hasDisplay() && !options.automation;
     OriginList origins;
     AuditLog audit;
+    OriginPrompt prompt; // outlives the service that hands it questions
     BridgeService service(options, origins, audit);
-    OriginPrompt prompt;
     service.setAsk([&prompt](const QString &origin, std::function<void(bool, bool)> decide) {
         prompt.ask(origin, std::move(decide));
     });
