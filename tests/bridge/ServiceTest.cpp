@@ -168,7 +168,8 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
     EXPECT_TRUE(denied.value("error")["description"].toString().contains(QStringLiteral("p_filename")));
 
     // Frames that are no request at all are answered with id null.
-    for (const QString &frame : {QStringLiteral("{not json"), QStringLiteral("[1,2]"), QStringLiteral("{\"type\":\"get\"}")}) {
+    const QString deep = QString(5000, QLatin1Char('[')) + QString(5000, QLatin1Char(']'));
+    for (const QString &frame : {QStringLiteral("{not json"), QStringLiteral("[1,2]"), QStringLiteral("{\"type\":\"get\"}"), deep}) {
         page.socket().sendTextMessage(frame);
         ASSERT_TRUE(waitFor([&] { return !page.replies.isEmpty(); }));
         const QJsonObject reply = page.replies.takeFirst();
