@@ -83,7 +83,7 @@ void Session::startWorker()
         args << QStringLiteral("--automation");
     if (options.anyPath)
         args << QStringLiteral("--any-path");
-    worker.start(QCoreApplication::applicationFilePath(), args);
+    worker.start(options.program.isEmpty() ? QCoreApplication::applicationFilePath() : options.program, args);
     ::close(childEnd);
     channel.setSocketDescriptor(fds[0]);
     connect(&channel, &QLocalSocket::readyRead, this, &Session::onWorkerOutput);

@@ -20,6 +20,7 @@ struct SessionOptions {
     QString origin;
     bool anyPath = false;
     bool automation = false;
+    QString program; // the worker's; empty: this program
 };
 
 class Session : public QObject {
