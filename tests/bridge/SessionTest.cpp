@@ -71,6 +71,17 @@ TEST_F(SessionTest, ALongUploadInOneTabNeverDelaysAnotherAndAKilledWorkerEndsOnl
         ASSERT_TRUE(quick.get(other, QStringLiteral("NewFileName")).contains(QStringLiteral("result")));
     EXPECT_LT(clock.elapsed(), 2000) << "20 reads in the other tab";
 
+    // Released by the page while its call waits: the call finishes first.
+    EXPECT_TRUE(slow.request({{"type", "release"}, {"object", upload}}).value(QStringLiteral("result")).isNull());
+    EXPECT_TRUE(slow.get(upload, QStringLiteral("NewFileName")).contains(QStringLiteral("error")));
+    EXPECT_FALSE(slow.waitReply(1000).isEmpty());
+    const int second = slow.create(QStringLiteral("Tessarix5.FileUpload"));
+    ASSERT_GT(second, 0);
+
+    // Killed in the middle of another call: only its own session ends.
+    slow.sendOnly({{"id", 2000}, {"type", "call"}, {"object", second}, {"member", "StartUpload"},
+                   {"args", QJsonArray{"", silent.url(), file.fileName(), 1}}});
+    ASSERT_TRUE(waitFor([&] { return silent.requests.size() == 2; }));
     const qint64 pid = bridge.workerPid(1);
     ASSERT_GT(pid, 0);
     ::kill(pid_t(pid), SIGKILL);
