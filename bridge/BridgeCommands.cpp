@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <csignal>
 #include <cstring>
 
 namespace tx::bridge {
@@ -52,6 +53,8 @@ int serve(int argc, char **argv)
     }
     if (!hasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A worker that dies while we write to it must cost only its own session.
+    ::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     options.prompt = hasDisplay() && !options.automation;

@@ -85,6 +85,9 @@ TEST_F(SessionTest, ALongUploadInOneTabNeverDelaysAnotherAndAKilledWorkerEndsOnl
     const qint64 pid = bridge.workerPid(1);
     ASSERT_GT(pid, 0);
     ::kill(pid_t(pid), SIGKILL);
+    // Requests written to the dead worker's channel must not take the service down.
+    for (int i = 0; i < 50; ++i)
+        slow.sendOnly({{"type", "get"}, {"object", second}, {"member", "NewFileName"}});
     ASSERT_TRUE(waitFor([&] { return slow.closed; }));
     EXPECT_EQ(int(slow.socket().closeCode()), 1011);
     EXPECT_TRUE(slow.socket().closeReason().contains(QStringLiteral("worker"))) << slow.socket().closeReason().toStdString();
@@ -137,9 +140,19 @@ TEST_F(SessionTest, LimitsCrossedByOne)
     page.request({{"type", "release"}, {"object", 1}});
     EXPECT_GT(page.create(QStringLiteral("Tessarix5.Helper")), 0);
 
-    // 256 requests wait for a stopped worker; the 257th is refused at once.
     const qint64 pid = bridge.workerPid(1);
     ASSERT_GT(pid, 0);
+    // 16 MiB of requests wait for a stopped worker, not more.
+    ::kill(pid_t(pid), SIGSTOP);
+    const QString big(1000 * 1000, QLatin1Char('v'));
+    for (int i = 0; i < 16; ++i)
+        page.sendOnly({{"id", 3000 + i}, {"type", "put"}, {"object", 2}, {"member", "x"}, {"value", big}});
+    const QJsonObject heavy = page.request({{"type", "put"}, {"object", 2}, {"member", "x"}, {"value", big}}, 5000);
+    EXPECT_EQ(page.errorNumber(heavy), kOutOfMemory);
+    ::kill(pid_t(pid), SIGCONT);
+    ASSERT_FALSE(page.waitReply(3015).isEmpty());
+
+    // 256 requests wait; the 257th is refused at once.
     ::kill(pid_t(pid), SIGSTOP);
     for (int i = 0; i < 256; ++i)
         page.sendOnly({{"id", 5000 + i}, {"type", "get"}, {"object", 2}, {"member", "x"}});
