@@ -1,5 +1,6 @@
 #include "host/DispatchBridge.h"
 
+#include "host/MemberInvoke.h"
 #include "host/ScriptErrors.h"
 #include "platform/AutomationError.h"
 
@@ -77,25 +78,18 @@ QJSValue DispatchBridge::call(int dispid, const QJSValue &args)
 
 QJSValue DispatchBridge::invoke(int32_t dispid, uint16_t flags, const QVariantList &args)
 {
-    QVariant result;
-    ExcepInfo excep;
-    // A member may pump events long enough for the page to drop its last
-    // reference meanwhile; the call holds one of its own.
-    const ObjectHold hold(this);
+    // invokeMember holds its own reference while the member runs.
     const ThrownValues thrownByHooks;
-    const HRESULT hr = object->Invoke(dispid, flags, args, &result, &excep);
-    if (hr == DISP_E_EXCEPTION) {
-        if (const std::optional<QJSValue> thrown = thrownByHooks.take(excep.scode, excep.source, excep.description))
+    try {
+        const QVariant result = invokeMember(object, dispid, flags, args);
+        return result.isValid() ? engine.toScriptValue(result) : QJSValue();
+    } catch (const AutomationError &e) {
+        if (const std::optional<QJSValue> thrown = thrownByHooks.take(e.number, e.source, e.description))
             engine.throwError(*thrown);
         else
-            throwScriptError(engine, excep.scode, excep.source, excep.description);
+            throwScriptError(engine, e);
         return {};
     }
-    if (failed(hr)) {
-        throwScriptError(engine, runtimeError(runtimeErrorFor(hr)));
-        return {};
-    }
-    return result.isValid() ? engine.toScriptValue(result) : QJSValue();
 }
 
 ObjectHold::ObjectHold(const DispatchBridge *bridge) : object(bridge ? bridge->dispatch() : nullptr)

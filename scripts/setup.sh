@@ -11,7 +11,7 @@ packages=(
   xvfb xauth xclip
   libcpp-httplib-dev libsqlite3-dev sqlite3 libjpeg-dev
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-dev
-  fonts-wqy-zenhei curl libxml2-utils
+  qt6-websockets-dev fonts-wqy-zenhei curl libxml2-utils
 )
 missing=()
 for p in "${packages[@]}"; do
