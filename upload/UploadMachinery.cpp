@@ -86,26 +86,19 @@ QByteArray UploadMachinery::BuildRequestHead(qint64 contentLength, const QByteAr
 
 void UploadMachinery::UploadFile()
 {
-    // Each exchange starts with its own state: a done flag or an outcome left by
-    // an earlier one would make this one's answer go unheard.
-    bDone = false;
-    lastOutcome = Outcome::None;
-    lastStatusLine.clear();
     // The body is streamed from a snapshot of the package; nothing is written to
     // a shared file, so two uploads at once cannot spoil each other's body.
     std::unique_ptr<MultipartBody> body;
     try {
         body = MultipartBody::snapshot(objPackage());
     } catch (const FileChangedError &e) {
-        closeConnection();
+        beginExchange();
         abandonChangedFile(e.description);
         return;
     }
     const QByteArray head = BuildRequestHead(body->size(), body->boundaryToken());
 
-    // A connection still open from an earlier upload is closed first.
-    closeConnection();
-    framer.reset();
+    beginExchange();
     Winsock1->Connect();
     intTick = 0;
     Timer1->start();
@@ -120,6 +113,19 @@ void UploadMachinery::UploadFile()
         lastOutcome = Outcome::NoConnection;
         bDone = true;
     }
+}
+
+void UploadMachinery::beginExchange()
+{
+    // A connection still open from an earlier exchange is closed first, so nothing
+    // of its answer can arrive after this point.
+    closeConnection();
+    // Each exchange starts with its own state: a done flag or an outcome left by
+    // an earlier one would make this one's answer go unheard.
+    bDone = false;
+    lastOutcome = Outcome::None;
+    lastStatusLine.clear();
+    framer.reset();
 }
 
 void UploadMachinery::waitForAnswerOnly()

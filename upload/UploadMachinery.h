@@ -105,6 +105,7 @@ private:
     void onPeerClosed();
     void onSendProgress(qint64 sent, qint64 remaining);
     void onError(int number, const QString &description);
+    void beginExchange();
     void abandonChangedFile(const QString &message);
     void evaluate(bool peerClosed);
     void applyHostAndPort();
