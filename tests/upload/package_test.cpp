@@ -4,10 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <fcntl.h>
-#include <functional>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace tx;
 
@@ -186,46 +183,5 @@ TEST(Package, MissingFileIsFileNotFoundNamingIt)
     } catch (const AutomationError &e) {
         EXPECT_EQ(e.number, 53);
         EXPECT_TRUE(e.description.contains(QStringLiteral("/nonexistent/gone.txt")));
-    }
-}
-
-TEST(Package, FileChangedAfterTheSnapshotNeverGoesOutWhole)
-{
-    QTemporaryDir dir;
-    const QByteArray content(3 << 20, 'c');
-    const QString path = writeFile(dir, QStringLiteral("f.bin"), content);
-    // Measured long ago, so that any rewrite shows in the modification time.
-    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-    const auto touchOld = [&] { ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(path).constData(), old, 0), 0); };
-    const struct {
-        const char *name;
-        std::function<void()> change;
-    } cases[] = {
-        {"grows", [&] { writeFile(dir, QStringLiteral("f.bin"), content + "more"); }},
-        {"shrinks", [&] { QFile::resize(path, 100); }},
-        {"same length, new bytes", [&] { writeFile(dir, QStringLiteral("f.bin"), QByteArray(3 << 20, 'd')); }},
-        {"unchanged", [] {}},
-    };
-    for (const auto &c : cases) {
-        writeFile(dir, QStringLiteral("f.bin"), content);
-        touchOld();
-        CompondFile p;
-        p.AddUploadFile(QStringLiteral("f.bin"), path);
-        auto body = MultipartBody::snapshot(p);
-        QByteArray out(body->size(), Qt::Uninitialized);
-        const qint64 first = body->read(out.data(), 1 << 20);
-        EXPECT_EQ(first, 1 << 20) << c.name;
-        c.change();
-        qint64 rest = 0, n = 0;
-        while ((n = body->read(out.data() + first + rest, out.size() - first - rest)) > 0)
-            rest += n;
-        if (std::string(c.name) == "unchanged") {
-            EXPECT_EQ(first + rest, body->size());
-            EXPECT_EQ(n, 0);
-        } else {
-            EXPECT_EQ(n, -1) << c.name;
-            EXPECT_LT(first + rest, body->size()) << c.name;
-            EXPECT_EQ(body->error(), QStringLiteral("文件在上传过程中被修改：") + path) << c.name;
-        }
     }
 }
