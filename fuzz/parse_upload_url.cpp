@@ -15,10 +15,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const int port = u.port.toInt();
         if (port < 1 || port > 65535 || !u.path.startsWith(QLatin1Char('/')) || u.host.contains(QLatin1Char('/')))
             abort();
-        // The path is the URL's own text from its first "/" after the scheme, or
-        // "/" when it has none.
-        const bool hasPath = url.indexOf(QLatin1Char('/'), 7) >= 0;
-        if (hasPath ? !url.endsWith(u.path) : u.path != QLatin1String("/"))
+        // Nothing that could end or split a line of the request head.
+        for (const QString &part : {u.host, u.path})
+            for (QChar c : part)
+                if (c.unicode() <= 0x20 || c.unicode() == 0x7F)
+                    abort();
+        // The path is the URL's own text from its first "/" after the scheme, with
+        // spaces as %20, or "/" when it has none.
+        const qsizetype slash = url.indexOf(QLatin1Char('/'), 7);
+        if (slash >= 0 ? QString(url.mid(slash)).replace(QLatin1Char(' '), QLatin1String("%20")) != u.path
+                       : u.path != QLatin1String("/"))
             abort();
     } catch (const tx::AutomationError &e) {
         if (e.number != tx::kErrBadUrl && e.number != tx::ErrTypeMismatch && e.number != tx::ErrOverflow

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         abort();
     whole.closed();
     pieces.closed();
-    if (whole.response() != pieces.response() || whole.response().size() > n)
+    if (whole.response() != pieces.response() || whole.cutShort() != pieces.cutShort()
+        || whole.response().size() > n)
         abort();
     return 0;
 }

@@ -138,13 +138,18 @@ void MultiUpload::Command2_Click()
     filesTotal = totals.files;
     lngSentSize = 0;
     filesDone = 0;
+    filesFailed = 0;
     UploadFolder(local, strRemoteFolder);
     // Every file's answer was awaited in the walk; only the last connection is
     // left to close.
     upload->closeConnection();
     pb->setValue(100);
     pump::once();
-    ui::messageBox(QStringLiteral("所有文件上传完成."));
+    // "All done" only when the server took every file.
+    if (filesFailed == 0)
+        ui::messageBox(QStringLiteral("所有文件上传完成."));
+    else
+        ui::messageBox(QStringLiteral("上传结束，%1 个文件上传失败。").arg(filesFailed));
 }
 
 void MultiUpload::UploadFolder(const QString &localFolder, const QString &remoteFolder)
@@ -185,6 +190,8 @@ void MultiUpload::uploadOne(const QString &localFolder, const QString &remoteFol
     lblFileName->setText(QStringLiteral("正在发送文件:") + name);
     upload->setProgress(0);
     pump::once();
+    bool sent = false;
+    bool changed = false;
     try {
         CompondFile &package = upload->objPackage();
         package.RemoveAll();
@@ -193,15 +200,43 @@ void MultiUpload::uploadOne(const QString &localFolder, const QString &remoteFol
         upload->bDone = false;
         upload->UploadFile();
         upload->waitForAnswerOnly();
+        sent = reportUnanswered(path);
+        changed = upload->outcome() == UploadMachinery::Outcome::FileChanged;
     } catch (const AutomationError &e) {
         // Gone or unreadable since it was listed: say so and go on with the next.
         ui::messageBox(QStringLiteral("无法上传文件: ") + path + QLatin1Char('\n') + e.description,
                        ui::Buttons::OK, ui::Icon::Exclamation);
     }
-    lngSentSize += size;
+    if (!sent)
+        ++filesFailed;
+    // A file that changed while read was not sent, not even in part.
+    if (!changed)
+        lngSentSize += size;
     ++filesDone;
     showOverall();
     pump::once();
+}
+
+// One box for a file the server did not take, unless one was shown already (the
+// error answer's, the changed file's) or the walk was given up with its owner.
+bool MultiUpload::reportUnanswered(const QString &path)
+{
+    switch (upload->outcome()) {
+    case UploadMachinery::Outcome::Answered:
+        return true;
+    case UploadMachinery::Outcome::NoConnection:
+    case UploadMachinery::Outcome::TimedOut:
+    case UploadMachinery::Outcome::ClosedWithoutAnswer:
+        ui::messageBox(upload->outcomeReason() + QStringLiteral("：") + path, ui::Buttons::OK, ui::Icon::Critical,
+                       QStringLiteral("文件上传时出错!"));
+        return false;
+    case UploadMachinery::Outcome::None:
+    case UploadMachinery::Outcome::ErrorAnswer:
+    case UploadMachinery::Outcome::FileChanged:
+    case UploadMachinery::Outcome::Abandoned:
+        break;
+    }
+    return false;
 }
 
 void MultiUpload::showOverall()

@@ -36,6 +36,8 @@ private:
     void Command2_Click();
     void UploadFolder(const QString &localFolder, const QString &remoteFolder);
     void uploadOne(const QString &localFolder, const QString &remoteFolder, const QString &name, qint64 size);
+    // Shows the box for a file without an answer; true when the server took it.
+    bool reportUnanswered(const QString &path);
     void showOverall();
     void enableStartWhenReady();
 
@@ -58,6 +60,7 @@ private:
     // For the overall bar when every file is empty.
     qint64 filesTotal = 0;
     qint64 filesDone = 0;
+    qint64 filesFailed = 0; // not taken by the server, for the closing message
     bool walking = false;
 };
 

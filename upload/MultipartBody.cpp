@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,10 +16,10 @@ namespace tx {
 namespace {
 
 constexpr int kMaxSuffix = 4096;
-constexpr qint64 kWindow = qint64(8) << 20; // bytes of a file mapped at once (resident while scanned)
+constexpr qint64 kWindow = qint64(1) << 20; // bytes of a file read at once
 constexpr qint64 kLookAhead = 12;             // bytes read after a delimiter hit
 
-int openPart(const QString &path, qint64 *length)
+int openPart(const QString &path, qint64 *length, timespec *mtime)
 {
     const QByteArray native = QFile::encodeName(path);
     // O_NONBLOCK so a FIFO never blocks the open; only regular files are parts.
@@ -34,7 +33,25 @@ int openPart(const QString &path, qint64 *length)
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     *length = st.st_size;
+    *mtime = st.st_mtim;
     return fd;
+}
+
+// Reads until `want` bytes or the end of the file; -1 on an error.
+qint64 readFully(int fd, char *buf, qint64 want, qint64 offset)
+{
+    qint64 got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(fd, buf + got, size_t(want - got), offset + got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return got;
 }
 
 } // namespace
@@ -75,32 +92,32 @@ void BoundaryScan::scanBytes(const char *data, qint64 size)
     }
 }
 
-bool BoundaryScan::scanFile(int fd, qint64 length)
+BoundaryScan::Scan BoundaryScan::scanFile(int fd, qint64 length)
 {
     const qint64 overlap = delim.size() + kLookAhead;
+    QByteArray window(qMin(kWindow + overlap, length), Qt::Uninitialized);
     for (qint64 start = 0; start < length; start += kWindow) {
-        const qint64 mapLen = qMin(kWindow + overlap, length - start);
-        void *m = mmap(nullptr, size_t(mapLen), PROT_READ, MAP_PRIVATE, fd, start);
-        if (m == MAP_FAILED)
-            return false;
-        madvise(m, size_t(mapLen), MADV_SEQUENTIAL);
-        const char *base = static_cast<const char *>(m);
+        const qint64 len = qMin(kWindow + overlap, length - start);
+        const qint64 got = readFully(fd, window.data(), len, start);
+        if (got < 0)
+            return Scan::Failed;
+        if (got < len)
+            return Scan::Short;
+        const char *base = window.constData();
         // Hits are counted in the window where they begin.
-        const qint64 own = qMin(kWindow, mapLen);
+        const char *ownEnd = base + qMin(kWindow, len);
         const char *p = base;
-        const char *ownEnd = base + own;
         while (p < ownEnd) {
-            const void *hit = memmem(p, size_t(base + mapLen - p), delim.constData(), size_t(delim.size()));
+            const void *hit = memmem(p, size_t(base + len - p), delim.constData(), size_t(delim.size()));
             if (!hit || static_cast<const char *>(hit) >= ownEnd)
                 break;
             const char *h = static_cast<const char *>(hit);
             const char *after = h + delim.size();
-            note(after, qMin<qint64>(kLookAhead, base + mapLen - after));
+            note(after, qMin<qint64>(kLookAhead, base + len - after));
             p = h + 1;
         }
-        munmap(m, size_t(mapLen));
     }
-    return true;
+    return Scan::Whole;
 }
 
 int BoundaryScan::suffix() const
@@ -133,6 +150,16 @@ QString MultipartBody::escapeName(const QString &name)
     return out;
 }
 
+FileChangedError::FileChangedError(const QString &p)
+    : AutomationError(ErrPathFileAccess, QStringLiteral("Tessarix5"), MultipartBody::changedText(p)), path(p)
+{
+}
+
+QString MultipartBody::changedText(const QString &path)
+{
+    return QStringLiteral("文件在上传过程中被修改：") + path;
+}
+
 QString MultipartBody::wireFileName(const QString &path)
 {
     QString p = path;
@@ -149,6 +176,7 @@ std::unique_ptr<MultipartBody> MultipartBody::snapshot(const CompondFile &packag
         int fd = -1;
         qint64 length = 0;
         QString path;
+        timespec mtime{};
     };
     std::vector<Part> parts;
     // Files close with the body, also when a later part fails to open.
@@ -167,7 +195,7 @@ std::unique_ptr<MultipartBody> MultipartBody::snapshot(const CompondFile &packag
                              + f.m_content_type() + QStringLiteral("\r\n\r\n");
         part.head = codepage::encode(head);
         parts.push_back(part);
-        parts.back().fd = openPart(parts.back().path, &parts.back().length);
+        parts.back().fd = openPart(parts.back().path, &parts.back().length, &parts.back().mtime);
     }
     for (const FormData &d : package.fields()) {
         Part part;
@@ -182,8 +210,16 @@ std::unique_ptr<MultipartBody> MultipartBody::snapshot(const CompondFile &packag
     for (const Part &p : parts) {
         scan.scanBytes(p.head.constData(), p.head.size());
         scan.scanBytes(p.value.constData(), p.value.size());
-        if (p.fd >= 0 && !scan.scanFile(p.fd, p.length))
-            throw runtimeError(ErrPathFileAccess, p.path);
+        if (p.fd < 0)
+            continue;
+        switch (scan.scanFile(p.fd, p.length)) {
+        case BoundaryScan::Scan::Whole:
+            break;
+        case BoundaryScan::Scan::Short:
+            throw FileChangedError(p.path);
+        case BoundaryScan::Scan::Failed:
+            throw fileError(errno, p.path);
+        }
     }
     const int n = scan.suffix();
     if (n < 0)
@@ -198,13 +234,13 @@ std::unique_ptr<MultipartBody> MultipartBody::snapshot(const CompondFile &packag
             body->segments.back().bytes += b;
             body->segments.back().length += b.size();
         } else
-            body->segments.push_back(Segment{b, -1, b.size(), {}});
+            body->segments.push_back(Segment{b, -1, b.size(), {}, {}});
         body->total += b.size();
     };
     for (Part &p : parts) {
         addText(delimLine + p.head + p.value);
         if (p.fd >= 0) {
-            body->segments.push_back(Segment{{}, p.fd, p.length, p.path});
+            body->segments.push_back(Segment{{}, p.fd, p.length, p.path, p.mtime});
             body->total += p.length;
             p.fd = -1; // the body owns it now
         }
@@ -221,19 +257,25 @@ MultipartBody::~MultipartBody()
             ::close(s.fd);
 }
 
+// A file that grew, shrank or was rewritten since it was measured: the bytes read
+// so far may already be a mix of old and new.
+bool MultipartBody::changedSince(const Segment &s)
+{
+    struct stat st {};
+    if (fstat(s.fd, &st) != 0)
+        return false; // a read error will tell
+    return st.st_size != s.length || st.st_mtim.tv_sec != s.mtime.tv_sec || st.st_mtim.tv_nsec != s.mtime.tv_nsec;
+}
+
 qint64 MultipartBody::read(char *buf, qint64 max)
 {
     qint64 done = 0;
     while (done < max && current < segments.size()) {
         Segment &s = segments[current];
         if (offset == s.length) {
-            if (s.fd >= 0) {
-                // The length announced in the head must still hold.
-                struct stat st {};
-                if (fstat(s.fd, &st) == 0 && st.st_size != s.length) {
-                    failure = QStringLiteral("%1 changed its length while it was being sent").arg(s.path);
-                    return -1;
-                }
+            if (s.fd >= 0 && s.length == 0 && changedSince(s)) {
+                failure = changedText(s.path);
+                return -1;
             }
             ++current;
             offset = 0;
@@ -246,13 +288,19 @@ qint64 MultipartBody::read(char *buf, qint64 max)
             offset += want;
             continue;
         }
-        const ssize_t got = ::pread(s.fd, buf + done, size_t(want), offset);
+        // Looked at once more before the file's last bytes go out: a change after
+        // the snapshot must not reach the server as if the file were whole.
+        if (offset + want == s.length && changedSince(s)) {
+            failure = changedText(s.path);
+            return -1;
+        }
+        const qint64 got = readFully(s.fd, buf + done, want, offset);
         if (got < 0) {
             failure = QStringLiteral("%1: %2").arg(s.path, QString::fromLocal8Bit(strerror(errno)));
             return -1;
         }
-        if (got == 0) {
-            failure = QStringLiteral("%1 became shorter while it was being sent").arg(s.path);
+        if (got < want) {
+            failure = changedText(s.path);
             return -1;
         }
         done += got;

@@ -2,16 +2,25 @@
 // A snapshot of a package as the byte stream of its multipart body. Taking the
 // snapshot opens the files and fixes their lengths, so the page may change the
 // package while the body streams; the length is known before the first byte.
+#include "platform/AutomationError.h"
 #include "platform/TcpClient.h"
 
 #include <QByteArray>
 #include <QString>
+#include <ctime>
 #include <memory>
 #include <vector>
 
 namespace tx {
 
 class CompondFile;
+
+// A file part that changed between being measured and being read whole: the body
+// can no longer be what its head announced.
+struct FileChangedError : AutomationError {
+    explicit FileChangedError(const QString &path);
+    QString path;
+};
 
 class MultipartBody : public ByteSource {
 public:
@@ -32,6 +41,8 @@ public:
     static QString escapeName(const QString &name);
     // The filename parameter: the full local path with "/" written as "\".
     static QString wireFileName(const QString &path);
+    // What the user is told about a file that changed while it was read.
+    static QString changedText(const QString &path);
 
 private:
     struct Segment {
@@ -39,8 +50,10 @@ private:
         int fd = -1;
         qint64 length = 0;
         QString path;
+        timespec mtime{}; // as measured, with the length
     };
     MultipartBody() = default;
+    bool changedSince(const Segment &s);
 
     std::vector<Segment> segments;
     QByteArray token;
@@ -56,8 +69,10 @@ class BoundaryScan {
 public:
     explicit BoundaryScan(const QByteArray &delimiter);
     void scanBytes(const char *data, qint64 size);
-    // Scans a file through a moving memory map; returns false on a read failure.
-    bool scanFile(int fd, qint64 length);
+    // Scans `length` bytes of a file window by window (read, never mapped, so a
+    // file cut short cannot fault). Short when the file ended early.
+    enum class Scan { Whole, Short, Failed };
+    Scan scanFile(int fd, qint64 length);
     // -1 when every candidate is taken (data built to defeat the choice).
     int suffix() const;
 

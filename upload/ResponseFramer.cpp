@@ -44,6 +44,8 @@ void ResponseFramer::feed(QByteArrayView piece)
 
 void ResponseFramer::closed()
 {
+    if (!done && (stage == Stage::Length || stage == Stage::Chunked))
+        cut = true;
     done = true;
 }
 
@@ -90,6 +92,10 @@ void ResponseFramer::parseHead()
             }
         }
         if (code == 204 || code == 304) {
+            // No body whatever the headers say; the bytes after the head are not
+            // part of this answer, however the pieces fell.
+            stage = Stage::Length;
+            remaining = 0;
             done = true;
         } else if (chunked) {
             stage = Stage::Chunked;

@@ -11,10 +11,13 @@ class ResponseFramer {
 public:
     void reset();
     void feed(QByteArrayView piece);
-    // The peer closed: whatever has arrived is the whole response.
+    // The peer closed: whatever has arrived is the whole response, unless the
+    // head announced more (a length or chunks) than came.
     void closed();
 
     bool complete() const { return done; }
+    // Closed before the announced end: what came is not an answer.
+    bool cutShort() const { return cut; }
     bool empty() const { return head.isEmpty() && raw.isEmpty(); }
     // Status line, headers, the empty line and the decoded body, as far as known.
     QByteArray response() const;
@@ -33,6 +36,7 @@ private:
     QByteArray body; // decoded
     qint64 remaining = 0;
     bool done = false;
+    bool cut = false;
 };
 
 } // namespace tx

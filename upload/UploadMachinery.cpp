@@ -6,7 +6,6 @@
 #include "platform/Pump.h"
 #include "platform/Settings.h"
 #include "platform/TcpClient.h"
-#include "platform/TempFolder.h"
 #include "platform/Ui.h"
 #include "upload/MultipartBody.h"
 #include "upload/UploadUrl.h"
@@ -88,18 +87,21 @@ QByteArray UploadMachinery::BuildRequestHead(qint64 contentLength, const QByteAr
 
 void UploadMachinery::UploadFile()
 {
-    strPakFile = temp::folder() + QStringLiteral("/temp.pak");
     // The body is streamed from a snapshot of the package; nothing is written to
     // a shared file, so two uploads at once cannot spoil each other's body.
-    std::unique_ptr<MultipartBody> body = MultipartBody::snapshot(objPackage());
+    std::unique_ptr<MultipartBody> body;
+    try {
+        body = MultipartBody::snapshot(objPackage());
+    } catch (const FileChangedError &e) {
+        beginExchange();
+        abandonChangedFile(e.description);
+        return;
+    }
     const QByteArray head = BuildRequestHead(body->size(), body->boundaryToken());
 
     if (ownerGone())
         return;
-    // A connection still open from an earlier upload is closed first.
-    closeConnection();
-    framer.reset();
-    lastOutcome = Outcome::None;
+    beginExchange();
     Winsock1->Connect();
     intTick = 0;
     Timer1->start();
@@ -116,6 +118,19 @@ void UploadMachinery::UploadFile()
         lastOutcome = Outcome::NoConnection;
         bDone = true;
     }
+}
+
+void UploadMachinery::beginExchange()
+{
+    // A connection still open from an earlier exchange is closed first, so nothing
+    // of its answer can arrive after this point.
+    closeConnection();
+    // Each exchange starts with its own state: a done flag or an outcome left by
+    // an earlier one would make this one's answer go unheard.
+    bDone = false;
+    lastOutcome = Outcome::None;
+    lastStatusLine.clear();
+    framer.reset();
 }
 
 void UploadMachinery::waitForAnswerOnly()
@@ -142,7 +157,9 @@ void UploadMachinery::WaitForAnswer()
 {
     waitForAnswerOnly();
     closeConnection();
-    setProgress(100);
+    // A changed file was not sent; its bar must not say it was.
+    if (lastOutcome != Outcome::FileChanged)
+        setProgress(100);
     pump::once();
 }
 
@@ -234,23 +251,26 @@ void UploadMachinery::evaluate(bool peerClosed)
         return;
     if (!framer.complete() || bDone)
         return;
+    if (framer.cutShort()) {
+        // Closed before the length or the last chunk it announced: a piece of an
+        // answer is no answer.
+        bDone = true;
+        lastOutcome = Outcome::ClosedWithoutAnswer;
+        return;
+    }
     const QString text = codepage::decode(framer.response());
     const bool ok = text.contains(QLatin1String("200 OK"));
     const bool failed = !ok && (text.contains(QLatin1String("500"))
                                 || (profile.notFoundIsError && text.contains(QLatin1String("404"))));
     if (ok || failed) {
-        if (failed) {
-            try {
-                if (profile.onErrorAnswer)
-                    profile.onErrorAnswer(text);
-            } catch (const std::exception &) {
-                // The reaction is a message or a log line; nothing to undo.
-            }
-        }
+        // The exchange is over before any reaction runs: a reaction that pumps
+        // (a message box) must not see this answer again when the peer closes.
         bDone = true;
         Timer1->stop();
         intTick = 0;
         Winsock1->Close();
+        lastOutcome = ok ? Outcome::Answered : Outcome::ErrorAnswer;
+        lastStatusLine = text.left(text.indexOf(QLatin1String("\r\n")));
         if (profile.keepsAnswer) {
             if (ok) {
                 const qsizetype p = text.indexOf(QLatin1String("\r\n\r\n"));
@@ -259,8 +279,13 @@ void UploadMachinery::evaluate(bool peerClosed)
                 answer = QStringLiteral("Error");
             }
         }
-        lastOutcome = ok ? Outcome::Answered : Outcome::ErrorAnswer;
-        lastStatusLine = text.left(text.indexOf(QLatin1String("\r\n")));
+        if (failed && profile.onErrorAnswer) {
+            try {
+                profile.onErrorAnswer(text);
+            } catch (const std::exception &) {
+                // The reaction is a message or a log line; nothing to undo.
+            }
+        }
         return;
     }
     if (peerClosed) {
@@ -272,9 +297,21 @@ void UploadMachinery::evaluate(bool peerClosed)
 
 void UploadMachinery::onSendProgress(qint64 sent, qint64 remaining)
 {
+    // Bytes are moving: the count restarts, so only a send that makes no progress
+    // for the whole answer time-out is given up, and the answer's own 30 s start
+    // when the last byte has been written.
+    intTick = 0;
     const qint64 all = sent + remaining;
     if (all > 0)
         setProgress(double(sent) * 100.0 / double(all));
+}
+
+void UploadMachinery::abandonChangedFile(const QString &message)
+{
+    // Settled before the box, which pumps.
+    bDone = true;
+    lastOutcome = Outcome::FileChanged;
+    ui::messageBox(message);
 }
 
 void UploadMachinery::onError(int number, const QString &description)
@@ -282,12 +319,12 @@ void UploadMachinery::onError(int number, const QString &description)
     const activity::Scope handler(this);
     if (ownerGone())
         return;
-    ui::messageBox(description);
-    if (number == TcpClient::sckSourceFailed) {
-        // The body could not be sent whole; the server will never answer it.
-        bDone = true;
-        lastOutcome = Outcome::FileChanged;
-    }
+    // The body could not be read whole (the socket is closed already): the
+    // server will never answer it.
+    if (number == TcpClient::sckSourceFailed)
+        abandonChangedFile(description);
+    else
+        ui::messageBox(description);
 }
 
 bool UploadMachinery::ownerGone()

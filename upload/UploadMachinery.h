@@ -43,7 +43,7 @@ public:
     QString strHost;
     QString strPort;
     QString strUploadPath;
-    QString strPakFile;
+    QString strPakFile; // stays empty: the body streams from a snapshot, no file is written
     qint64 intTick = 0;
     bool bDone = false;
     QString answer; // NewFileName or strAnswer
@@ -69,9 +69,13 @@ public:
     // in `postPath`, then parses the upload URL; a failure stops at that step.
     void routeArticles(const QString &uploadUrl, const QString &postUrl, QString &postPath);
     QByteArray BuildRequestHead(qint64 contentLength, const QByteArray &boundary) const;
-    // Snapshots the package, connects and starts streaming head and body.
+    // Snapshots the package, connects and starts streaming head and body. Starts a
+    // new exchange: done flag and outcome are cleared first. A file that changes
+    // while it is measured ends it at once (outcome FileChanged, with a box).
     void UploadFile();
     // Waits for the answer or the time-out, closes the socket, sets the bar to 100.
+    // While the body is being written the count restarts with every byte written,
+    // so the 300 ticks are those without progress, then those after the last byte.
     void WaitForAnswer();
     // The parts of that wait: the answer wait alone, and the closing wait alone.
     void waitForAnswerOnly();
@@ -101,6 +105,8 @@ private:
     void onPeerClosed();
     void onSendProgress(qint64 sent, qint64 remaining);
     void onError(int number, const QString &description);
+    void beginExchange();
+    void abandonChangedFile(const QString &message);
     void evaluate(bool peerClosed);
     void applyHostAndPort();
     // True, with the exchange ended quietly and its answer not taken, once the

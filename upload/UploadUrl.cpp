@@ -6,10 +6,24 @@
 
 namespace tx {
 
+namespace {
+
+[[noreturn]] void badUrl()
+{
+    throw AutomationError(kErrBadUrl, QStringLiteral("Error"), QStringLiteral("错误的URL"));
+}
+
+} // namespace
+
 UploadUrl parseUploadUrl(const QString &url)
 {
     if (url.left(7).toLower() != QLatin1String("http://"))
-        throw AutomationError(kErrBadUrl, QStringLiteral("Error"), QStringLiteral("错误的URL"));
+        badUrl();
+    // Host and path go into the request line and head as they stand: a control
+    // character would end a line there and start one of the URL's choosing.
+    for (QChar c : url)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            badUrl();
     UploadUrl out;
     const qsizetype slash = url.indexOf(QLatin1Char('/'), 7);
     if (slash >= 0) {
@@ -37,6 +51,10 @@ UploadUrl parseUploadUrl(const QString &url)
     }
     if (out.port.toInt() == 0)
         out.port = QStringLiteral("80");
+    if (out.host.contains(QLatin1Char(' ')))
+        badUrl();
+    // A space would split the request line.
+    out.path.replace(QLatin1Char(' '), QLatin1String("%20"));
     return out;
 }
 

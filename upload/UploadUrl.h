@@ -10,7 +10,9 @@ struct UploadUrl {
     QString path; // from the first "/" after the host; "/" when none
 };
 
-// Only "http://" (any letter case) is accepted: 0x80040000 "错误的URL" otherwise;
+// Only "http://" (any letter case) is accepted: 0x80040000 "错误的URL" otherwise,
+// and also for a control character anywhere or a space in the host (a space in
+// the path is sent as %20);
 // a port that is not a number is error 13, one beyond 32 bits error 6, one beyond
 // the TCP range error 5.
 UploadUrl parseUploadUrl(const QString &url);

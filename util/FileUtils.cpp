@@ -33,10 +33,16 @@ bool folderExists(const QString &path)
     return ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Another program may make the same folder between our look and our mkdir: a
+// folder that stands afterwards is what was wanted.
 void createFolder(const QString &path)
 {
-    if (::mkdir(native(path).constData(), 0777) != 0)
-        throw fileError(errno, path);
+    if (::mkdir(native(path).constData(), 0777) == 0)
+        return;
+    const int err = errno;
+    if (err == EEXIST && folderExists(path))
+        return;
+    throw fileError(err, path);
 }
 
 // Removes everything below the open folder `dir` (named `path` for errors),

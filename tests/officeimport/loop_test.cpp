@@ -2,7 +2,7 @@
 // import loop with its marks, cancel, errors and refused second start.
 #include "ImportFixture.h"
 #include "officeimport/ImportLoop.h"
-#include "officeimport/PageSeparator.h"
+#include "util/PageSeparator.h"
 #include "platform/Ui.h"
 #include "platform/office/FakeOffice.h"
 

@@ -111,14 +111,34 @@ void TestHttpServer::onConnection()
         s->setProperty("txBuf", QByteArray());
         s->setProperty("txNeed", qint64(-1));
         s->setProperty("txGot", qint64(0));
-        connect(s, &QTcpSocket::readyRead, this, [this, s] { onData(s); });
         connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+        if (rateMs <= 0) {
+            connect(s, &QTcpSocket::readyRead, this, [this, s] { onData(s, s->readAll()); });
+            continue;
+        }
+        // Qt stops taking bytes from the kernel while its buffer is full, so the
+        // client's send window closes.
+        s->setReadBufferSize(qMax<qint64>(rateBytes, 4096));
+        s->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 * 1024);
+        auto *drain = new QTimer(s);
+        connect(drain, &QTimer::timeout, this, [this, s] { onReadable(s); });
+        drain->start(rateMs);
     }
 }
 
-void TestHttpServer::onData(QTcpSocket *s)
+void TestHttpServer::onReadable(QTcpSocket *s)
 {
-    QByteArray buf = s->property("txBuf").toByteArray() + s->readAll();
+    if (rateBytes == 0 && s->property("txStarted").toBool())
+        return;
+    s->setProperty("txStarted", true);
+    const QByteArray bytes = s->read(qMax<qint64>(rateBytes, 4096));
+    if (!bytes.isEmpty())
+        onData(s, bytes);
+}
+
+void TestHttpServer::onData(QTcpSocket *s, const QByteArray &bytes)
+{
+    QByteArray buf = s->property("txBuf").toByteArray() + bytes;
     qint64 need = s->property("txNeed").toLongLong();
     qint64 got = s->property("txGot").toLongLong();
     if (need < 0) {
@@ -146,7 +166,8 @@ void TestHttpServer::onData(QTcpSocket *s)
     s->setProperty("txGot", got);
     if (got >= need) {
         s->setProperty("txNeed", qint64(-1));
-        answer(s, r);
+        // A copy: an answer callback that pumps may see more requests arrive.
+        answer(s, ReceivedRequest(r));
     }
 }
 
@@ -173,8 +194,11 @@ void TestHttpServer::writeInPieces(QTcpSocket *s, QByteArray data, bool closeAft
 void TestHttpServer::answer(QTcpSocket *s, const ReceivedRequest &r)
 {
     if (custom) {
+        // The callback may pump events, and the client may close (and the socket
+        // be deleted) meanwhile.
+        const QPointer<QTcpSocket> guard(s);
         const QByteArray out = custom(int(requests.size()) - 1, r);
-        if (out.isNull()) // silent
+        if (out.isNull() || !guard) // silent, or nobody left to answer
             return;
         s->write(out);
         s->disconnectFromHost();
@@ -216,6 +240,17 @@ void TestHttpServer::answer(QTcpSocket *s, const ReceivedRequest &r)
         s->write(payload);
         s->disconnectFromHost();
         return;
+    case Mode::Error500ThenClose: {
+        // The close comes a moment later, while the client reacts to the answer.
+        s->write("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 5\r\n\r\nerror");
+        s->flush();
+        const QPointer<QTcpSocket> guard(s);
+        QTimer::singleShot(30, this, [guard] {
+            if (guard)
+                guard->disconnectFromHost();
+        });
+        return;
+    }
     }
     s->flush();
 }

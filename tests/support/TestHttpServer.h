@@ -1,7 +1,8 @@
 #pragma once
 // A loopback HTTP server for tests, living in the test's own event loop. It reads
 // each request whole (head + Content-Length body), records it, and answers as told:
-// ok, 500, 404, split in pieces, chunked, silent, dropped, or raw bytes.
+// ok, 500, 404, split in pieces, chunked, silent, dropped, raw bytes, or a 500 and
+// then a close; it can also read slowly, or stop reading, to hold a sender back.
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -34,7 +35,7 @@ struct ReceivedRequest {
 class TestHttpServer : public QObject {
     Q_OBJECT
 public:
-    enum class Mode { Ok, Error500, NotFound404, Split, Chunked, Silent, Drop, Raw, CloseAfterHead };
+    enum class Mode { Ok, Error500, NotFound404, Split, Chunked, Silent, Drop, Raw, CloseAfterHead, Error500ThenClose };
 
     explicit TestHttpServer(QObject *parent = nullptr);
     ~TestHttpServer() override;
@@ -50,6 +51,9 @@ public:
     void setAnswerFor(std::function<QByteArray(int index, const ReceivedRequest &)> f) { custom = std::move(f); }
     // Big uploads: count the body without keeping it.
     void setKeepBodies(bool keep) { keepBodies = keep; }
+    // Reads at most `bytes` every `ms` milliseconds (0 bytes: stops reading after
+    // the first piece), so that the client's writes back up; 0 ms reads freely.
+    void setReadRate(qint64 bytes, int ms) { rateBytes = bytes; rateMs = ms; }
 
     QList<ReceivedRequest> requests;
     qint64 bodyBytes = 0; // of the last request, also when not kept
@@ -59,7 +63,8 @@ public:
 
 private:
     void onConnection();
-    void onData(QTcpSocket *s);
+    void onReadable(QTcpSocket *s);
+    void onData(QTcpSocket *s, const QByteArray &bytes);
     void answer(QTcpSocket *s, const ReceivedRequest &r);
     void writeInPieces(QTcpSocket *s, QByteArray data, bool closeAfter);
 
@@ -68,6 +73,8 @@ private:
     QByteArray payload = "/files/a.txt";
     int pieceSize = 3;
     bool keepBodies = true;
+    qint64 rateBytes = 0;
+    int rateMs = 0;
     std::function<QByteArray(int, const ReceivedRequest &)> custom;
 };
 

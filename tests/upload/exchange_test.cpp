@@ -2,6 +2,7 @@
 // of answer ends the wait.
 #include "platform/AutomationError.h"
 #include "platform/CodePage.h"
+#include "platform/Pump.h"
 #include "platform/TcpClient.h"
 #include "platform/Ui.h"
 #include "support/TestHttpServer.h"
@@ -9,6 +10,7 @@
 #include "upload/UploadMachinery.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -16,6 +18,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace tx;
 using test::TestHttpServer;
@@ -113,11 +116,39 @@ TEST_F(Exchange, ErrorAnswersAndSilence)
     EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::ClosedWithoutAnswer);
     EXPECT_LT(clock.elapsed(), 1500);
 
+    // Closed before the announced end: a piece of an answer is no answer, even
+    // when the piece holds "200 OK".
+    for (const QByteArray cut : {"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\n/up/a",
+                                 "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\n/up/a\r\n"}) {
+        server.setMode(TestHttpServer::Mode::CloseAfterHead, cut);
+        control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+        EXPECT_EQ(control.NewFileName(), QStringLiteral("old")) << cut.constData();
+        EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::ClosedWithoutAnswer);
+    }
+
     // 404 on a kept-alive connection: the wait runs to its 300 ticks.
     server.setMode(TestHttpServer::Mode::NotFound404);
     control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
     EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
     EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::TimedOut);
+}
+
+TEST_F(Exchange, OneAnswerOneReactionWhenTheReactionPumps)
+{
+    // The reaction pumps as a message box does; the server closes meanwhile.
+    int reactions = 0;
+    UploadMachinery m(nullptr, nullptr,
+                      UploadMachinery::Profile{QStringLiteral("/upload.asp"), true, false, [&](const QString &) {
+                                                   ++reactions;
+                                                   pump::forMs(150);
+                                               }});
+    server.setMode(TestHttpServer::Mode::Error500ThenClose);
+    m.ParseUploadUrl(server.url());
+    m.sendFile(QStringLiteral("/"), file, 1);
+    EXPECT_EQ(reactions, 1);
+    EXPECT_EQ(m.answer, QStringLiteral("Error"));
+    EXPECT_EQ(m.outcome(), UploadMachinery::Outcome::ErrorAnswer);
+    EXPECT_EQ(m.outcomeReason(), QStringLiteral("HTTP/1.1 500 Internal Server Error"));
 }
 
 TEST_F(Exchange, NoServerListeningEndsAfterTheConnectTicks)
@@ -146,7 +177,15 @@ TEST_F(Exchange, BadInputFailsBeforeAnythingIsSent)
         EXPECT_TRUE(e.description.contains(QStringLiteral("missing.txt")));
     }
     EXPECT_THROW(control.StartUpload(QStringLiteral("/"), QStringLiteral("https://x/"), file, 1), AutomationError);
+    // A URL that would add its own lines to the request head.
+    EXPECT_THROW(control.StartUpload(QStringLiteral("/"), server.url(QStringLiteral("/u.asp\r\nX-Injected: 1")), file, 1),
+                 AutomationError);
     EXPECT_TRUE(server.requests.isEmpty());
+    // A space in the path cannot split the request line.
+    control.StartUpload(QStringLiteral("/"), server.url(QStringLiteral("/up load.asp")), file, 1);
+    ASSERT_EQ(server.requests.size(), 1);
+    EXPECT_EQ(server.requests[0].requestLine(), "POST /up%20load.asp HTTP/1.1");
+    EXPECT_TRUE(server.requests[0].header("X-Injected").isEmpty());
 }
 
 TEST_F(Exchange, GetFileSize)
@@ -185,18 +224,26 @@ TEST_F(Exchange, TwoControlsOneAfterTheOtherAndByHand)
     EXPECT_EQ(control.NewFileName(), QStringLiteral("/files/0"));
     EXPECT_EQ(second.NewFileName(), QStringLiteral("/files/1"));
 
-    // By hand: nothing waits; the answer lands while the page is idle. (The
-    // package still holds what StartUpload put in it, so a fresh control.)
-    FileUpload byHand;
-    byHand.machinery().ParseUploadUrl(server.url());
-    byHand.addFormData(QStringLiteral("a"), QStringLiteral("b"));
-    byHand.AddUploadFile(QStringLiteral("x"), file);
-    byHand.UploadFile();
-    EXPECT_TRUE(byHand.NewFileName().isEmpty());
+    // By hand on the same control, after its StartUpload, as a page does: nothing
+    // waits; the answer lands while the page is idle. Nothing is written to the
+    // temporary folder, so one that cannot be made does not matter.
+    qunsetenv("TEMP");
+    const QString tmp = dir.filePath(QStringLiteral("tmp"));
+    QDir().mkpath(tmp);
+    QFile(tmp + QStringLiteral("/tessarix-%1").arg(getuid())).open(QIODevice::WriteOnly); // a file in the way
+    qputenv("TMPDIR", tmp.toUtf8());
+    control.addFormData(QStringLiteral("a"), QStringLiteral("b"));
+    const QString other = dir.filePath(QStringLiteral("other.txt"));
+    QFile(other).open(QIODevice::WriteOnly);
+    control.AddUploadFile(QStringLiteral("x"), other);
+    control.UploadFile();
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("/files/0"));
     QElapsedTimer clock;
     clock.start();
-    while (byHand.NewFileName() != QStringLiteral("/files/2") && clock.elapsed() < 5000)
+    while (control.NewFileName() != QStringLiteral("/files/2") && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    EXPECT_EQ(byHand.NewFileName(), QStringLiteral("/files/2"));
+    EXPECT_EQ(control.NewFileName(), QStringLiteral("/files/2"));
+    EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::Answered);
     EXPECT_EQ(server.requests.last().field("a"), "b");
+    qunsetenv("TMPDIR");
 }

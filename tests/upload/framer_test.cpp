@@ -55,7 +55,35 @@ TEST(ResponseFramer, IncompleteAndOddResponses)
     EXPECT_TRUE(interim.complete());
     EXPECT_EQ(interim.response(), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
 
-    ResponseFramer noBody;
-    noBody.feed("HTTP/1.1 204 No Content\r\n\r\n");
-    EXPECT_TRUE(noBody.complete());
+    // Bodiless by status, whatever the headers announce and however it arrives.
+    for (const QByteArray status : {"204 OK", "304 Not Modified"}) {
+        const QByteArray head = "HTTP/1.1 " + status + "\r\nContent-Length: 9\r\n\r\n";
+        for (int piece : {1, 4, 1000}) {
+            ResponseFramer noBody;
+            EXPECT_TRUE(feedInPieces(noBody, head + "/up/a.jpg", piece)) << status.constData() << piece;
+            EXPECT_EQ(noBody.response(), head) << piece;
+        }
+    }
+}
+
+TEST(ResponseFramer, CloseBeforeTheAnnouncedEndIsNoAnswer)
+{
+    const struct {
+        const char *bytes;
+        bool cut;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc", true},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\n/up/\r\n", true},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\n/u", true},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc", false},
+        {"HTTP/1.0 200 OK\r\n\r\nabc", false}, // no length: the close ends it
+        {"HTTP/1.1 200 OK", false},                // a head without its empty line
+    };
+    for (const auto &c : cases) {
+        ResponseFramer f;
+        f.feed(c.bytes);
+        f.closed();
+        EXPECT_TRUE(f.complete());
+        EXPECT_EQ(f.cutShort(), c.cut) << c.bytes;
+    }
 }

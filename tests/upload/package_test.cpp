@@ -148,7 +148,7 @@ TEST(Package, BoundaryAvoidsTheData)
     EXPECT_TRUE(b.endsWith(kDelim + "_1--\r\n"));
 }
 
-TEST(Package, BoundaryScanAcrossMapWindows)
+TEST(Package, BoundaryScanAcrossWindowsAndFilesCutShort)
 {
     // A hit straddling a window edge (8 MiB) is found once.
     BoundaryScan scan(kDelim);
@@ -160,8 +160,14 @@ TEST(Package, BoundaryScanAcrossMapWindows)
     f.seek(edge - 10);
     f.write(kDelim + "_7");
     f.flush();
-    EXPECT_TRUE(scan.scanFile(f.handle(), f.size()));
+    const qint64 measured = f.size();
+    EXPECT_EQ(scan.scanFile(f.handle(), measured), BoundaryScan::Scan::Whole);
     EXPECT_EQ(scan.suffix(), 1);
+    // Cut short after it was measured (as by another program mid-scan): reported,
+    // never a fault on bytes that are gone.
+    ASSERT_TRUE(f.resize(1000));
+    BoundaryScan cut(kDelim);
+    EXPECT_EQ(cut.scanFile(f.handle(), measured), BoundaryScan::Scan::Short);
     BoundaryScan scan2(kDelim);
     scan2.scanBytes((kDelim + "_1 " + kDelim + "_23").constData(), kDelim.size() * 2 + 6);
     EXPECT_EQ(scan2.suffix(), 3); // 1, 2 and 23 are taken

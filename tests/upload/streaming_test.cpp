@@ -7,9 +7,14 @@
 #include "upload/FileUpload.h"
 #include "upload/UploadMachinery.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProgressBar>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace tx;
 using test::TestHttpServer;
@@ -23,6 +28,10 @@ protected:
         ui::reset();
         qputenv("TEMP", dir.path().toUtf8());
         big = dir.filePath(QStringLiteral("big.bin"));
+        writeBig();
+    }
+    void writeBig()
+    {
         QFile f(big);
         f.open(QIODevice::WriteOnly);
         QByteArray block(1 << 20, 'a');
@@ -59,23 +68,93 @@ TEST_F(Streaming, PackageEmptiedWhileTheBodyStreams)
     EXPECT_EQ(parts[0].data.at(23 << 20), 'X');
 }
 
-TEST_F(Streaming, FileThatShrinksWhileSentIsAbandoned)
+TEST_F(Streaming, FileThatChangesWhileSentIsAbandoned)
 {
-    control.setNewFileName(QStringLiteral("old"));
-    bool cut = false;
-    QObject::connect(control.machinery().Winsock1, &TcpClient::SendProgress, &control, [&] {
-        if (!cut) {
-            cut = true;
-            QFile::resize(big, 1000);
+    const struct {
+        const char *name;
+        std::function<void()> change;
+    } cases[] = {
+        {"shrinks", [&] { QFile::resize(big, 1000); }},
+        {"grows", [&] {
+             QFile f(big);
+             f.open(QIODevice::Append);
+             f.write("more");
+         }},
+        {"same length, rewritten", [&] {
+             QFile f(big);
+             f.open(QIODevice::ReadWrite);
+             f.write("changed");
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        writeBig();
+        // Measured long ago, so that a rewrite shows in the modification time.
+        const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(big).constData(), old, 0), 0);
+        ui::reset();
+        FileUpload control;
+        control.setNewFileName(QStringLiteral("old"));
+        bool changed = false;
+        QObject::connect(control.machinery().Winsock1, &TcpClient::SendProgress, &control, [&] {
+            if (!changed) {
+                changed = true;
+                c.change();
+            }
+        });
+        const qsizetype before = server.requests.size();
+        control.StartUpload(QStringLiteral("/"), server.url(), big, 3);
+        ASSERT_TRUE(changed);
+        EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
+        EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::FileChanged);
+        EXPECT_EQ(control.machinery().outcomeReason(), QStringLiteral("文件在上传过程中被修改"));
+        // One box naming the file; the server never got a whole body to answer.
+        ASSERT_EQ(ui::messageBoxes().size(), 1);
+        EXPECT_EQ(ui::messageBoxes().last().text, QStringLiteral("文件在上传过程中被修改：") + big);
+        if (server.requests.size() > before) {
+            EXPECT_LT(server.bodyBytes, server.requests.last().header("Content-Length").toLongLong());
         }
-    });
-    control.StartUpload(QStringLiteral("/"), server.url(), big, 3);
-    ASSERT_TRUE(cut);
-    EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
-    EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::FileChanged);
-    EXPECT_EQ(control.machinery().outcomeReason(), QStringLiteral("文件在上传过程中被修改"));
-    ASSERT_FALSE(ui::messageBoxes().isEmpty());
-    EXPECT_TRUE(ui::messageBoxes().last().text.contains(QStringLiteral("big.bin")));
+        EXPECT_LT(control.findChild<QProgressBar *>(QStringLiteral("pbFile"))->value(), 100);
+        EXPECT_EQ(control.machinery().Winsock1->State(), TcpClient::sckClosed);
+    }
+}
+
+// The answer time-out is for the server's answer, not for the sending: a body
+// that takes longer than it to write goes through while bytes keep moving, and
+// only a send that stops moving for the whole time-out is given up.
+TEST_F(Streaming, SlowReaderLongerThanTheTimeOut)
+{
+    qputenv("TESSARIX_TICK_MS", "5");
+    const int timeoutMs = UploadMachinery::kAnswerTicks * 5;
+    const struct {
+        const char *name;
+        qint64 bytesPer10ms;
+        UploadMachinery::Outcome outcome;
+    } cases[] = {
+        {"slow", 64 * 1024, UploadMachinery::Outcome::Answered},
+        {"stops reading", 0, UploadMachinery::Outcome::TimedOut},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TestHttpServer slow;
+        slow.setKeepBodies(false);
+        slow.setReadRate(c.bytesPer10ms, 10);
+        FileUpload control;
+        control.setNewFileName(QStringLiteral("old"));
+        QElapsedTimer clock;
+        clock.start();
+        control.StartUpload(QStringLiteral("/"), slow.url(), big, 3);
+        EXPECT_GT(clock.elapsed(), timeoutMs); // else this proves nothing
+        EXPECT_EQ(control.machinery().outcome(), c.outcome);
+        if (c.outcome == UploadMachinery::Outcome::Answered) {
+            EXPECT_EQ(control.NewFileName(), QStringLiteral("/files/a.txt"));
+            EXPECT_EQ(slow.bodyBytes, slow.requests.last().header("Content-Length").toLongLong());
+        } else {
+            EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
+            EXPECT_LT(clock.elapsed(), timeoutMs * 4);
+        }
+    }
+    qputenv("TESSARIX_TICK_MS", "10");
 }
 
 TEST_F(Streaming, SecondUploadClosesTheFirst)

@@ -24,6 +24,7 @@ TEST(ParseUploadUrl, SplitsHostPortAndPath)
         {"http://h:0/u.asp", "h", "80", "/u.asp"},
         {"http://h: 81/u", "h", "81", "/u"},
         {"http://h:80.5/", "h", "80", "/"}, // converted as a 32-bit number, halves to even
+        {"http://h/a b/c d.asp?x=1 2", "h", "80", "/a%20b/c%20d.asp?x=1%202"}, // never splits the request line
     };
     for (const Case &c : cases) {
         Machine t;
@@ -45,6 +46,10 @@ TEST(ParseUploadUrl, RefusesOtherSchemesAndBadPortsChangingNothing)
         {"https://h/u", kErrBadUrl}, {"ftp://h/u", kErrBadUrl}, {"http:/h", kErrBadUrl},
         {"http://h:abc/u", ErrTypeMismatch}, {"http://h:/u", ErrTypeMismatch},
         {"http://h:99999999999/u", ErrOverflow}, {"http://h:70000/u", ErrInvalidCall},
+        // Anything that could end a line of the request head, or split its host.
+        {"http://h/u.asp\r\nX-Injected: 1", kErrBadUrl}, {"http://h\n/u", kErrBadUrl},
+        {"http://h/u\tv", kErrBadUrl}, {"http://h/u\x7f", kErrBadUrl}, {"http://a b/u", kErrBadUrl},
+        {"http://a b:81/u", kErrBadUrl}, {"http://h/u\x01", kErrBadUrl},
     };
     for (const auto &c : cases) {
         Machine t;
@@ -62,6 +67,8 @@ TEST(ParseUploadUrl, RefusesOtherSchemesAndBadPortsChangingNothing)
         EXPECT_EQ(t.m.strPort, QStringLiteral("80"));
         EXPECT_EQ(t.m.strUploadPath, QStringLiteral("/upload.asp"));
     }
+    Machine t;
+    EXPECT_THROW(t.m.ParseUploadUrl(QStringLiteral("http://h/u") + QChar(0) + QStringLiteral("x")), AutomationError);
 }
 
 TEST(BuildRequestHead, IsByteExact)
