@@ -272,6 +272,44 @@ TEST_F(CmsServer, LimitsCrossedByOneByteOrPartAreRefusedAtOnce)
             QFile::remove(root + answer(r));
         }
     }
+
+    // What the HTTP library itself would keep: the head (many short header lines or
+    // one long one), the body of another method, a chunked body's size lines. Each
+    // is sent up to the byte too many; a server that read on would wait for the rest.
+    // A GET head of exactly `total` bytes, filled with header lines of about `line` bytes.
+    const auto headOf = [](std::size_t total, std::size_t line) {
+        std::string head = "GET / HTTP/1.1\r\nHost: x\r\n";
+        const std::size_t left = total - head.size() - 2;
+        const std::size_t lines = std::max<std::size_t>(1, left / line);
+        for (std::size_t i = 0; i < lines; ++i) {
+            const std::size_t length = i == 0 ? left - (lines - 1) * line : line;
+            head += "X-F:" + std::string(length - 6, 'h') + "\r\n";
+        }
+        return head + "\r\n";
+    };
+    constexpr std::size_t kHead = 64 * 1024;
+    const std::string chunkedHead = "POST /upload.asp HTTP/1.1\r\nHost: x\r\nContent-Type: multipart/form-data; "
+                                    "boundary=b\r\nTransfer-Encoding: chunked\r\n\r\n";
+    struct Raw {
+        const char *what;
+        std::string request;
+        const char *reason;  // empty: served
+    };
+    const std::vector<Raw> raw = {
+        {"a head at the limit", headOf(kHead, 100), ""},
+        {"short header lines one byte over", headOf(kHead + 1, 100), "head"},
+        {"one long header line over", "GET / HTTP/1.1\r\nHost: x\r\nX-F:" + std::string(kHead, 'h'), "head"},
+        {"a request line over", "GET /" + std::string(kHead, 'p'), "head"},
+        {"a body on another method", "PUT /files/x HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000000\r\n\r\nabc",
+         "PUT"},
+        {"a chunk size line without end", chunkedHead + "5" + std::string(100000, ' '), "Transfer-Encoding"},
+    };
+    for (const Raw &c : raw) {
+        const Response r = sendRaw(server->port(), c.request);
+        EXPECT_EQ(r.status, *c.reason ? 500 : 200) << c.what;
+        EXPECT_NE(r.body.find(*c.reason ? c.reason : "<html"), std::string::npos) << c.what << ": " << r.body;
+    }
+    EXPECT_EQ(storedFiles(), QStringList());
 }
 
 TEST_F(CmsServer, FullDiskLeavesNothingBehind)
