@@ -20,7 +20,7 @@ constexpr int kMaxSuffix = 4096;
 constexpr qint64 kWindow = qint64(8) << 20; // bytes of a file mapped at once (resident while scanned)
 constexpr qint64 kLookAhead = 12;             // bytes read after a delimiter hit
 
-int openPart(const QString &path, qint64 *length)
+int openPart(const QString &path, qint64 *length, timespec *modified)
 {
     const QByteArray native = QFile::encodeName(path);
     // O_NONBLOCK so a FIFO never blocks the open; only regular files are parts.
@@ -34,6 +34,7 @@ int openPart(const QString &path, qint64 *length)
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     *length = st.st_size;
+    *modified = st.st_mtim;
     return fd;
 }
 
@@ -149,6 +150,7 @@ std::unique_ptr<MultipartBody> MultipartBody::snapshot(const CompondFile &packag
         int fd = -1;
         qint64 length = 0;
         QString path;
+        timespec modified{};
     };
     std::vector<Part> parts;
     // Files close with the body, also when a later part fails to open.
@@ -167,7 +169,7 @@ std::unique_ptr<MultipartBody> MultipartBody::snapshot(const CompondFile &packag
                              + f.m_content_type() + QStringLiteral("\r\n\r\n");
         part.head = codepage::encode(head);
         parts.push_back(part);
-        parts.back().fd = openPart(parts.back().path, &parts.back().length);
+        parts.back().fd = openPart(parts.back().path, &parts.back().length, &parts.back().modified);
     }
     for (const FormData &d : package.fields()) {
         Part part;
@@ -198,13 +200,13 @@ std::unique_ptr<MultipartBody> MultipartBody::snapshot(const CompondFile &packag
             body->segments.back().bytes += b;
             body->segments.back().length += b.size();
         } else
-            body->segments.push_back(Segment{b, -1, b.size(), {}});
+            body->segments.push_back(Segment{b, -1, b.size(), {}, {}});
         body->total += b.size();
     };
     for (Part &p : parts) {
         addText(delimLine + p.head + p.value);
         if (p.fd >= 0) {
-            body->segments.push_back(Segment{{}, p.fd, p.length, p.path});
+            body->segments.push_back(Segment{{}, p.fd, p.length, p.path, p.modified});
             body->total += p.length;
             p.fd = -1; // the body owns it now
         }
@@ -228,11 +230,19 @@ qint64 MultipartBody::read(char *buf, qint64 max)
         Segment &s = segments[current];
         if (offset == s.length) {
             if (s.fd >= 0) {
-                // The length announced in the head must still hold.
+                // The length announced in the head must still hold, and the bytes
+                // sent must be one version of the file: a write in place keeps the
+                // length but not the modification time.
                 struct stat st {};
-                if (fstat(s.fd, &st) == 0 && st.st_size != s.length) {
-                    failure = QStringLiteral("%1 changed its length while it was being sent").arg(s.path);
-                    return -1;
+                if (fstat(s.fd, &st) == 0) {
+                    if (st.st_size != s.length) {
+                        failure = QStringLiteral("%1 changed its length while it was being sent").arg(s.path);
+                        return -1;
+                    }
+                    if (st.st_mtim.tv_sec != s.modified.tv_sec || st.st_mtim.tv_nsec != s.modified.tv_nsec) {
+                        failure = QStringLiteral("%1 was modified while it was being sent").arg(s.path);
+                        return -1;
+                    }
                 }
             }
             ++current;

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -39,6 +40,7 @@ private:
         int fd = -1;
         qint64 length = 0;
         QString path;
+        timespec modified{}; // of a file segment, when the snapshot was taken
     };
     MultipartBody() = default;
 
