@@ -516,6 +516,9 @@ TEST_F(CmsServer, ThumbnailAnswersALinkAroundIt)
     r = post(server->port(), "/cms/upload.asp", pictureForm("tiny.png", imageBytes(tiny, "PNG"), true, 10000, 10000, false, 0));
     ASSERT_EQ(r.status, 200) << r.body;
     EXPECT_EQ(QImage(root + "/files/pics/tiny_thumb.png").size(), QSize(2, 2));
+    r = post(server->port(), "/cms/upload.asp", pictureForm("tiny.bmp", imageBytes(tiny, "BMP"), true, 10000, 10000, false, 0));
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_EQ(QImage(root + "/files/pics/tiny_thumb(1).png").size(), QSize(2, 2));
     r = post(server->port(), "/cms/upload.asp", pictureForm("wide.jpg", jpeg, true, 800, 150, false, 0));
     ASSERT_EQ(r.status, 200) << r.body;
     EXPECT_EQ(QImage(root + "/files/pics/wide_thumb.jpg").size(), QSize(400, 75));
@@ -530,6 +533,15 @@ TEST_F(CmsServer, ThumbnailAnswersALinkAroundIt)
     const Response hugeAnswer = post(server->port(), "/cms/upload.asp", pictureForm("huge.png", hugePng, true, 100, 100, false, 0));
     EXPECT_EQ(hugeAnswer.status, 500);
     EXPECT_NE(hugeAnswer.body.find("pixels"), std::string::npos) << hugeAnswer.body;
+    // An uncompressed picture far shorter than its header says would be decoded
+    // into the full size all the same (86 bytes: 400 MB and seconds of scaling).
+    std::string cutBmp = imageBytes(tiny, "BMP");
+    for (int at : {18, 22})
+        for (int i = 0; i < 4; ++i)
+            cutBmp[std::size_t(at + i)] = char((10000 >> (8 * i)) & 0xFF);
+    const Response cut = post(server->port(), "/cms/upload.asp", pictureForm("cut.bmp", cutBmp, true, 100, 100, false, 0));
+    EXPECT_EQ(cut.status, 500);
+    EXPECT_NE(cut.body.find("shorter"), std::string::npos) << cut.body;
     EXPECT_EQ(post(server->port(), "/cms/upload.asp", pictureForm("n.jpg", "not a picture", true, 10, 10, false, 0)).status, 500);
     EXPECT_EQ(post(server->port(), "/cms/upload.asp", pictureForm("n.jpg", jpeg, false, 0, 0, true, 7)).status, 500);
     EXPECT_EQ(storedFiles(), before);
