@@ -290,6 +290,7 @@ TEST_F(CmsServer, LimitsCrossedByOneByteOrPartAreRefusedAtOnce)
     constexpr std::size_t kHead = 64 * 1024;
     const std::string chunkedHead = "POST /upload.asp HTTP/1.1\r\nHost: x\r\nContent-Type: multipart/form-data; "
                                     "boundary=b\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const std::string pipelined = multipartBody("b", {file("p.txt", kFile)});
     struct Raw {
         const char *what;
         std::string request;
@@ -303,6 +304,9 @@ TEST_F(CmsServer, LimitsCrossedByOneByteOrPartAreRefusedAtOnce)
         {"a body on another method", "PUT /files/x HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000000\r\n\r\nabc",
          "PUT"},
         {"a chunk size line without end", chunkedHead + "5" + std::string(100000, ' '), "Transfer-Encoding"},
+        // One request per connection: what follows a refused one is never served.
+        {"an upload sent after a refused request", postRequest("/nowhere.asp", "b", pipelined)
+                                                       + postRequest("/upload.asp", "b", pipelined), "no script"},
     };
     for (const Raw &c : raw) {
         const Response r = sendRaw(server->port(), c.request);
