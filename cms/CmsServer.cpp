@@ -2,6 +2,7 @@
 
 #include "cms/ArticleScript.h"
 #include "cms/ArticleStore.h"
+#include "cms/BoundedServer.h"
 #include "cms/ContentType.h"
 #include "cms/MultipartParser.h"
 #include "cms/Pages.h"
@@ -80,7 +81,7 @@ struct CmsServer::Impl {
     ArticleStore articles;
     UploadScript uploadScript{storage};
     ArticleScript articleScript{articles};
-    httplib::Server server;
+    BoundedServer server;
     std::vector<std::string> postPaths;
 
     explicit Impl(const ServerOptions &o)
@@ -100,11 +101,17 @@ struct CmsServer::Impl {
 void CmsServer::Impl::routes()
 {
     server.set_read_timeout(30, 0);
-    // One request per connection: a refused body is left unread, and the library
-    // would read its rest as the next request (its "Connection: close" header is
-    // only written, not obeyed).
-    server.set_keep_alive_max_count(1);
     server.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
+        // The library would read the body of any other method into memory whole,
+        // and a chunked body's size lines whole, however long.
+        if (req.method != "GET" && req.method != "HEAD" && req.method != "POST") {
+            refuse(req, res, "the method " + req.method + " is not served");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (req.has_header("Transfer-Encoding")) {
+            refuse(req, res, "a body with a Transfer-Encoding; send it with a Content-Length");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         // Which one the library would read is not defined; the moved-aside one would
         // be handed to a multipart parser of its own that was never set up.
         if (req.headers.count("Content-Type") > 1) {
@@ -140,7 +147,8 @@ void CmsServer::Impl::routes()
                                                                      httplib::Response &res) {
         if (res.status == 500 && !res.body.empty())
             return httplib::Server::HandlerResponse::Unhandled;
-        refuse(req, res, "request refused (" + std::to_string(res.status) + ")");
+        const std::string &cut = BoundedServer::headRefusal();
+        refuse(req, res, cut.empty() ? "request refused (" + std::to_string(res.status) + ")" : cut);
         return httplib::Server::HandlerResponse::Handled;
     }));
     server.set_exception_handler([](const httplib::Request &req, httplib::Response &res, std::exception_ptr ep) {

@@ -5,6 +5,7 @@
 #include "platform/FormLook.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QImageReader>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <mutex>
 
@@ -32,6 +34,33 @@ long long number(const ReceivedForm &form, const QString &name, long long low, l
     if (!ok || value < low || value > high)
         throw Refused("bad " + name.toStdString() + " value");
     return value;
+}
+
+// An uncompressed BMP must hold the rows its header announces; the reader would
+// make the full picture of a short file all the same (86 bytes: 400 MB).
+void refuseCutBitmap(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray h = file.read(34);
+    if (h.size() < 34 || !h.startsWith("BM"))
+        return;
+    const auto le = [&h](int at, int bytes) {
+        quint64 v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = (v << 8) | quint8(h[at + i]);
+        return v;
+    };
+    const quint64 infoSize = le(14, 4), compression = le(30, 4);
+    if (infoSize < 40 || (compression != 0 && compression != 3 && compression != 6))
+        return;  // compressed rows have no fixed length
+    const qint64 width = qint32(le(18, 4)), height = qint32(le(22, 4));
+    const quint64 rowBytes = (quint64(std::llabs(width)) * le(28, 2) + 31) / 32 * 4;
+    const quint64 offset = le(10, 4), length = quint64(file.size());
+    // Divided, not multiplied: a header may make the product overflow.
+    if (offset > length || (rowBytes > 0 && quint64(std::llabs(height)) > (length - offset) / rowBytes))
+        throw Refused("the picture is shorter than its header says");
 }
 
 // Fonts and painting are shared state in Qt; the server's threads take turns.
@@ -85,6 +114,8 @@ QImage load(const QString &path)
     const QSize size = reader.size();
     if (size.isValid() && static_cast<long long>(size.width()) * size.height() > kMaxPicturePixels)
         throw Refused("the picture has more than " + std::to_string(kMaxPicturePixels) + " pixels");
+    if (reader.format() == "bmp")
+        refuseCutBitmap(path);
     // Enough for the largest picture taken (4 bytes a pixel), and no more when the
     // header would not tell its size.
     reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024) + 1));

@@ -272,6 +272,48 @@ TEST_F(CmsServer, LimitsCrossedByOneByteOrPartAreRefusedAtOnce)
             QFile::remove(root + answer(r));
         }
     }
+
+    // What the HTTP library itself would keep: the head (many short header lines or
+    // one long one), the body of another method, a chunked body's size lines. Each
+    // is sent up to the byte too many; a server that read on would wait for the rest.
+    // A GET head of exactly `total` bytes, filled with header lines of about `line` bytes.
+    const auto headOf = [](std::size_t total, std::size_t line) {
+        std::string head = "GET / HTTP/1.1\r\nHost: x\r\n";
+        const std::size_t left = total - head.size() - 2;
+        const std::size_t lines = std::max<std::size_t>(1, left / line);
+        for (std::size_t i = 0; i < lines; ++i) {
+            const std::size_t length = i == 0 ? left - (lines - 1) * line : line;
+            head += "X-F:" + std::string(length - 6, 'h') + "\r\n";
+        }
+        return head + "\r\n";
+    };
+    constexpr std::size_t kHead = 64 * 1024;
+    const std::string chunkedHead = "POST /upload.asp HTTP/1.1\r\nHost: x\r\nContent-Type: multipart/form-data; "
+                                    "boundary=b\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const std::string pipelined = multipartBody("b", {file("p.txt", kFile)});
+    struct Raw {
+        const char *what;
+        std::string request;
+        const char *reason;  // empty: served
+    };
+    const std::vector<Raw> raw = {
+        {"a head at the limit", headOf(kHead, 100), ""},
+        {"short header lines one byte over", headOf(kHead + 1, 100), "head"},
+        {"one long header line over", "GET / HTTP/1.1\r\nHost: x\r\nX-F:" + std::string(kHead, 'h'), "head"},
+        {"a request line over", "GET /" + std::string(kHead, 'p'), "head"},
+        {"a body on another method", "PUT /files/x HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000000\r\n\r\nabc",
+         "PUT"},
+        {"a chunk size line without end", chunkedHead + "5" + std::string(100000, ' '), "Transfer-Encoding"},
+        // One request per connection: what follows a refused one is never served.
+        {"an upload sent after a refused request", postRequest("/nowhere.asp", "b", pipelined)
+                                                       + postRequest("/upload.asp", "b", pipelined), "no script"},
+    };
+    for (const Raw &c : raw) {
+        const Response r = sendRaw(server->port(), c.request);
+        EXPECT_EQ(r.status, *c.reason ? 500 : 200) << c.what;
+        EXPECT_NE(r.body.find(*c.reason ? c.reason : "<html"), std::string::npos) << c.what << ": " << r.body;
+    }
+    EXPECT_EQ(storedFiles(), QStringList());
 }
 
 TEST_F(CmsServer, FullDiskLeavesNothingBehind)
@@ -478,6 +520,9 @@ TEST_F(CmsServer, ThumbnailAnswersALinkAroundIt)
     r = post(server->port(), "/cms/upload.asp", pictureForm("tiny.png", imageBytes(tiny, "PNG"), true, 10000, 10000, false, 0));
     ASSERT_EQ(r.status, 200) << r.body;
     EXPECT_EQ(QImage(root + "/files/pics/tiny_thumb.png").size(), QSize(2, 2));
+    r = post(server->port(), "/cms/upload.asp", pictureForm("tiny.bmp", imageBytes(tiny, "BMP"), true, 10000, 10000, false, 0));
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_EQ(QImage(root + "/files/pics/tiny_thumb(1).png").size(), QSize(2, 2));
     r = post(server->port(), "/cms/upload.asp", pictureForm("wide.jpg", jpeg, true, 800, 150, false, 0));
     ASSERT_EQ(r.status, 200) << r.body;
     EXPECT_EQ(QImage(root + "/files/pics/wide_thumb.jpg").size(), QSize(400, 75));
@@ -492,6 +537,15 @@ TEST_F(CmsServer, ThumbnailAnswersALinkAroundIt)
     const Response hugeAnswer = post(server->port(), "/cms/upload.asp", pictureForm("huge.png", hugePng, true, 100, 100, false, 0));
     EXPECT_EQ(hugeAnswer.status, 500);
     EXPECT_NE(hugeAnswer.body.find("pixels"), std::string::npos) << hugeAnswer.body;
+    // An uncompressed picture far shorter than its header says would be decoded
+    // into the full size all the same (86 bytes: 400 MB and seconds of scaling).
+    std::string cutBmp = imageBytes(tiny, "BMP");
+    for (int at : {18, 22})
+        for (int i = 0; i < 4; ++i)
+            cutBmp[std::size_t(at + i)] = char((10000 >> (8 * i)) & 0xFF);
+    const Response cut = post(server->port(), "/cms/upload.asp", pictureForm("cut.bmp", cutBmp, true, 100, 100, false, 0));
+    EXPECT_EQ(cut.status, 500);
+    EXPECT_NE(cut.body.find("shorter"), std::string::npos) << cut.body;
     EXPECT_EQ(post(server->port(), "/cms/upload.asp", pictureForm("n.jpg", "not a picture", true, 10, 10, false, 0)).status, 500);
     EXPECT_EQ(post(server->port(), "/cms/upload.asp", pictureForm("n.jpg", jpeg, false, 0, 0, true, 7)).status, 500);
     EXPECT_EQ(storedFiles(), before);
