@@ -71,6 +71,8 @@ export interface ConnectOptions {
   port?: number;
   /** Default "127.0.0.1". */
   host?: string;
+  /** How long GET /status may take, in ms (default 10000): something else may hold the port. */
+  statusTimeout?: number;
 }
 
 export declare function connect(options?: ConnectOptions): Promise<Connection>;

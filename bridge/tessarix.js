@@ -62,19 +62,23 @@
       START_COMMAND + (port !== DEFAULT_PORT ? " --port " + port : "") + "` and try again.");
   }
 
-  async function readStatus(host, port) {
-    var response;
+  async function readStatus(host, port, timeoutMs) {
+    // Something else on the port may take the request and never answer.
+    var abort = typeof AbortController === "function" ? new AbortController() : null;
+    var timedOut = false;
+    var timer = abort ? setTimeout(function () { timedOut = true; abort.abort(); }, timeoutMs) : null;
+    var response, status = null;
     try {
       response = await fetch("http://" + host + ":" + port + "/status",
-                             { mode: "cors", cache: "no-store", credentials: "omit" });
+                             { mode: "cors", cache: "no-store", credentials: "omit",
+                               signal: abort ? abort.signal : undefined });
+      status = await response.json().catch(function () { return null; });
     } catch (e) {
+      if (timedOut)
+        throw new TessarixError("protocol", "Port " + port + " on " + host + " did not answer as a Tessarix bridge.");
       throw await accessFailure(host, port);
-    }
-    var status;
-    try {
-      status = await response.json();
-    } catch (e) {
-      status = null;
+    } finally {
+      clearTimeout(timer);
     }
     if (!response.ok || !status || typeof status !== "object")
       throw new TessarixError("protocol", "Port " + port + " on " + host + " is not a Tessarix bridge.");
@@ -295,7 +299,7 @@
     var host = o.host || "127.0.0.1";
     if (!(port > 0 && port < 65536 && Math.floor(port) === port))
       throw new TessarixError("protocol", "Not a port number: " + o.port);
-    var status = await readStatus(host, port);
+    var status = await readStatus(host, port, o.statusTimeout == null ? 10000 : Number(o.statusTimeout));
     var ws = await openSocket(host, port, status.originTrusted === true);
     return new Connection(ws, status);
   }

@@ -17,7 +17,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
-#include <thread>
+#include <chrono>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -100,7 +101,6 @@ struct CmsServer::Impl {
     std::vector<std::string> postPaths;
     std::unique_ptr<httplib::SSLServer> tls;
     int port = 0, tlsPort = 0;
-    std::thread tlsThread;
 
     explicit Impl(const ServerOptions &o)
         : options(o), storage(o.root), articles(storage.databasePath())
@@ -330,13 +330,14 @@ int CmsServer::tlsPort() const
 
 bool CmsServer::run()
 {
+    std::future<void> tlsDone;
     if (d->tls)
-        d->tlsThread = std::thread([this] { d->tls->listen_after_bind(); });
+        tlsDone = std::async(std::launch::async, [this] { d->tls->listen_after_bind(); });
     const bool ok = d->server.listen_after_bind();
-    if (d->tls) {
+    // The library ignores stop() on a server that has not begun to listen yet, so
+    // it is said again until the HTTPS thread has ended.
+    while (tlsDone.valid() && tlsDone.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
         d->tls->stop();
-        d->tlsThread.join();
-    }
     return ok;
 }
 

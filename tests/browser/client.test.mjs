@@ -12,7 +12,7 @@ const { Tessarix, TessarixError } = globalThis;
 
 // The bridge as the page sees it: the /status answer (or a thrown fetch), and a
 // socket that opens, is refused, or answers requests through `reply`.
-function scene({ status, fetchFails = false, permission = "prompt", socket = "open", reply } = {}) {
+function scene({ status, fetchFails = false, fetchHangs = false, permission = "prompt", socket = "open", reply } = {}) {
   const sent = [];
   let ws = null;
   globalThis.navigator = {
@@ -22,7 +22,9 @@ function scene({ status, fetchFails = false, permission = "prompt", socket = "op
       return { state: permission };
     } }
   };
-  globalThis.fetch = async () => {
+  globalThis.fetch = async (url, init) => {
+    if (fetchHangs)
+      return new Promise((_, reject) => init.signal.addEventListener("abort", () => reject(new Error("aborted"))));
     if (fetchFails)
       throw new TypeError("Failed to fetch");
     return { ok: true, json: async () => status ?? { version: "1.0", protocol: "tessarix.1", originTrusted: true } };
@@ -71,12 +73,14 @@ test("connect tells each failure apart and says what to do", async (t) => {
       says: /tessarix\.9/ },
     { name: "not a bridge", scene: { status: "hello" }, code: "protocol", says: /not a Tessarix bridge/ },
     { name: "subprotocol refused", scene: { socket: "other-protocol" }, code: "protocol", says: /tessarix\.1/ },
+    { name: "something else holds the port and never answers", scene: { fetchHangs: true }, code: "protocol",
+      says: /did not answer/ },
     { name: "trusted, then closed", scene: { socket: "refused" }, code: "connection-lost", says: /closed/ },
   ];
   for (const c of cases) {
     await t.test(c.name, async () => {
       scene(c.scene);
-      const e = await failure(Tessarix.connect({ port: 4000 }));
+      const e = await failure(Tessarix.connect({ port: 4000, statusTimeout: 30 }));
       assert.equal(e.code, c.code);
       assert.match(e.message, c.says);
     });
