@@ -63,6 +63,7 @@ export interface Connection {
   /** A raw protocol request, for messages this library has no method for. */
   request(type: string, fields?: Record<string, unknown>): Promise<any>;
   on(event: "close", cb: (e: TessarixError) => void): Connection;
+  off(event: "close", cb: (e: TessarixError) => void): Connection;
   close(): void;
 }
 

@@ -230,6 +230,14 @@
       return this;
     }
 
+    off(name, cb) {
+      var list = this._listeners[name] || [];
+      var i = list.indexOf(cb);
+      if (i >= 0)
+        list.splice(i, 1);
+      return this;
+    }
+
     close() {
       this._ws.close(1000);
       this._lost("The page closed the connection.");

@@ -137,13 +137,22 @@ async function withWindow(task, progId, init, preferred) {
   const c = await tx.create(progId);
   open[task] = c;
   followProgress(task, c, preferred);
-  const closed = new Promise((resolve) => c.on("closed", resolve));
+  const connection = tx;
+  let lost = null;
+  const ended = new Promise((resolve) => {
+    c.on("closed", resolve);
+    lost = resolve;
+    connection.on("close", lost);
+  });
   try {
     await init(c);
     await c.show();
     log(task, "The window is open; close it when you are done.");
-    await Promise.race([closed, new Promise((resolve) => tx.on("close", resolve))]);
+    const why = await ended;
+    if (why instanceof Tessarix.TessarixError)
+      throw why;  // the connection went before the window closed
   } finally {
+    connection.off("close", lost);
     delete open[task];
     if (tx)
       await c.release().catch(() => {});
