@@ -114,7 +114,6 @@ export class Bridge {
       XDG_RUNTIME_DIR: path.join(this.home, "run"),
       TEMP: path.join(this.home, "temp"),
       QT_QPA_PLATFORM: "offscreen",
-      TESSARIX_TICK_MS: "10",
     };
     for (const d of ["run", "temp"])
       fs.mkdirSync(path.join(this.home, d), { mode: 0o700 });
