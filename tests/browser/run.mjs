@@ -172,6 +172,12 @@ const cases = {
     const state = await connectionState(page);
     assert(state.code === "not-running", "expected not-running: " + state.code + " " + state.text);
     assert(state.text.includes("tessarix serve"), "the page does not name the command: " + state.text);
+    // The module form is the same library.
+    const module = await page.evaluate(async () => {
+      const m = await import("/admin/tessarix.mjs");
+      return [typeof m.connect, m.default === window.Tessarix, m.TessarixError === window.TessarixError];
+    });
+    assert(module.join() === "function,true,true", "tessarix.mjs: " + module.join());
   },
 
   // A page that calls itself a public address needs the browser's local-network
