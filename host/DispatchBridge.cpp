@@ -1,5 +1,6 @@
 #include "host/DispatchBridge.h"
 
+#include "host/MemberInvoke.h"
 #include "host/ScriptErrors.h"
 #include "platform/AutomationError.h"
 
@@ -77,23 +78,13 @@ QJSValue DispatchBridge::call(int dispid, const QJSValue &args)
 
 QJSValue DispatchBridge::invoke(int32_t dispid, uint16_t flags, const QVariantList &args)
 {
-    QVariant result;
-    ExcepInfo excep;
-    // A member may pump events long enough for the page to drop its last
-    // reference meanwhile; the call holds one of its own.
-    IDispatch *self = object;
-    self->AddRef();
-    const HRESULT hr = self->Invoke(dispid, flags, args, &result, &excep);
-    self->Release();
-    if (hr == DISP_E_EXCEPTION) {
-        throwScriptError(engine, excep.scode, excep.source, excep.description);
+    try {
+        const QVariant result = invokeMember(object, dispid, flags, args);
+        return result.isValid() ? engine.toScriptValue(result) : QJSValue();
+    } catch (const AutomationError &e) {
+        throwScriptError(engine, e);
         return {};
     }
-    if (failed(hr)) {
-        throwScriptError(engine, runtimeError(runtimeErrorFor(hr)));
-        return {};
-    }
-    return result.isValid() ? engine.toScriptValue(result) : QJSValue();
 }
 
 QVariant toArgument(const QJSValue &v)

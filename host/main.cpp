@@ -2,6 +2,8 @@
 //   tessarix run [--interactive] PAGE.js
 //   tessarix register [PATH-TO-LIBRARY]
 //   tessarix unregister
+//   tessarix serve | trust | untrust (the browser bridge, see bridge/)
+#include "bridge/BridgeCommands.h"
 #include "host/PageHost.h"
 #include "host/Registrar.h"
 
@@ -15,7 +17,9 @@ int usage()
 {
     QTextStream(stderr) << "usage: tessarix run [--interactive] PAGE.js\n"
                            "       tessarix register [PATH-TO-LIBRARY]\n"
-                           "       tessarix unregister\n";
+                           "       tessarix unregister\n"
+                           "       tessarix serve [--port N] [--automation] [--if-not-running]\n"
+                           "       tessarix trust [--any-path] ORIGIN | trust --list | untrust ORIGIN\n";
     return 2;
 }
 
@@ -51,6 +55,8 @@ int run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && tx::bridge::isBridgeCommand(argv[1]))
+        return tx::bridge::runBridgeCommand(argc, argv);
     const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (command == u"run")
         return run(argc, argv);

@@ -11,7 +11,7 @@ packages=(
   xvfb xauth xclip
   libcpp-httplib-dev libsqlite3-dev sqlite3 libjpeg-dev
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-dev
-  fonts-wqy-zenhei curl libxml2-utils
+  qt6-websockets-dev fonts-wqy-zenhei curl libxml2-utils
   libssl-dev openssl chromium
 )
 # The browser tests run on node; Debian's nodejs and npm only where npm is missing.

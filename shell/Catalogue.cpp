@@ -15,6 +15,9 @@ constexpr MemberKind Method = MemberKind::Method;
 ParamInfo str(const char *name) { return {name, Str}; }
 ParamInfo strRef(const char *name) { return {name, Str, true}; }
 ParamInfo i32(const char *name) { return {name, Int}; }
+// A local file or folder: a host that lets less trusted pages in can hold these back.
+ParamInfo path(const char *name) { return {name, Str, false, false, 0, true}; }
+ParamInfo pathRef(const char *name) { return {name, Str, true, false, 0, true}; }
 ParamInfo optI32(const char *name, int32_t def) { return {name, Int, false, true, def}; }
 
 // These identifiers are fixed forever: pages and registries refer to them.
@@ -32,12 +35,12 @@ TypeLibrary build()
         guid("F80C1C76-BACE-4F10-AAB4-58B1E18D259B"), guid("5878D877-ADE2-4925-9475-D83B8B350257"), true,
         {
             {0x40030008, "NewFileName", MemberKind::PropertyGetPut, {}, Str},
-            {0x60030000, "AddUploadFile", Method, {strRef("p_name"), strRef("p_filename")}, Void},
+            {0x60030000, "AddUploadFile", Method, {strRef("p_name"), pathRef("p_filename")}, Void},
             {0x60030001, "addFormData", Method, {strRef("p_FormDataName"), strRef("p_FormDataValue")}, Void},
             {0x60030002, "UploadFile", Method, {}, Void},
             {0x60030007, "TestOK", Method, {}, Void},
-            {0x60030008, "StartUpload", Method, {str("sf"), str("pUrl"), str("localfile"), i32("contentid")}, Void},
-            {0x6003000E, "GetFileSize", Method, {str("p_filename")}, Int},
+            {0x60030008, "StartUpload", Method, {str("sf"), str("pUrl"), path("localfile"), i32("contentid")}, Void},
+            {0x6003000E, "GetFileSize", Method, {path("p_filename")}, Int},
         }});
 
     lib.classes.push_back(ClassInfo{
@@ -50,12 +53,12 @@ TypeLibrary build()
              Void},
             {0x60030002, "addFormData", Method, {strRef("p_FormDataName"), strRef("p_FormDataValue")}, Void},
             {0x6003000C, "TestOK", Method, {}, Void},
-            {0x6003000D, "StartUpload", Method, {str("sf"), str("localfile"), i32("contentid")}, Void},
-            {0x60030017, "ImportTxtFile", Method, {strRef("fileDoc"), i32("colID"), str("UserName")}, Int},
-            {0x60030018, "ImportDocFile", Method, {strRef("fileDoc"), str("colID"), str("UserName")}, Int},
-            {0x60030019, "ImportDocFileOnePage", Method, {str("fileDoc"), str("colID"), str("UserName")}, Int},
-            {0x6003001A, "ImportPPTFile", Method, {strRef("fileDoc"), str("colID"), str("UserName")}, Int},
-            {0x6003001B, "ImportXlsFile", Method, {strRef("fileDoc"), str("colID"), str("UserName")}, Int},
+            {0x6003000D, "StartUpload", Method, {str("sf"), path("localfile"), i32("contentid")}, Void},
+            {0x60030017, "ImportTxtFile", Method, {pathRef("fileDoc"), i32("colID"), str("UserName")}, Int},
+            {0x60030018, "ImportDocFile", Method, {pathRef("fileDoc"), str("colID"), str("UserName")}, Int},
+            {0x60030019, "ImportDocFileOnePage", Method, {path("fileDoc"), str("colID"), str("UserName")}, Int},
+            {0x6003001A, "ImportPPTFile", Method, {pathRef("fileDoc"), str("colID"), str("UserName")}, Int},
+            {0x6003001B, "ImportXlsFile", Method, {pathRef("fileDoc"), str("colID"), str("UserName")}, Int},
             {0x6003001C, "ImportTxt", Method, {strRef("varText"), str("colID"), str("UserName")}, Int},
         }});
 
@@ -63,7 +66,7 @@ TypeLibrary build()
         "MultiUpload", guid("7FA60B24-5B40-49F0-8240-24873A387BD2"),
         guid("95C82E0D-EF42-46DA-AF92-436C104A9D5C"), guid("70B8AED6-B67B-4DF9-B361-92250A15FC09"), true,
         {
-            {0x60030001, "AddUploadFile", Method, {strRef("p_name"), strRef("p_filename")}, Void},
+            {0x60030001, "AddUploadFile", Method, {strRef("p_name"), pathRef("p_filename")}, Void},
             {0x60030002, "addFormData", Method, {strRef("p_FormDataName"), strRef("p_FormDataValue")}, Void},
             {0x60030003, "UploadFile", Method, {}, Void},
             {0x6003000B, "StartUpload", Method, {str("sf"), str("pUrl")}, Void},
@@ -78,7 +81,7 @@ TypeLibrary build()
               optI32("pIssueid", 0), optI32("pObjectType", 1)},
              Void},
             {0x60030002, "addFormData", Method, {strRef("p_FormDataName"), strRef("p_FormDataValue")}, Void},
-            {0x6003000A, "StartUpload", Method, {str("localfile")}, Void},
+            {0x6003000A, "StartUpload", Method, {path("localfile")}, Void},
         }});
 
     lib.classes.push_back(ClassInfo{

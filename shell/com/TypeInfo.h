@@ -18,6 +18,7 @@ struct ParamInfo {
     bool byRef = false;      // a string passed by reference; the member leaves it unchanged
     bool optional = false;
     int32_t defaultValue = 0; // for an optional 32-bit integer
+    bool localPath = false;   // names a local file or folder the member reads
 };
 
 struct MemberInfo {

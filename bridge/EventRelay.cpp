@@ -1,0 +1,44 @@
+#include "bridge/EventRelay.h"
+
+#include <QAbstractItemModel>
+#include <QListWidget>
+#include <QProgressBar>
+
+namespace tx::bridge {
+
+EventRelay::EventRelay(int objectId, QObject *control, Send sendFn)
+    : QObject(control), object(objectId), send(std::move(sendFn))
+{
+    tick.setInterval(100);
+    connect(&tick, &QTimer::timeout, this, &EventRelay::flush);
+    tick.start();
+    for (QProgressBar *bar : control->findChildren<QProgressBar *>()) {
+        const QString name = bar->objectName();
+        connect(bar, &QProgressBar::valueChanged, this, [this, name](int value) { pending[name] = value; });
+    }
+    for (QListWidget *list : control->findChildren<QListWidget *>()) {
+        const QString name = list->objectName();
+        QAbstractItemModel *model = list->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this, [this, name, model](const QModelIndex &, int first, int last) {
+            flush(); // progress before the line that reports its end
+            for (int row = first; row <= last; ++row)
+                send(QStringLiteral("log"), {{QStringLiteral("object"), object},
+                                             {QStringLiteral("child"), name},
+                                             {QStringLiteral("text"), model->index(row, 0).data().toString()}});
+        });
+    }
+}
+
+void EventRelay::flush()
+{
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
+        if (sent.value(it.key(), INT_MIN) == it.value())
+            continue;
+        sent[it.key()] = it.value();
+        send(QStringLiteral("progress"),
+             {{QStringLiteral("object"), object}, {QStringLiteral("child"), it.key()}, {QStringLiteral("value"), it.value()}});
+    }
+    pending.clear();
+}
+
+} // namespace tx::bridge

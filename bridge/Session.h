@@ -1,0 +1,64 @@
+#pragma once
+// One page's session in the service: its WebSocket and its worker process. Frames
+// are checked here (shape, queue limit) and handed to the worker in arrival
+// order; its replies and events go back as they come. A worker that dies ends
+// only its own session, with a close reason.
+#include <QDateTime>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QObject>
+#include <QProcess>
+#include <QTimer>
+
+class QWebSocket;
+
+namespace tx::bridge {
+
+class AuditLog;
+
+struct SessionOptions {
+    QString origin;
+    bool anyPath = false;
+    bool automation = false;
+};
+
+class Session : public QObject {
+    Q_OBJECT
+public:
+    // Takes the socket.
+    Session(int id, QWebSocket *socket, SessionOptions options, AuditLog &audit);
+    ~Session() override;
+
+    int id() const { return number; }
+    QJsonObject describe() const; // for /status to a local tool
+
+signals:
+    void finished(tx::bridge::Session *session);
+
+private:
+    void startWorker();
+    void onFrame(const QString &text);
+    void onWorkerOutput();
+    void onWorkerFinished(int code, QProcess::ExitStatus status);
+    void onSocketGone();
+    void sendToWorker(const QJsonObject &o);
+    void finish();
+
+    int number;
+    QWebSocket *socket;
+    SessionOptions options;
+    AuditLog &audit;
+    QDateTime started;
+    QProcess worker;
+    QLocalSocket channel;
+    QTimer ping;
+    QTimer endDeadline;
+    int queued = 0;
+    bool socketGone = false;
+    bool workerGone = false;
+    bool done = false;
+    QString endReason;
+    QJsonObject ended;
+};
+
+} // namespace tx::bridge

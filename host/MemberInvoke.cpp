@@ -1,0 +1,31 @@
+#include "host/MemberInvoke.h"
+
+#include "platform/AutomationError.h"
+
+namespace tx::host {
+
+using namespace tx::com;
+
+int32_t memberId(IDispatch *object, const QString &name)
+{
+    int32_t id = -1;
+    if (failed(object->GetIDsOfNames(&name, 1, &id)))
+        throw runtimeError(ErrNoSuchMember, name);
+    return id;
+}
+
+QVariant invokeMember(IDispatch *object, int32_t dispid, uint16_t flags, const QVariantList &args)
+{
+    QVariant result;
+    ExcepInfo excep;
+    object->AddRef();
+    const HRESULT hr = object->Invoke(dispid, flags, args, &result, &excep);
+    object->Release();
+    if (hr == DISP_E_EXCEPTION)
+        throw AutomationError(excep.scode, excep.source, excep.description);
+    if (failed(hr))
+        throw runtimeError(runtimeErrorFor(hr));
+    return result;
+}
+
+} // namespace tx::host

@@ -1,0 +1,80 @@
+#pragma once
+// A running `tessarix serve --automation --port 0` under a fresh per-user home,
+// raw-socket requests to it, and pages: WebSocket clients of the protocol.
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QWebSocket>
+#include <functional>
+#include <memory>
+
+namespace tx::test {
+
+// Pumps events until `done` or `ms` passed; whether `done` held.
+bool waitFor(const std::function<bool()> &done, int ms = 10000);
+
+struct CommandRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class Bridge {
+public:
+    Bridge();
+    ~Bridge();
+    bool started() const { return listening != 0; }
+    quint16 port() const { return listening; }
+    QString originsFile() const;
+    QString auditLog() const;
+    QProcessEnvironment environment() const { return env; }
+
+    CommandRun tessarix(const QStringList &args);
+    // Sends the bytes on a fresh connection and returns all that comes back
+    // before the service closes it.
+    QByteArray raw(const QByteArray &request, bool ipv6 = false);
+    // An upgrade request for /, with the given extra header lines.
+    QByteArray upgradeRequest(const QByteArray &headers) const;
+    QJsonObject status();
+    qint64 workerPid(int session);
+
+private:
+    QTemporaryDir home;
+    QProcessEnvironment env;
+    QProcess service;
+    quint16 listening = 0;
+};
+
+class Page {
+public:
+    Page(quint16 port, const QString &origin, bool subprotocol = true);
+    bool open(); // connected within the deadline
+    QWebSocket &socket() { return ws; }
+
+    // Sends the request (an id is added) and returns its reply.
+    QJsonObject request(QJsonObject message, int ms = 20000);
+    void sendOnly(QJsonObject message);
+    QJsonObject waitReply(int id, int ms = 20000);
+    QJsonValue result(const QJsonObject &message); // the result, or fails the test on an error
+    qint64 errorNumber(const QJsonObject &reply) const;
+
+    // Shorthands.
+    int create(const QString &progId);
+    QJsonObject call(int object, const QString &member, const QJsonArray &args = {});
+    QJsonObject get(int object, const QString &member);
+
+    QList<QJsonObject> events;
+    QList<QJsonObject> replies;
+    bool closed = false;
+
+private:
+    QWebSocket ws;
+    QString origin;
+    quint16 port;
+    bool subprotocol;
+    int nextId = 1;
+};
+
+} // namespace tx::test

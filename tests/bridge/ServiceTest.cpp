@@ -1,0 +1,217 @@
+// The service end to end: a real `tessarix serve` and its workers, reached over
+// raw sockets and a WebSocket client.
+#include "BridgeFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <csignal>
+#include <unistd.h>
+
+using namespace tx::test;
+
+namespace {
+
+const QString kOrigin = QStringLiteral("http://localhost:8080");
+constexpr qint64 kTypeMismatch = qint64(int32_t(0x800A000Du));
+constexpr qint64 kInvalidCall = qint64(int32_t(0x800A0005u));
+constexpr qint64 kPermissionDenied = qint64(int32_t(0x800A0046u));
+constexpr qint64 kObjectNotSet = qint64(int32_t(0x800A005Bu));
+constexpr qint64 kCantCreate = qint64(int32_t(0x800A01ADu));
+constexpr qint64 kNoSuchMember = qint64(int32_t(0x800A01B6u));
+constexpr qint64 kWrongCount = qint64(int32_t(0x800A01C1u)); // 449: argument not optional
+
+class ServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(bridge.started());
+        ASSERT_EQ(bridge.tessarix({QStringLiteral("trust"), kOrigin}).status, 0);
+    }
+    QByteArray host() const { return "Host: 127.0.0.1:" + QByteArray::number(bridge.port()) + "\r\n"; }
+
+    Bridge bridge;
+};
+
+QString statusLine(const QByteArray &answer) { return QString::fromLatin1(answer.left(answer.indexOf("\r\n"))); }
+
+TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
+{
+    const QByteArray port = QByteArray::number(bridge.port());
+    const QByteArray origin = "Origin: http://localhost:8080\r\n";
+    struct Row {
+        const char *name;
+        QByteArray request;
+        const char *status;
+        bool ipv6 = false;
+    } rows[] = {
+        {"status", "GET /status HTTP/1.1\r\n" + host() + "\r\n", "HTTP/1.1 200"},
+        {"status over ::1", "GET /status HTTP/1.1\r\nHost: [::1]:" + port + "\r\n\r\n", "HTTP/1.1 200", true},
+        {"script", "GET /tessarix.js HTTP/1.1\r\nHost: localhost:" + port + "\r\n\r\n", "HTTP/1.1 200"},
+        {"preflight", "OPTIONS /status HTTP/1.1\r\n" + host() + origin + "\r\n", "HTTP/1.1 204"},
+        {"unknown path", "GET /etc/passwd HTTP/1.1\r\n" + host() + "\r\n", "HTTP/1.1 404"},
+        {"post", "POST /status HTTP/1.1\r\n" + host() + "Content-Length: 0\r\n\r\n", "HTTP/1.1 404"},
+        {"rebound host", "GET /status HTTP/1.1\r\nHost: attacker.example:" + port + "\r\n\r\n", "HTTP/1.1 403"},
+        {"host on another port", "GET /status HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n", "HTTP/1.1 403"},
+        {"no host", "GET /status HTTP/1.1\r\n\r\n", "HTTP/1.1 403"},
+        {"upgrade, rebound host", bridge.upgradeRequest("Host: attacker.example:" + port + "\r\n" + origin), "HTTP/1.1 403"},
+        {"upgrade, no origin", bridge.upgradeRequest(host()), "HTTP/1.1 403"},
+        {"upgrade, null origin", bridge.upgradeRequest(host() + "Origin: null\r\n"), "HTTP/1.1 403"},
+        {"upgrade, untrusted origin", bridge.upgradeRequest(host() + "Origin: http://localhost:8081\r\n"), "HTTP/1.1 403"},
+        {"upgrade, two origins", bridge.upgradeRequest(host() + origin + "Origin: http://evil.example\r\n"), "HTTP/1.1 403"},
+        {"upgrade, trusted", bridge.upgradeRequest(host() + origin), "HTTP/1.1 101"},
+        {"upgrade, default port spelled", bridge.upgradeRequest(host() + "Origin: http://LOCALHOST:8080\r\n"), "HTTP/1.1 101"},
+        {"head over 8 KiB", "GET /status HTTP/1.1\r\n" + host() + "X: " + QByteArray(9000, 'a') + "\r\n\r\n", "HTTP/1.1 431"},
+        {"garbage", "\x16\x03\x01 hello\r\n\r\n", "HTTP/1.1 400"},
+    };
+    for (const Row &r : rows) {
+        const QByteArray answer = bridge.raw(r.request, r.ipv6);
+        EXPECT_TRUE(answer.startsWith(r.status)) << r.name << ": " << statusLine(answer).toStdString();
+    }
+    // Without a subprotocol the page would not speak ours.
+    const QByteArray noSub = "GET / HTTP/1.1\r\n" + host() + origin +
+                             "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+    EXPECT_TRUE(bridge.raw(noSub).startsWith("HTTP/1.1 400"));
+    const QString log = bridge.auditLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("refused 127.0.0.1 403: origin http://localhost:8081 is not trusted"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("WebSocket without an Origin")));
+}
+
+TEST_F(ServiceTest, StatusTellsABrowserOnlyWhatItNeeds)
+{
+    const QByteArray answer = bridge.raw("GET /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:8081\r\n\r\n");
+    EXPECT_TRUE(answer.contains("Access-Control-Allow-Origin: http://localhost:8081\r\n"));
+    const QJsonObject o = QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4)).object();
+    EXPECT_EQ(o.value(QStringLiteral("originTrusted")), QJsonValue(false));
+    EXPECT_EQ(o.value(QStringLiteral("protocol")).toString(), QStringLiteral("tessarix.1"));
+    EXPECT_FALSE(o.contains(QStringLiteral("sessions")));
+    EXPECT_TRUE(bridge.status().contains(QStringLiteral("sessions")));
+}
+
+TEST_F(ServiceTest, TheAllowListIsReadAgainWhenItChanges)
+{
+    {
+        Page page(bridge.port(), kOrigin);
+        ASSERT_TRUE(page.open());
+    }
+    ASSERT_EQ(bridge.tessarix({QStringLiteral("untrust"), kOrigin}).status, 0);
+    Page refused(bridge.port(), kOrigin);
+    EXPECT_FALSE(refused.open());
+    // Edited by hand while the service runs.
+    QFile f(bridge.originsFile());
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("HTTP://localhost:8080/\n");
+    f.close();
+    Page again(bridge.port(), kOrigin);
+    EXPECT_TRUE(again.open());
+    // Plain http from another machine is never trusted; https is.
+    EXPECT_EQ(bridge.tessarix({QStringLiteral("trust"), QStringLiteral("http://cms.example.org")}).status, 1);
+    EXPECT_EQ(bridge.tessarix({QStringLiteral("trust"), QStringLiteral("https://cms.example.org:443")}).status, 0);
+    const CommandRun list = bridge.tessarix({QStringLiteral("trust"), QStringLiteral("--list")});
+    EXPECT_TRUE(list.out.contains(QStringLiteral("https://cms.example.org\n"))) << list.out.toStdString();
+    EXPECT_EQ(QFile(bridge.originsFile()).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup), 0);
+}
+
+TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
+{
+    Page page(bridge.port(), kOrigin);
+    ASSERT_TRUE(page.open());
+    const int upload = page.create(QStringLiteral("Tessarix5.FileUpload"));
+    const int helper = page.create(QStringLiteral("tessarix5.helper"));
+    EXPECT_GT(upload, 0);
+    EXPECT_NE(upload, helper);
+
+    EXPECT_EQ(page.result(page.get(upload, QStringLiteral("NewFileName"))).toString(), QString());
+    EXPECT_TRUE(page.result(page.request({{"type", "put"}, {"object", upload}, {"member", "newfilename"}, {"value", "a.jpg"}})).isNull());
+    EXPECT_EQ(page.result(page.get(upload, QStringLiteral("NewFileName"))).toString(), QStringLiteral("a.jpg"));
+    EXPECT_EQ(page.result(page.call(helper, QStringLiteral("getFileExtName"), {QStringLiteral("x/y.JPG")})).toString(),
+              QStringLiteral("JPG"));
+
+    struct Row {
+        const char *name;
+        QJsonObject message;
+        qint64 number;
+    } rows[] = {
+        {"unknown member", {{"type", "call"}, {"object", upload}, {"member", "Format"}}, kNoSuchMember},
+        {"call of a property", {{"type", "call"}, {"object", upload}, {"member", "NewFileName"}}, kNoSuchMember},
+        {"get of a method", {{"type", "get"}, {"object", upload}, {"member", "TestOK"}}, kNoSuchMember},
+        {"wrong argument count", {{"type", "call"}, {"object", helper}, {"member", "getFileExtName"}, {"args", QJsonArray{}}},
+         kWrongCount},
+        {"argument of no type", {{"type", "call"}, {"object", helper}, {"member", "getFileExtName"}, {"args", QJsonArray{QJsonObject{}}}},
+         kTypeMismatch},
+        {"object of another session", {{"type", "get"}, {"object", 99}, {"member", "NewFileName"}}, kObjectNotSet},
+        {"object id not a number", {{"type", "get"}, {"object", "1"}, {"member", "NewFileName"}}, kTypeMismatch},
+        {"object id fractional", {{"type", "release"}, {"object", 1.5}}, kTypeMismatch},
+        {"args not an array", {{"type", "call"}, {"object", helper}, {"member", "GetClipFiles"}, {"args", "x"}}, kTypeMismatch},
+        {"unknown type", {{"type", "eval"}, {"code", "1"}}, kInvalidCall},
+        {"no type", {{"object", 1}}, kInvalidCall},
+        {"ProgID outside the catalogue", {{"type", "create"}, {"progId", "Scripting.FileSystemObject"}}, kCantCreate},
+        {"private class", {{"type", "create"}, {"progId", "Tessarix5.CompondFile"}}, kCantCreate},
+        {"automation without --automation is fine here", {{"type", "automation"}, {"name", "nothing"}}, kNoSuchMember},
+        {"local path not chosen", {{"type", "call"}, {"object", upload}, {"member", "GetFileSize"}, {"args", QJsonArray{"/etc/passwd"}}},
+         kPermissionDenied},
+        {"local path escaping by ..", {{"type", "call"}, {"object", upload}, {"member", "AddUploadFile"}, {"args", QJsonArray{"f", "/tmp/../etc/passwd"}}},
+         kPermissionDenied},
+    };
+    for (const Row &r : rows) {
+        const QJsonObject reply = page.request(r.message);
+        EXPECT_EQ(page.errorNumber(reply), r.number) << r.name << ": " << QJsonDocument(reply).toJson().constData();
+        EXPECT_FALSE(reply.value(QStringLiteral("error"))[QStringLiteral("description")].toString().isEmpty()) << r.name;
+    }
+    const QJsonObject denied = page.request(rows[14].message);
+    EXPECT_TRUE(denied.value("error")["description"].toString().contains(QStringLiteral("p_filename")));
+
+    // Frames that are no request at all are answered with id null.
+    for (const QString &frame : {QStringLiteral("{not json"), QStringLiteral("[1,2]"), QStringLiteral("{\"type\":\"get\"}")}) {
+        page.socket().sendTextMessage(frame);
+        ASSERT_TRUE(waitFor([&] { return !page.replies.isEmpty(); }));
+        const QJsonObject reply = page.replies.takeFirst();
+        EXPECT_TRUE(reply.value(QStringLiteral("id")).isNull()) << frame.toStdString();
+        EXPECT_TRUE(reply.contains(QStringLiteral("error"))) << frame.toStdString();
+    }
+    page.socket().sendBinaryMessage("{}");
+    ASSERT_TRUE(waitFor([&] { return !page.replies.isEmpty(); }));
+    EXPECT_EQ(page.errorNumber(page.replies.takeFirst()), kInvalidCall);
+
+    // A chosen file, and everything under a chosen folder, may be named.
+    QTemporaryDir dir;
+    QFile picked(dir.filePath(QStringLiteral("picked.txt")));
+    ASSERT_TRUE(picked.open(QIODevice::WriteOnly));
+    picked.write("12345");
+    picked.close();
+    QDir(dir.path()).mkdir(QStringLiteral("sub"));
+    QFile inner(dir.filePath(QStringLiteral("sub/inner.txt")));
+    ASSERT_TRUE(inner.open(QIODevice::WriteOnly));
+    inner.write("123");
+    inner.close();
+    page.result(page.request({{"type", "automation"}, {"name", "answerFileDialogs"}, {"args", QJsonArray{QJsonArray{QJsonArray{picked.fileName()}}}}}));
+    page.result(page.request({{"type", "automation"}, {"name", "answerFolderDialogs"}, {"args", QJsonArray{QJsonArray{dir.filePath(QStringLiteral("sub"))}}}}));
+    EXPECT_EQ(page.result(page.request({{"type", "choose"}})).toArray(), QJsonArray{picked.fileName()});
+    EXPECT_EQ(page.result(page.call(upload, QStringLiteral("GetFileSize"), {picked.fileName()})).toInt(), 5);
+    EXPECT_EQ(page.result(page.request({{"type", "choose"}, {"folder", true}})).toArray(),
+              QJsonArray{dir.filePath(QStringLiteral("sub"))});
+    EXPECT_EQ(page.result(page.call(upload, QStringLiteral("GetFileSize"), {dir.filePath(QStringLiteral("sub/inner.txt"))})).toInt(), 3);
+    EXPECT_EQ(page.errorNumber(page.call(upload, QStringLiteral("GetFileSize"), {dir.filePath(QStringLiteral("other.txt"))})),
+              kPermissionDenied);
+    EXPECT_EQ(page.result(page.request({{"type", "choose"}})).toArray(), QJsonArray{}); // cancelled
+
+    // show: a form in its own window; a window-less object has none.
+    EXPECT_TRUE(page.result(page.request({{"type", "show"}, {"object", upload}})).isNull());
+    EXPECT_EQ(page.errorNumber(page.request({{"type", "show"}, {"object", helper}})), kInvalidCall);
+
+    EXPECT_TRUE(page.result(page.request({{"type", "release"}, {"object", upload}})).isNull());
+    EXPECT_EQ(page.errorNumber(page.get(upload, QStringLiteral("NewFileName"))), kObjectNotSet);
+    EXPECT_EQ(page.errorNumber(page.request({{"type", "release"}, {"object", upload}})), kObjectNotSet);
+
+    const QString log = bridge.auditLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("create Tessarix5.FileUpload as object 1")));
+    EXPECT_TRUE(log.contains(QStringLiteral("call Helper.getFileExtName")));
+    EXPECT_FALSE(log.contains(QStringLiteral("x/y.JPG"))) << "argument values stay out of the log";
+}
+
+} // namespace

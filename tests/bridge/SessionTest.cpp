@@ -1,0 +1,153 @@
+// Sessions against each other and against their limits: processes apart, a
+// killed worker, objects released at the end, and a user who is not us.
+#include "BridgeFixture.h"
+
+#include "support/TestHttpServer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <csignal>
+#include <unistd.h>
+
+using namespace tx::test;
+
+namespace {
+
+const QString kOrigin = QStringLiteral("http://127.0.0.1:8080");
+constexpr qint64 kOutOfMemory = qint64(int32_t(0x800A0007u));
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(bridge.started());
+        // Any path: these sessions upload files the test made itself.
+        ASSERT_EQ(bridge.tessarix({QStringLiteral("trust"), QStringLiteral("--any-path"), kOrigin}).status, 0);
+    }
+    Bridge bridge;
+};
+
+TEST_F(SessionTest, ALongUploadInOneTabNeverDelaysAnotherAndAKilledWorkerEndsOnlyItsOwn)
+{
+    TestHttpServer silent;
+    silent.setMode(TestHttpServer::Mode::Silent);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("big.bin")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(256 * 1024, 'x'));
+    file.close();
+
+    Page slow(bridge.port(), kOrigin);
+    Page quick(bridge.port(), kOrigin);
+    ASSERT_TRUE(slow.open());
+    ASSERT_TRUE(quick.open());
+    const int upload = slow.create(QStringLiteral("Tessarix5.FileUpload"));
+    const int other = quick.create(QStringLiteral("Tessarix5.FileUpload"));
+    // The server never answers: the call waits for its answer time-out.
+    slow.sendOnly({{"id", 1000}, {"type", "call"}, {"object", upload}, {"member", "StartUpload"},
+                   {"args", QJsonArray{"", silent.url(), file.fileName(), 1}}});
+    ASSERT_TRUE(waitFor([&] { return !silent.requests.isEmpty(); }));
+
+    // Within the waiting session, reads are answered at once too.
+    EXPECT_TRUE(slow.get(upload, QStringLiteral("NewFileName")).contains(QStringLiteral("result")));
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(quick.get(other, QStringLiteral("NewFileName")).contains(QStringLiteral("result")));
+    EXPECT_LT(clock.elapsed(), 2000) << "20 reads in the other tab";
+
+    const qint64 pid = bridge.workerPid(1);
+    ASSERT_GT(pid, 0);
+    ::kill(pid_t(pid), SIGKILL);
+    ASSERT_TRUE(waitFor([&] { return slow.closed; }));
+    EXPECT_EQ(int(slow.socket().closeCode()), 1011);
+    EXPECT_TRUE(slow.socket().closeReason().contains(QStringLiteral("worker"))) << slow.socket().closeReason().toStdString();
+    EXPECT_TRUE(quick.get(other, QStringLiteral("NewFileName")).contains(QStringLiteral("result")));
+    EXPECT_FALSE(quick.closed);
+    EXPECT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 1 end")); }));
+    EXPECT_TRUE(bridge.auditLog().contains(QStringLiteral("upload target 127.0.0.1:%1").arg(silent.port())));
+}
+
+TEST_F(SessionTest, ClosingThePageReleasesEveryObject)
+{
+    {
+        Page page(bridge.port(), kOrigin);
+        ASSERT_TRUE(page.open());
+        for (const char *progId : {"Tessarix5.FileUpload", "Tessarix5.MultiUpload", "Tessarix5.Helper", "Tessarix5.ImageImport"})
+            page.create(QString::fromLatin1(progId));
+        page.socket().close();
+        ASSERT_TRUE(waitFor([&] { return page.closed; }));
+    }
+    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 1 end")); }));
+    EXPECT_TRUE(bridge.auditLog().contains(QStringLiteral("objects-released=yes"))) << bridge.auditLog().toStdString();
+    EXPECT_TRUE(waitFor([&] { return bridge.status().value(QStringLiteral("sessions")).toArray().isEmpty(); }));
+}
+
+TEST_F(SessionTest, LimitsCrossedByOne)
+{
+    Page page(bridge.port(), kOrigin);
+    ASSERT_TRUE(page.open());
+    // 64 objects, not 65.
+    for (int i = 0; i < 64; ++i)
+        ASSERT_GT(page.create(QStringLiteral("Tessarix5.Helper")), 0) << i;
+    const QJsonObject refused = page.request({{"type", "create"}, {"progId", "Tessarix5.Helper"}});
+    EXPECT_EQ(page.errorNumber(refused), kOutOfMemory);
+    page.request({{"type", "release"}, {"object", 1}});
+    EXPECT_GT(page.create(QStringLiteral("Tessarix5.Helper")), 0);
+
+    // 256 requests wait for a stopped worker; the 257th is refused at once.
+    const qint64 pid = bridge.workerPid(1);
+    ASSERT_GT(pid, 0);
+    ::kill(pid_t(pid), SIGSTOP);
+    for (int i = 0; i < 256; ++i)
+        page.sendOnly({{"id", 5000 + i}, {"type", "get"}, {"object", 2}, {"member", "x"}});
+    const QJsonObject over = page.request({{"type", "get"}, {"object", 2}, {"member", "x"}}, 5000);
+    EXPECT_EQ(page.errorNumber(over), kOutOfMemory);
+    ::kill(pid_t(pid), SIGCONT);
+    EXPECT_TRUE(page.waitReply(5255).contains(QStringLiteral("error")));
+
+    // A message over 1 MiB closes the session with a reason.
+    page.socket().sendTextMessage(QString(1024 * 1024 + 1, QLatin1Char('x')));
+    ASSERT_TRUE(waitFor([&] { return page.closed; }));
+    EXPECT_EQ(int(page.socket().closeCode()), 1009);
+}
+
+TEST_F(SessionTest, SixteenSessionsAndNotSeventeen)
+{
+    std::vector<std::unique_ptr<Page>> pages;
+    for (int i = 0; i < 16; ++i) {
+        pages.push_back(std::make_unique<Page>(bridge.port(), kOrigin));
+        ASSERT_TRUE(pages.back()->open()) << i;
+    }
+    Page extra(bridge.port(), kOrigin);
+    extra.open();
+    ASSERT_TRUE(waitFor([&] { return extra.closed; }));
+    EXPECT_TRUE(extra.socket().closeReason().contains(QStringLiteral("too many sessions")));
+    EXPECT_GT(pages.front()->create(QStringLiteral("Tessarix5.Helper")), 0);
+}
+
+TEST_F(SessionTest, AnotherAccountIsRefusedBeforeAnythingElse)
+{
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+    if (::getuid() != 0 || setpriv.isEmpty() || bash.isEmpty())
+        GTEST_SKIP() << "needs root, setpriv and bash to connect as another user";
+    const QString script = QStringLiteral("exec 3<>/dev/tcp/127.0.0.1/%1; printf 'GET /status HTTP/1.1\\r\\nHost: 127.0.0.1:%1\\r\\n\\r\\n' >&3; cat <&3")
+                               .arg(bridge.port());
+    const CommandRun r = [&] {
+        QProcess p;
+        p.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                          bash, QStringLiteral("-c"), script});
+        waitFor([&] { return p.state() == QProcess::NotRunning; }, 20000);
+        return CommandRun{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    }();
+    // Not a byte of an answer.
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    EXPECT_TRUE(bridge.auditLog().contains(QStringLiteral("connection from uid 65534")));
+}
+
+} // namespace
