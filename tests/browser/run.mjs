@@ -103,9 +103,9 @@ const cases = {
     await page.click("#tree-go");
     const tree = await deadline(20000, "the folder window")(() =>
       page.evaluate(() => window.tessarixAdmin.open.tree && window.tessarixAdmin.open.tree.objectId));
-    await automation(page, "click", tree, "Command1");
-    await automation(page, "click", tree, "Command2");
-    await automation(page, "close", tree);
+    await automation(page, "child", tree, "Command1", "click");
+    await automation(page, "child", tree, "Command2", "click");
+    await automation(page, "closeWindow", tree);
     await page.waitForFunction(() => document.getElementById("tree").dataset.state === "done", { timeout: 60000 });
     for (const f of ["a.txt", "b.txt", "s/c.txt", "s/t/d.bin"])
       assert(sameBytes(path.join(cms.root, "files/editor", f), path.join(sampleDir, "tree", f)), "tree file " + f);
@@ -124,10 +124,10 @@ const cases = {
     await page.click("#pictures-go");
     const images = await deadline(20000, "the picture window")(() =>
       page.evaluate(() => window.tessarixAdmin.open.pictures && window.tessarixAdmin.open.pictures.objectId));
-    await automation(page, "click", images, "btnAddFile");
-    await automation(page, "click", images, "opOnePic");
-    await automation(page, "click", images, "btnBegin");
-    await automation(page, "close", images);
+    await automation(page, "child", images, "btnAddFile", "click");
+    await automation(page, "child", images, "opOnePic", "click");
+    await automation(page, "child", images, "btnBegin", "click");
+    await automation(page, "closeWindow", images);
     await page.waitForFunction(() => document.getElementById("pictures").dataset.state === "done", { timeout: 60000 });
     const pp = await progressSeen(page, "pictures");
     assert(pp.events > 0, "no progress from the picture batch");
