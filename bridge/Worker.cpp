@@ -80,8 +80,13 @@ Worker::~Worker() = default;
 // again inside that call's event pumping and answers what it can at once.
 void Worker::readLines()
 {
-    while (!ending && channel->canReadLine())
-        handle(channel->readLine());
+    // Each request runs from its own posted event, never inside this slot: Qt does
+    // not emit readyRead again while a slot of it is on the stack, so a call that
+    // waits (and pumps) would hold back every later request of the session.
+    while (!ending && channel->canReadLine()) {
+        const QByteArray line = channel->readLine();
+        QMetaObject::invokeMethod(this, [this, line] { if (!ending) handle(line); }, Qt::QueuedConnection);
+    }
 }
 
 void Worker::handle(const QByteArray &line)
