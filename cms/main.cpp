@@ -78,7 +78,8 @@ bool parse(int argc, char **argv, tx::cms::ServerOptions &options)
             return false;
         }
     }
-    return havePort && !options.root.isEmpty();
+    const bool tlsOptionsAlone = options.tlsCert.empty() && (options.tlsPort != 0 || options.publicAddress);
+    return havePort && !options.root.isEmpty() && !tlsOptionsAlone;
 }
 
 } // namespace

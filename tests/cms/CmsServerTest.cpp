@@ -446,9 +446,22 @@ TEST_F(CmsServer, EditorPageOverHttpAndHttps)
     EXPECT_EQ(stored.status, 200) << "the plain port still takes uploads";
     EXPECT_EQ(tls.stop(), 0);
 
-    QProcess bad;
-    bad.start(QStringLiteral(CMS_BINARY), {"--port", "0", "--root", dir.path() + "/root3", "--tls", key, cert});
-    ASSERT_TRUE(bad.waitForFinished(15000));
-    EXPECT_EQ(bad.exitCode(), 1);
-    EXPECT_NE(bad.readAllStandardError().indexOf("certificate"), -1);
+    const struct {
+        QStringList args;
+        int exitCode;
+        const char *says;
+    } refusals[] = {
+        {{"--tls", key, cert}, 1, "certificate"},        // key and certificate swapped
+        {{"--tls", cert}, 2, "usage"},                   // the key missing
+        {{"--public-address"}, 2, "usage"},              // nothing to make public without --tls
+        {{"--tls-port", "8443"}, 2, "usage"},
+    };
+    for (const auto &r : refusals) {
+        SCOPED_TRACE(r.args.join(' ').toStdString());
+        QProcess bad;
+        bad.start(QStringLiteral(CMS_BINARY), QStringList{"--port", "0", "--root", dir.path() + "/root3"} + r.args);
+        ASSERT_TRUE(bad.waitForFinished(15000));
+        EXPECT_EQ(bad.exitCode(), r.exitCode);
+        EXPECT_NE(bad.readAllStandardError().indexOf(r.says), -1);
+    }
 }
