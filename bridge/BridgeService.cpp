@@ -234,7 +234,10 @@ void BridgeService::admit(QTcpSocket *socket, const QString &origin, bool anyPat
     disconnect(socket, nullptr, this, nullptr);
     delete socket->findChild<QTimer *>(QStringLiteral("head-deadline"));
     socket->setReadBufferSize(0);
-    admitted.insert(clientOf(socket), {origin, anyPath});
+    const QString client = clientOf(socket);
+    admitted.insert(client, {origin, anyPath});
+    // A handshake the WebSocket server rejects leaves no admission behind.
+    connect(socket, &QObject::destroyed, this, [this, client] { admitted.remove(client); });
     sockets.handleConnection(socket);
 }
 

@@ -76,17 +76,22 @@ Worker::Worker(WorkerOptions opts, QLocalSocket *socket) : options(std::move(opt
 
 Worker::~Worker() = default;
 
-// Requests are taken in arrival order even while an earlier call waits: this runs
-// again inside that call's event pumping and answers what it can at once.
+// Requests are taken in arrival order even while an earlier call waits. They are
+// handled from the event loop, not from the socket's signal: a socket does not
+// signal again while a slot of its own is still running, so a call waiting inside
+// that slot would hold up every request behind it.
 void Worker::readLines()
 {
-    // Each request runs from its own posted event, never inside this slot: Qt does
-    // not emit readyRead again while a slot of it is on the stack, so a call that
-    // waits (and pumps) would hold back every later request of the session.
-    while (!ending && channel->canReadLine()) {
-        const QByteArray line = channel->readLine();
-        QMetaObject::invokeMethod(this, [this, line] { if (!ending) handle(line); }, Qt::QueuedConnection);
-    }
+    while (channel->canReadLine())
+        inbox.enqueue(channel->readLine());
+    if (!inbox.isEmpty())
+        QMetaObject::invokeMethod(this, &Worker::drain, Qt::QueuedConnection);
+}
+
+void Worker::drain()
+{
+    while (!ending && !inbox.isEmpty())
+        handle(inbox.dequeue());
 }
 
 void Worker::handle(const QByteArray &line)
@@ -184,10 +189,12 @@ QJsonValue Worker::call(const QJsonObject &m)
         checkPaths(e, *info, args);
         auditTargets(*info, args);
     }
-    send("audit", QStringLiteral("call %1.%2").arg(QLatin1String(e.info->name), name));
+    // The entry may move or go while the member pumps events; keep the class.
+    const ClassInfo *cls = e.info;
+    send("audit", QStringLiteral("call %1.%2").arg(QLatin1String(cls->name), name));
     const QVariant result = invoke(e, dispid, DISPATCH_METHOD, args);
     // A control's own answer naming local files hands them to the session.
-    if (info && QLatin1String(e.info->name) == u"Helper" && QLatin1String(info->name) == u"GetClipFiles")
+    if (info && QLatin1String(cls->name) == u"Helper" && QLatin1String(info->name) == u"GetClipFiles")
         grants.grantAll(result.toString().split(QStringLiteral("||"), Qt::SkipEmptyParts));
     return toJson(result);
 }
@@ -432,6 +439,8 @@ int workerMain(int argc, char **argv)
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     ui::setInteractive(!options.automation);
+    if (!options.automation)
+        ui::setTitlePrefix(options.origin);
     QLocalSocket channel;
     if (!channel.setSocketDescriptor(3)) {
         qWarning("tessarix bridge-worker: no service socket on descriptor 3");

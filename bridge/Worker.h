@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QQueue>
 
 class QLocalSocket;
 class QWidget;
@@ -45,6 +46,7 @@ private:
     };
 
     void readLines();
+    void drain();
     void handle(const QByteArray &line);
     QJsonValue run(const Request &r);
     QJsonValue create(const QString &progId);
@@ -68,6 +70,7 @@ private:
 
     WorkerOptions options;
     QLocalSocket *channel;
+    QQueue<QByteArray> inbox;
     QHash<int, Entry> objects;
     int nextId = 1;
     int depth = 0; // member calls on the stack

@@ -12,6 +12,7 @@ namespace {
 struct State {
     bool interactive = false;
     bool echo = false;
+    QString titlePrefix;
     QStringList boxAnswers;
     QList<QStringList> fileAnswers;
     QStringList folderAnswers;
@@ -87,6 +88,14 @@ QString qtFilter(const QString &filter)
     return out.join(QStringLiteral(";;"));
 }
 
+QString prefixed(const QString &title)
+{
+    const QString &prefix = state().titlePrefix;
+    if (prefix.isEmpty())
+        return title;
+    return title.isEmpty() ? prefix : prefix + QStringLiteral(" — ") + title;
+}
+
 } // namespace
 
 QString defaultTitle() { return QStringLiteral("Tessarix5"); }
@@ -94,7 +103,7 @@ QString defaultTitle() { return QStringLiteral("Tessarix5"); }
 int messageBox(const QString &text, Buttons buttons, Icon icon, const QString &title)
 {
     State &s = state();
-    MessageBoxRecord r{text, title.isEmpty() ? defaultTitle() : title, buttons, icon, IDOK};
+    MessageBoxRecord r{text, prefixed(title.isEmpty() ? defaultTitle() : title), buttons, icon, IDOK};
     if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance())) {
         r.answer = showReal(r);
     } else if (!s.boxAnswers.isEmpty()) {
@@ -115,7 +124,7 @@ QStringList openFiles(const FileDialogRequest &request)
     State &s = state();
     s.dialogs.append(request);
     if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return QFileDialog::getOpenFileNames(nullptr, QString(), QString(), qtFilter(request.filter));
+        return QFileDialog::getOpenFileNames(nullptr, prefixed({}), QString(), qtFilter(request.filter));
     if (s.fileAnswers.isEmpty())
         return {};
     return s.fileAnswers.takeFirst();
@@ -126,7 +135,7 @@ QString browseForFolder()
     State &s = state();
     ++s.folders;
     if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return QFileDialog::getExistingDirectory(nullptr);
+        return QFileDialog::getExistingDirectory(nullptr, prefixed({}));
     if (s.folderAnswers.isEmpty())
         return {};
     QString f = s.folderAnswers.takeFirst();
@@ -138,6 +147,7 @@ QString browseForFolder()
 void setInteractive(bool on) { state().interactive = on; }
 bool interactive() { return state().interactive; }
 void setEcho(bool on) { state().echo = on; }
+void setTitlePrefix(const QString &prefix) { state().titlePrefix = prefix; }
 void queueMessageBoxAnswers(const QStringList &answers) { state().boxAnswers += answers; }
 void queueFileDialogAnswers(const QList<QStringList> &answers) { state().fileAnswers += answers; }
 void queueFolderDialogAnswers(const QStringList &answers) { state().folderAnswers += answers; }
@@ -149,9 +159,11 @@ void reset()
 {
     const bool interactive = state().interactive;
     const bool echo = state().echo;
+    const QString prefix = state().titlePrefix;
     state() = State{};
     state().interactive = interactive;
     state().echo = echo;
+    state().titlePrefix = prefix;
 }
 
 QString buttonsName(Buttons b)

@@ -39,6 +39,9 @@ struct MessageBoxRecord {
 
 void setInteractive(bool on);
 bool interactive();
+// Put before every real box's and dialog's title (the page's origin in the
+// browser bridge, so a page cannot pass its box off as the system's).
+void setTitlePrefix(const QString &prefix);
 // Print each box to standard error as it is answered (the page host does).
 void setEcho(bool on);
 

@@ -27,6 +27,8 @@ QJsonObject memberJson(const MemberInfo &m)
         QJsonObject o{{QStringLiteral("name"), QLatin1String(p.name)}, {QStringLiteral("type"), typeName(p.type)}};
         if (p.byRef)
             o.insert(QStringLiteral("byRef"), true);
+        if (p.localPath)
+            o.insert(QStringLiteral("localPath"), true);
         if (p.optional) {
             o.insert(QStringLiteral("optional"), true);
             o.insert(QStringLiteral("default"), p.defaultValue);

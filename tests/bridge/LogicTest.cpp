@@ -1,5 +1,6 @@
 // The bridge's pure logic: origins, request heads, the kernel's socket tables,
 // request checking and path grants.
+#include "bridge/AuditLog.h"
 #include "bridge/Origins.h"
 #include "bridge/PathGrants.h"
 #include "bridge/PeerUid.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -185,4 +187,26 @@ TEST(PathGrants, OnlyWhatWasChosenAndWhatLiesBelowAChosenFolder)
     };
     for (const auto &r : rows)
         EXPECT_EQ(grants.allows(r.path), r.allowed) << r.path.toStdString();
+}
+
+TEST(AuditLog, PrivateOneLineAnEntryAndRotatedKeepingOneOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("state/tessarix/bridge.log"));
+    AuditLog log(path, 100);
+    log.write(QStringLiteral("first\nforged entry"));
+    struct stat st{};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll().count('\n'), 1);
+    f.close();
+    for (int i = 0; i < 10; ++i)
+        log.write(QStringLiteral("entry %1 with some words to fill the file").arg(i));
+    EXPECT_TRUE(QFile::exists(path + QStringLiteral(".1")));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".2")));
+    EXPECT_LT(QFileInfo(path).size(), 200);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().contains("entry 9"));
 }

@@ -52,10 +52,21 @@ TEST_F(SessionTest, ALongUploadInOneTabNeverDelaysAnotherAndAKilledWorkerEndsOnl
                    {"args", QJsonArray{"", silent.url(), file.fileName(), 1}}});
     ASSERT_TRUE(waitFor([&] { return !silent.requests.isEmpty(); }));
 
-    // Within the waiting session, reads are answered at once too.
-    EXPECT_TRUE(slow.get(upload, QStringLiteral("NewFileName")).contains(QStringLiteral("result")));
+    // The form's progress bar reaches the page while the body goes out.
+    EXPECT_TRUE(waitFor([&] {
+        for (const QJsonObject &e : slow.events)
+            if (e[QStringLiteral("event")] == QStringLiteral("progress") && e[QStringLiteral("child")] == QStringLiteral("pbFile") &&
+                e[QStringLiteral("object")].toInt() == upload)
+                return true;
+        return false;
+    }, 5000));
+    // Within the waiting session, reads are answered at once too (the call
+    // itself waits 3 s for its answer).
     QElapsedTimer clock;
     clock.start();
+    EXPECT_TRUE(slow.get(upload, QStringLiteral("NewFileName")).contains(QStringLiteral("result")));
+    EXPECT_LT(clock.elapsed(), 1000) << "a read behind a waiting call";
+    clock.restart();
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(quick.get(other, QStringLiteral("NewFileName")).contains(QStringLiteral("result")));
     EXPECT_LT(clock.elapsed(), 2000) << "20 reads in the other tab";
@@ -77,8 +88,24 @@ TEST_F(SessionTest, ClosingThePageReleasesEveryObject)
     {
         Page page(bridge.port(), kOrigin);
         ASSERT_TRUE(page.open());
-        for (const char *progId : {"Tessarix5.FileUpload", "Tessarix5.MultiUpload", "Tessarix5.Helper", "Tessarix5.ImageImport"})
+        for (const char *progId : {"Tessarix5.FileUpload", "Tessarix5.MultiUpload", "Tessarix5.Helper"})
             page.create(QString::fromLatin1(progId));
+        // A line the control adds to its log reaches the page as an event.
+        QTemporaryDir dir;
+        QFile picture(dir.filePath(QStringLiteral("p.jpg")));
+        ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+        picture.write("not really a picture");
+        picture.close();
+        const int images = page.create(QStringLiteral("Tessarix5.ImageImport"));
+        page.result(page.call(images, QStringLiteral("Init"),
+                              {"http://127.0.0.1:1/upload.asp", "http://127.0.0.1:1/post.asp", "/", 1, "me", ""}));
+        page.result(page.call(images, QStringLiteral("StartUpload"), {picture.fileName()}));
+        ASSERT_TRUE(waitFor([&] { return !page.events.isEmpty(); }, 5000));
+        const QJsonObject log = page.events.last();
+        EXPECT_EQ(log[QStringLiteral("event")].toString(), QStringLiteral("log"));
+        EXPECT_EQ(log[QStringLiteral("child")].toString(), QStringLiteral("lstLog"));
+        EXPECT_EQ(log[QStringLiteral("object")].toInt(), images);
+        EXPECT_FALSE(log[QStringLiteral("text")].toString().isEmpty());
         page.socket().close();
         ASSERT_TRUE(waitFor([&] { return page.closed; }));
     }

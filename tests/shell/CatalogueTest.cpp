@@ -30,29 +30,29 @@ struct Expected {
 
 const Expected kExpected[] = {
     {"FileUpload", 0x40030008, "NewFileName", 'P', "", VarType::String},
-    {"FileUpload", 0x60030000, "AddUploadFile", 'M', "rr", VarType::Void},
+    {"FileUpload", 0x60030000, "AddUploadFile", 'M', "rR", VarType::Void},
     {"FileUpload", 0x60030001, "addFormData", 'M', "rr", VarType::Void},
     {"FileUpload", 0x60030002, "UploadFile", 'M', "", VarType::Void},
     {"FileUpload", 0x60030007, "TestOK", 'M', "", VarType::Void},
-    {"FileUpload", 0x60030008, "StartUpload", 'M', "sssi", VarType::Void},
-    {"FileUpload", 0x6003000E, "GetFileSize", 'M', "s", VarType::Int32},
+    {"FileUpload", 0x60030008, "StartUpload", 'M', "sspi", VarType::Void},
+    {"FileUpload", 0x6003000E, "GetFileSize", 'M', "p", VarType::Int32},
     {"OfficeImport", 0x60030000, "Init", 'M', "sssisI=0I=1", VarType::Void},
     {"OfficeImport", 0x60030002, "addFormData", 'M', "rr", VarType::Void},
     {"OfficeImport", 0x6003000C, "TestOK", 'M', "", VarType::Void},
-    {"OfficeImport", 0x6003000D, "StartUpload", 'M', "ssi", VarType::Void},
-    {"OfficeImport", 0x60030017, "ImportTxtFile", 'M', "ris", VarType::Int32},
-    {"OfficeImport", 0x60030018, "ImportDocFile", 'M', "rss", VarType::Int32},
-    {"OfficeImport", 0x60030019, "ImportDocFileOnePage", 'M', "sss", VarType::Int32},
-    {"OfficeImport", 0x6003001A, "ImportPPTFile", 'M', "rss", VarType::Int32},
-    {"OfficeImport", 0x6003001B, "ImportXlsFile", 'M', "rss", VarType::Int32},
+    {"OfficeImport", 0x6003000D, "StartUpload", 'M', "spi", VarType::Void},
+    {"OfficeImport", 0x60030017, "ImportTxtFile", 'M', "Ris", VarType::Int32},
+    {"OfficeImport", 0x60030018, "ImportDocFile", 'M', "Rss", VarType::Int32},
+    {"OfficeImport", 0x60030019, "ImportDocFileOnePage", 'M', "pss", VarType::Int32},
+    {"OfficeImport", 0x6003001A, "ImportPPTFile", 'M', "Rss", VarType::Int32},
+    {"OfficeImport", 0x6003001B, "ImportXlsFile", 'M', "Rss", VarType::Int32},
     {"OfficeImport", 0x6003001C, "ImportTxt", 'M', "rss", VarType::Int32},
-    {"MultiUpload", 0x60030001, "AddUploadFile", 'M', "rr", VarType::Void},
+    {"MultiUpload", 0x60030001, "AddUploadFile", 'M', "rR", VarType::Void},
     {"MultiUpload", 0x60030002, "addFormData", 'M', "rr", VarType::Void},
     {"MultiUpload", 0x60030003, "UploadFile", 'M', "", VarType::Void},
     {"MultiUpload", 0x6003000B, "StartUpload", 'M', "ss", VarType::Void},
     {"ImageImport", 0x60030000, "Init", 'M', "sssissI=0I=1", VarType::Void},
     {"ImageImport", 0x60030002, "addFormData", 'M', "rr", VarType::Void},
-    {"ImageImport", 0x6003000A, "StartUpload", 'M', "s", VarType::Void},
+    {"ImageImport", 0x6003000A, "StartUpload", 'M', "p", VarType::Void},
     {"ScreenShot", 0x60030001, "BeginScreenShot", 'M', "ssi", VarType::Void},
     {"ScreenShot", 0x68030000, "FileName", 'G', "", VarType::String},
     {"Helper", 0x60030000, "ClipBoardHaveFile", 'M', "", VarType::Bool},
@@ -68,6 +68,8 @@ std::string paramCode(const MemberInfo &m)
             s += "I=" + std::to_string(p.defaultValue);
         else if (p.type == VarType::Int32)
             s += 'i';
+        else if (p.localPath) // a local file the member reads: R by reference, p by value
+            s += p.byRef ? 'R' : 'p';
         else
             s += p.byRef ? 'r' : 's';
     }
