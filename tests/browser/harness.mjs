@@ -190,7 +190,7 @@ export async function launchBrowser(dir, tls) {
 // The editor's page state line once it stopped saying "connecting".
 export async function connectionState(page) {
   await page.waitForFunction(() => document.getElementById("state").dataset.code !== "connecting",
-                             { timeout: 30000 });
+                             { timeout: 90000 });
   return page.$eval("#state", (s) => ({ code: s.dataset.code, text: s.textContent }));
 }
 

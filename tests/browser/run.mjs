@@ -28,7 +28,7 @@ async function openEditor(browser, url) {
 }
 
 // Presses a task's button and waits for the task to end; its log lines.
-async function runTask(page, task, timeout = 120000) {
+async function runTask(page, task, timeout = 180000) {
   await page.$eval("#" + task, (s) => { delete s.dataset.state; });
   await page.click("#" + task + "-go");
   await page.waitForFunction((t) => ["done", "failed"].includes(document.getElementById(t).dataset.state),
@@ -55,10 +55,11 @@ function docx(sampleDir, dir) {
   const profile = path.join(dir, "soffice-profile");
   const r = spawnSync("soffice", ["--headless", "--norestore", "-env:UserInstallation=file://" + profile,
     "--convert-to", "docx", "--outdir", path.join(sampleDir, "office"), path.join(sampleDir, "office/report.fodt")],
-  { encoding: "utf8", timeout: 120000 });
+  { encoding: "utf8", timeout: 300000 });
+  if (r.error && r.error.code === "ENOENT")
+    throw new Skip("no office program (soffice) to make a .docx");
   const file = path.join(sampleDir, "office/report.docx");
-  if (r.error || !fs.existsSync(file))
-    throw new Skip("no office program to make a .docx (" + (r.error ? r.error.message : r.stderr) + ")");
+  assert(fs.existsSync(file), "soffice made no .docx: " + (r.error ? r.error.message : r.stderr));
   return file;
 }
 
@@ -101,12 +102,12 @@ const cases = {
     await automation(page, "answerFolderDialogs", [path.join(sampleDir, "tree")]);
     await automation(page, "answerMessageBoxes", ["OK"]);
     await page.click("#tree-go");
-    const tree = await deadline(20000, "the folder window")(() =>
+    const tree = await deadline(90000, "the folder window")(() =>
       page.evaluate(() => window.tessarixAdmin.open.tree && window.tessarixAdmin.open.tree.objectId));
     await automation(page, "child", tree, "Command1", "click");
     await automation(page, "child", tree, "Command2", "click");
     await automation(page, "closeWindow", tree);
-    await page.waitForFunction(() => document.getElementById("tree").dataset.state === "done", { timeout: 60000 });
+    await page.waitForFunction(() => document.getElementById("tree").dataset.state === "done", { timeout: 180000 });
     for (const f of ["a.txt", "b.txt", "s/c.txt", "s/t/d.bin"])
       assert(sameBytes(path.join(cms.root, "files/editor", f), path.join(sampleDir, "tree", f)), "tree file " + f);
     const tp = await progressSeen(page, "tree");
@@ -114,7 +115,7 @@ const cases = {
 
     // A Word document becomes a paged article.
     await automation(page, "answerFileDialogs", [[report]]);
-    const officeLog = await runTask(page, "office", 240000);
+    const officeLog = await runTask(page, "office", 400000);
     assert(officeLog.some((l) => l.includes("report.docx imported")), "office: " + officeLog.join(" | "));
 
     // Two pictures, one article each, through the picture window.
@@ -122,13 +123,13 @@ const cases = {
     await automation(page, "answerFileDialogs", [[path.join(pics, "sea.jpg"), path.join(pics, "hills.jpg")]]);
     await automation(page, "answerMessageBoxes", ["Yes"]);
     await page.click("#pictures-go");
-    const images = await deadline(20000, "the picture window")(() =>
+    const images = await deadline(90000, "the picture window")(() =>
       page.evaluate(() => window.tessarixAdmin.open.pictures && window.tessarixAdmin.open.pictures.objectId));
     await automation(page, "child", images, "btnAddFile", "click");
     await automation(page, "child", images, "opOnePic", "click");
     await automation(page, "child", images, "btnBegin", "click");
     await automation(page, "closeWindow", images);
-    await page.waitForFunction(() => document.getElementById("pictures").dataset.state === "done", { timeout: 60000 });
+    await page.waitForFunction(() => document.getElementById("pictures").dataset.state === "done", { timeout: 180000 });
     const pp = await progressSeen(page, "pictures");
     assert(pp.events > 0, "no progress from the picture batch");
 
@@ -267,7 +268,7 @@ const cases = {
       await Promise.race([read, new Promise((r) => setTimeout(r, 5000))]);
       return performance.now() - t0;
     });
-    assert(sameTab < 500, "a read in the uploading tab waited " + sameTab + " ms");
+    assert(sameTab < 2000, "a read in the uploading tab waited " + sameTab + " ms");
 
     const times = await b.evaluate(async () => {
       const tx = window.tessarixAdmin.connection();
@@ -282,7 +283,9 @@ const cases = {
       return out.sort((x, y) => x - y);
     });
     const median = times[25], worst = times[49];
-    assert(median < 50 && worst < 500, "calls in the other tab were slow: median " + median + " ms, worst " + worst + " ms");
+    // Loose bounds for a loaded machine: a session held up by the other tab's
+    // upload would wait for that whole upload.
+    assert(median < 100 && worst < 2000, "calls in the other tab were slow: median " + median + " ms, worst " + worst + " ms");
     assert(received < (256 << 20), "the long upload ended too soon to test anything");
 
     const before = (await bridge.status()).sessions.length;
