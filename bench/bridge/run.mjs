@@ -28,8 +28,11 @@ u.StartUpload("/", ${JSON.stringify(url)}, ${JSON.stringify(file)}, 1);
 console.log(Date.now() - t0);
 if (u.NewFileName != "/files/ok") throw new Error("no answer: " + u.NewFileName);
 `);
+  // A temporary folder of its own, like the bridge's worker: no other run's body file.
+  const temp = path.join(dir, "host-temp");
+  fs.mkdirSync(temp, { recursive: true, mode: 0o700 });
   const r = spawnSync(path.join(bin, "tessarix"), ["run", page],
-                      { encoding: "utf8", env: { ...process.env, QT_QPA_PLATFORM: "offscreen" } });
+                      { encoding: "utf8", env: { ...process.env, QT_QPA_PLATFORM: "offscreen", TEMP: temp } });
   if (r.status !== 0)
     throw new Error("tessarix run: " + r.stderr);
   return Number(r.stdout.trim().split("\n").at(-1));
