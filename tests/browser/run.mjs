@@ -300,6 +300,13 @@ const cases = {
       return f.get("NewFileName");
     });
     assert(after === "still here", "the other tab stopped working: " + after);
+
+    // The bridge goes away (an upgrade, a log-out): the page says so and offers to
+    // connect again.
+    bridge.process.kill("SIGTERM");
+    await b.waitForFunction(() => document.getElementById("state").dataset.code === "connection-lost",
+                            { timeout: 30000 });
+    assert(!(await b.$eval("#connect", (c) => c.disabled)), "no way to connect again");
   },
 };
 
