@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <csignal>
 #include <cstring>
 
 namespace tx::bridge {
@@ -52,13 +53,15 @@ int serve(int argc, char **argv)
     }
     if (!hasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A worker that dies while we write to it must cost only its own session.
+    ::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     options.prompt = hasDisplay() && !options.automation;
     OriginList origins;
     AuditLog audit;
+    OriginPrompt prompt; // outlives the service that hands it questions
     BridgeService service(options, origins, audit);
-    OriginPrompt prompt;
     service.setAsk([&prompt](const QString &origin, std::function<void(bool, bool)> decide) {
         prompt.ask(origin, std::move(decide));
     });

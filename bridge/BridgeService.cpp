@@ -260,7 +260,7 @@ void BridgeService::onWebSocket()
             connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
             continue;
         }
-        auto *session = new Session(nextSession++, ws, {a.origin, a.anyPath, options.automation}, audit);
+        auto *session = new Session(nextSession++, ws, {a.origin, a.anyPath, options.automation, options.workerProgram}, audit);
         sessions.append(session);
         connect(session, &Session::finished, this, [this](Session *s) {
             sessions.removeOne(s);

@@ -25,6 +25,7 @@ struct ServeOptions {
     quint16 port = kDefaultPort; // 0: any free port
     bool automation = false;
     bool prompt = false;         // ask the user about an origin not on the list
+    QString workerProgram;       // the program run as each session's worker; empty: this one
 };
 
 class BridgeService : public QObject {

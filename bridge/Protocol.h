@@ -16,6 +16,8 @@ inline constexpr qint64 kMaxMessage = 1024 * 1024;
 inline constexpr int kMaxObjects = 64;
 inline constexpr int kMaxQueued = 256;
 inline constexpr int kMaxSessions = 16;
+// What may wait in one session at once, all requests together.
+inline constexpr qint64 kMaxQueuedBytes = 16 * 1024 * 1024;
 
 struct Request {
     QJsonValue id;

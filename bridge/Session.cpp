@@ -4,6 +4,7 @@
 #include "bridge/Protocol.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebSocket>
 #include <fcntl.h>
@@ -24,6 +25,9 @@ QString workerEndText(int code, QProcess::ExitStatus status, QProcess::ProcessEr
         return QStringLiteral("the session's worker crashed");
     return QStringLiteral("the session's worker ended (exit %1)").arg(code);
 }
+
+// Replies name their request by its id; a page may use one id twice.
+QByteArray idKey(const QJsonValue &id) { return QJsonDocument(QJsonArray{id}).toJson(QJsonDocument::Compact); }
 
 } // namespace
 
@@ -83,7 +87,7 @@ void Session::startWorker()
         args << QStringLiteral("--automation");
     if (options.anyPath)
         args << QStringLiteral("--any-path");
-    worker.start(QCoreApplication::applicationFilePath(), args);
+    worker.start(options.program.isEmpty() ? QCoreApplication::applicationFilePath() : options.program, args);
     ::close(childEnd);
     channel.setSocketDescriptor(fds[0]);
     connect(&channel, &QLocalSocket::readyRead, this, &Session::onWorkerOutput);
@@ -105,12 +109,17 @@ void Session::onFrame(const QString &text)
         socket->sendTextMessage(QString::fromUtf8(errorReply(checked.id, checked.error)));
         return;
     }
-    if (queued >= kMaxQueued) {
-        socket->sendTextMessage(QString::fromUtf8(
-            errorReply(checked.id, limitError(QStringLiteral("at most %1 requests wait in a session").arg(kMaxQueued)))));
+    const qint64 size = text.size();
+    if (queued >= kMaxQueued || queuedBytes + size > kMaxQueuedBytes) {
+        socket->sendTextMessage(QString::fromUtf8(errorReply(
+            checked.id, limitError(QStringLiteral("at most %1 requests (%2 MiB) wait in a session")
+                                       .arg(kMaxQueued)
+                                       .arg(kMaxQueuedBytes / (1024 * 1024))))));
         return;
     }
     ++queued;
+    queuedBytes += size;
+    sizes[idKey(checked.id)].append(size);
     sendToWorker({{QStringLiteral("request"), checked.request->message}});
 }
 
@@ -126,6 +135,12 @@ void Session::onWorkerOutput()
         const QJsonObject o = QJsonDocument::fromJson(channel.readLine()).object();
         if (o.contains(QStringLiteral("reply"))) {
             queued = qMax(0, queued - 1);
+            const QByteArray key = idKey(o.value(QStringLiteral("reply"))[QStringLiteral("id")]);
+            if (auto it = sizes.find(key); it != sizes.end() && !it->isEmpty()) {
+                queuedBytes -= it->takeFirst();
+                if (it->isEmpty())
+                    sizes.erase(it);
+            }
         } else if (o.contains(QStringLiteral("audit"))) {
             audit.write(QStringLiteral("session %1 %2").arg(number).arg(o.value(QStringLiteral("audit")).toString()));
             continue;

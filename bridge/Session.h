@@ -4,6 +4,7 @@
 // order; its replies and events go back as they come. A worker that dies ends
 // only its own session, with a close reason.
 #include <QDateTime>
+#include <QHash>
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QObject>
@@ -20,6 +21,7 @@ struct SessionOptions {
     QString origin;
     bool anyPath = false;
     bool automation = false;
+    QString program; // the worker's; empty: this program
 };
 
 class Session : public QObject {
@@ -54,6 +56,8 @@ private:
     QTimer ping;
     QTimer endDeadline;
     int queued = 0;
+    qint64 queuedBytes = 0;
+    QHash<QByteArray, QList<qint64>> sizes; // of waiting requests, by id
     bool socketGone = false;
     bool workerGone = false;
     bool done = false;

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <csignal>
@@ -167,7 +168,8 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
     EXPECT_TRUE(denied.value("error")["description"].toString().contains(QStringLiteral("p_filename")));
 
     // Frames that are no request at all are answered with id null.
-    for (const QString &frame : {QStringLiteral("{not json"), QStringLiteral("[1,2]"), QStringLiteral("{\"type\":\"get\"}")}) {
+    const QString deep = QString(5000, QLatin1Char('[')) + QString(5000, QLatin1Char(']'));
+    for (const QString &frame : {QStringLiteral("{not json"), QStringLiteral("[1,2]"), QStringLiteral("{\"type\":\"get\"}"), deep}) {
         page.socket().sendTextMessage(frame);
         ASSERT_TRUE(waitFor([&] { return !page.replies.isEmpty(); }));
         const QJsonObject reply = page.replies.takeFirst();
@@ -212,6 +214,33 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
     EXPECT_TRUE(log.contains(QStringLiteral("create Tessarix5.FileUpload as object 1")));
     EXPECT_TRUE(log.contains(QStringLiteral("call Helper.getFileExtName")));
     EXPECT_FALSE(log.contains(QStringLiteral("x/y.JPG"))) << "argument values stay out of the log";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ServiceTest, OneBridgePerPortAndNoneWithoutADisplay)
+{
+    const QString port = QString::number(bridge.port());
+    const CommandRun again = bridge.tessarix({QStringLiteral("serve"), QStringLiteral("--automation"), QStringLiteral("--port"), port});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("already running on 127.0.0.1:") + port)) << again.err.toStdString();
+    const CommandRun quiet = bridge.tessarix(
+        {QStringLiteral("serve"), QStringLiteral("--automation"), QStringLiteral("--if-not-running"), QStringLiteral("--port"), port});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_FALSE(quiet.err.contains(QStringLiteral("already")));
+
+    QTcpServer other;
+    ASSERT_TRUE(other.listen(QHostAddress::LocalHost));
+    const CommandRun busy = bridge.tessarix({QStringLiteral("serve"), QStringLiteral("--automation"), QStringLiteral("--port"),
+                                             QString::number(other.serverPort())});
+    EXPECT_EQ(busy.status, 1);
+    EXPECT_TRUE(busy.err.contains(QStringLiteral("--port"))) << busy.err.toStdString();
+
+    const CommandRun headless = bridge.tessarix({QStringLiteral("serve"), QStringLiteral("--port"), QStringLiteral("0")});
+    EXPECT_EQ(headless.status, 1);
+    EXPECT_TRUE(headless.err.contains(QStringLiteral("--automation")));
 }
 
 } // namespace

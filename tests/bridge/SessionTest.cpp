@@ -71,9 +71,23 @@ TEST_F(SessionTest, ALongUploadInOneTabNeverDelaysAnotherAndAKilledWorkerEndsOnl
         ASSERT_TRUE(quick.get(other, QStringLiteral("NewFileName")).contains(QStringLiteral("result")));
     EXPECT_LT(clock.elapsed(), 2000) << "20 reads in the other tab";
 
+    // Released by the page while its call waits: the call finishes first.
+    EXPECT_TRUE(slow.request({{"type", "release"}, {"object", upload}}).value(QStringLiteral("result")).isNull());
+    EXPECT_TRUE(slow.get(upload, QStringLiteral("NewFileName")).contains(QStringLiteral("error")));
+    EXPECT_FALSE(slow.waitReply(1000).isEmpty());
+    const int second = slow.create(QStringLiteral("Tessarix5.FileUpload"));
+    ASSERT_GT(second, 0);
+
+    // Killed in the middle of another call: only its own session ends.
+    slow.sendOnly({{"id", 2000}, {"type", "call"}, {"object", second}, {"member", "StartUpload"},
+                   {"args", QJsonArray{"", silent.url(), file.fileName(), 1}}});
+    ASSERT_TRUE(waitFor([&] { return silent.requests.size() == 2; }));
     const qint64 pid = bridge.workerPid(1);
     ASSERT_GT(pid, 0);
     ::kill(pid_t(pid), SIGKILL);
+    // Requests written to the dead worker's channel must not take the service down.
+    for (int i = 0; i < 50; ++i)
+        slow.sendOnly({{"type", "get"}, {"object", second}, {"member", "NewFileName"}});
     ASSERT_TRUE(waitFor([&] { return slow.closed; }));
     EXPECT_EQ(int(slow.socket().closeCode()), 1011);
     EXPECT_TRUE(slow.socket().closeReason().contains(QStringLiteral("worker"))) << slow.socket().closeReason().toStdString();
@@ -126,9 +140,19 @@ TEST_F(SessionTest, LimitsCrossedByOne)
     page.request({{"type", "release"}, {"object", 1}});
     EXPECT_GT(page.create(QStringLiteral("Tessarix5.Helper")), 0);
 
-    // 256 requests wait for a stopped worker; the 257th is refused at once.
     const qint64 pid = bridge.workerPid(1);
     ASSERT_GT(pid, 0);
+    // 16 MiB of requests wait for a stopped worker, not more.
+    ::kill(pid_t(pid), SIGSTOP);
+    const QString big(1000 * 1000, QLatin1Char('v'));
+    for (int i = 0; i < 16; ++i)
+        page.sendOnly({{"id", 3000 + i}, {"type", "put"}, {"object", 2}, {"member", "x"}, {"value", big}});
+    const QJsonObject heavy = page.request({{"type", "put"}, {"object", 2}, {"member", "x"}, {"value", big}}, 5000);
+    EXPECT_EQ(page.errorNumber(heavy), kOutOfMemory);
+    ::kill(pid_t(pid), SIGCONT);
+    ASSERT_FALSE(page.waitReply(3015).isEmpty());
+
+    // 256 requests wait; the 257th is refused at once.
     ::kill(pid_t(pid), SIGSTOP);
     for (int i = 0; i < 256; ++i)
         page.sendOnly({{"id", 5000 + i}, {"type", "get"}, {"object", 2}, {"member", "x"}});
