@@ -300,7 +300,13 @@ QJsonValue Worker::show(int id)
         new QVBoxLayout(e.window);
         control->setMinimumSize(control->size());
         e.window->layout()->addWidget(control);
-        new CloseWatch(e.window, [this, id] { sendEvent(QStringLiteral("closed"), {{QStringLiteral("object"), id}}); });
+        new CloseWatch(e.window, [this, id] {
+            // The last progress first: a page releases the control once its window closed.
+            const auto it = objects.constFind(id);
+            if (it != objects.cend() && it->relay)
+                it->relay->flush();
+            sendEvent(QStringLiteral("closed"), {{QStringLiteral("object"), id}});
+        });
         e.window->adjustSize();
     }
     e.window->show();
@@ -377,7 +383,12 @@ QJsonValue Worker::automation(const QJsonObject &m)
         QObject *control = controlOf(e.dispatch);
         if (!control)
             raiseRuntime(ErrInvalidCall, QStringLiteral("%1 has no form").arg(QLatin1String(e.info->name)));
-        return childAction(control, args);
+        const QPointer<EventRelay> relay = e.relay;  // the entry may go while a click's batch runs
+        const QJsonValue result = childAction(control, args);
+        // What the action moved reaches the page before its reply, as for a call.
+        if (relay)
+            relay->flush();
+        return result;
     }
     raiseRuntime(ErrNoSuchMember, QStringLiteral("automation.") + name);
 }
