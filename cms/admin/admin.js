@@ -104,16 +104,17 @@ async function run(task, work) {
     return;
   setBusy(true);
   $(task).dataset.state = "running";
+  let state = "done";
   try {
     await work();
-    $(task).dataset.state = "done";
   } catch (e) {
     log(task, failureText(e), true);
-    $(task).dataset.state = "failed";
-  } finally {
-    setBusy(false);
-    refreshArticles();
+    state = "failed";
   }
+  // The list shows what the task stored by the time the task shows as ended.
+  await refreshArticles();
+  $(task).dataset.state = state;
+  setBusy(false);
 }
 
 async function uploadFile() {

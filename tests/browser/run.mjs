@@ -130,13 +130,14 @@ const cases = {
     await automation(page, "child", images, "btnBegin", "click");
     await automation(page, "closeWindow", images);
     await page.waitForFunction(() => document.getElementById("pictures").dataset.state === "done", { timeout: 180000 });
+    const pictureLog = await page.$$eval("#pictures-log li", (l) => l.map((li) => li.textContent));
     const pp = await progressSeen(page, "pictures");
     assert(pp.events > 0, "no progress from the picture batch");
 
     // What the server stored, as its own list and the page's list show it.
     const titles = await page.$$eval("#articles td a", (as) => as.map((a) => a.textContent));
     for (const t of ["report", "sea", "hills"])
-      assert(titles.includes(t), "no article " + t + " in " + titles.join(", "));
+      assert(titles.includes(t), "no article " + t + " in " + titles.join(", ") + "; pictures: " + pictureLog.join(" | "));
     const list = await (await fetch("http://127.0.0.1:" + cms.httpPort + "/")).text();
     assert(/report/.test(list) && /sea/.test(list) && /hills/.test(list), "the CMS does not list every article");
     assert(page.scriptErrors.length === 0, "page errors: " + page.scriptErrors.join(" | "));
