@@ -1,5 +1,6 @@
 #include "bridge/Worker.h"
 
+#include "bridge/ChildActions.h"
 #include "bridge/EventRelay.h"
 #include "host/ComponentLoader.h"
 #include "host/MemberInvoke.h"
@@ -25,6 +26,18 @@ namespace {
 
 // The open-file flag that lets the user pick several files.
 constexpr int kAllowMultiSelect = 0x200;
+
+// The control's own QObject (its form), or nullptr for an invisible object.
+QObject *controlOf(IDispatch *object)
+{
+    void *out = nullptr;
+    if (failed(object->QueryInterface(IID_IControlObject, &out)) || !out)
+        return nullptr;
+    auto *c = static_cast<IControlObject *>(out);
+    QObject *control = c->controlObject();
+    c->Release();
+    return control;
+}
 
 // Tells the page when the user closes a control's window.
 class CloseWatch : public QObject {
@@ -139,13 +152,8 @@ QJsonValue Worker::create(const QString &progId)
     }
     const int id = nextId++;
     Entry e{object, info, {}, {}};
-    void *out = nullptr;
-    if (succeeded(object->QueryInterface(IID_IControlObject, &out)) && out) {
-        auto *c = static_cast<IControlObject *>(out);
-        if (QObject *control = c->controlObject())
-            e.relay = new EventRelay(id, control, [this](const QString &ev, const QJsonObject &f) { sendEvent(ev, f); });
-        c->Release();
-    }
+    if (QObject *control = controlOf(object))
+        e.relay = new EventRelay(id, control, [this](const QString &ev, const QJsonObject &f) { sendEvent(ev, f); });
     objects.insert(id, e);
     send("audit", QStringLiteral("create %1 as object %2").arg(info->progId()).arg(id));
     return id;
@@ -283,13 +291,7 @@ QJsonValue Worker::show(int id)
     if (it == objects.end())
         raiseRuntime(ErrObjectNotSet, QStringLiteral("object %1 (released, or never created)").arg(id));
     Entry &e = *it;
-    void *out = nullptr;
-    QWidget *control = nullptr;
-    if (e.info->visible && succeeded(e.dispatch->QueryInterface(IID_IControlObject, &out)) && out) {
-        auto *c = static_cast<IControlObject *>(out);
-        control = qobject_cast<QWidget *>(c->controlObject());
-        c->Release();
-    }
+    QWidget *control = e.info->visible ? qobject_cast<QWidget *>(controlOf(e.dispatch)) : nullptr;
     if (!control)
         raiseRuntime(ErrInvalidCall, QStringLiteral("%1 has no form to show").arg(QLatin1String(e.info->name)));
     if (!e.window) {
@@ -298,7 +300,13 @@ QJsonValue Worker::show(int id)
         new QVBoxLayout(e.window);
         control->setMinimumSize(control->size());
         e.window->layout()->addWidget(control);
-        new CloseWatch(e.window, [this, id] { sendEvent(QStringLiteral("closed"), {{QStringLiteral("object"), id}}); });
+        new CloseWatch(e.window, [this, id] {
+            // The last progress first: a page releases the control once its window closed.
+            const auto it = objects.constFind(id);
+            if (it != objects.cend() && it->relay)
+                it->relay->flush();
+            sendEvent(QStringLiteral("closed"), {{QStringLiteral("object"), id}});
+        });
         e.window->adjustSize();
     }
     e.window->show();
@@ -363,6 +371,24 @@ QJsonValue Worker::automation(const QJsonObject &m)
                                    {QStringLiteral("flags"), r.flags},
                                    {QStringLiteral("maxFileSize"), r.maxFileSize}});
         return out;
+    }
+    if (name == u"child" || name == u"closeWindow") {
+        Entry &e = entry(QJsonObject{{QStringLiteral("object"), args.at(0)}});
+        if (name == u"closeWindow") {
+            // As the user closes it: the page gets its closed event.
+            if (e.window)
+                e.window->close();
+            return QJsonValue();
+        }
+        QObject *control = controlOf(e.dispatch);
+        if (!control)
+            raiseRuntime(ErrInvalidCall, QStringLiteral("%1 has no form").arg(QLatin1String(e.info->name)));
+        const QPointer<EventRelay> relay = e.relay;  // the entry may go while a click's batch runs
+        const QJsonValue result = childAction(control, args);
+        // What the action moved reaches the page before its reply, as for a call.
+        if (relay)
+            relay->flush();
+        return result;
     }
     raiseRuntime(ErrNoSuchMember, QStringLiteral("automation.") + name);
 }

@@ -1,5 +1,6 @@
 #include "cms/CmsServer.h"
 
+#include "cms/AdminPage.h"
 #include "cms/ArticleScript.h"
 #include "cms/ArticleStore.h"
 #include "cms/BoundedServer.h"
@@ -17,6 +18,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <chrono>
+#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +76,19 @@ void refuse(const httplib::Request &req, httplib::Response &res, const std::stri
                     "text/plain; charset=" + codepage::name().toStdString());
 }
 
+// The port listened on; throws when the address cannot be had.
+int bindTo(httplib::Server &server, const std::string &host, int port)
+{
+    int bound = port;
+    if (port == 0)
+        bound = server.bind_to_any_port(host);
+    else if (!server.bind_to_port(host, port))
+        bound = -1;
+    if (bound <= 0)
+        throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(port));
+    return bound;
+}
+
 } // namespace
 
 struct CmsServer::Impl {
@@ -83,6 +99,8 @@ struct CmsServer::Impl {
     ArticleScript articleScript{articles};
     BoundedServer server;
     std::vector<std::string> postPaths;
+    std::unique_ptr<httplib::SSLServer> tls;
+    int port = 0, tlsPort = 0;
 
     explicit Impl(const ServerOptions &o)
         : options(o), storage(o.root), articles(storage.databasePath())
@@ -96,6 +114,8 @@ struct CmsServer::Impl {
     void post(const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &reader);
     void get(const httplib::Request &req, httplib::Response &res);
     void serveFile(const httplib::Request &req, httplib::Response &res);
+    bool serveAdmin(const httplib::Request &req, httplib::Response &res);
+    int bindTls();
 };
 
 void CmsServer::Impl::routes()
@@ -218,6 +238,8 @@ void CmsServer::Impl::get(const httplib::Request &req, httplib::Response &res)
         return answerPage(res, pages::index(articles.list()));
     if (path.rfind("/files/", 0) == 0)
         return serveFile(req, res);
+    if ((path == "/admin" || path.rfind("/admin/", 0) == 0) && serveAdmin(req, res))
+        return;
     static const std::string articlePrefix = "/article/";
     if (path.rfind(articlePrefix, 0) == 0) {
         const std::string digits = path.substr(articlePrefix.size());
@@ -260,6 +282,52 @@ void CmsServer::Impl::serveFile(const httplib::Request &req, httplib::Response &
         [file](bool) {});
 }
 
+bool CmsServer::Impl::serveAdmin(const httplib::Request &req, httplib::Response &res)
+{
+    admin::Settings settings;
+    // The controls resolve the script's host themselves: a name that only the
+    // browser knows would not reach this server.
+    const bool anyAddress = options.host == "0.0.0.0" || options.host == "::" || options.host.empty();
+    std::string host = anyAddress ? req.get_header_value("Host") : options.host;
+    if (anyAddress) {
+        const auto colon = host.rfind(':');
+        if (colon != std::string::npos && host.find(']', colon) == std::string::npos)
+            host.erase(colon);
+    } else if (host.find(':') != std::string::npos) {
+        host = "[" + host + "]";
+    }
+    settings.scriptBase = QString::fromStdString("http://" + host + ":" + std::to_string(port));
+    settings.publicAddress = options.publicAddress;
+    if (req.path == "/admin") {
+        res.set_redirect("/admin/");
+        return true;
+    }
+    const auto answer = admin::file(QString::fromStdString(req.path), settings, articles.list());
+    if (!answer)
+        return false;
+    res.status = 200;
+    res.set_header("Content-Security-Policy", admin::policy(settings).toStdString());
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(answer->body.toStdString(), answer->contentType.toStdString());
+    return true;
+}
+
+// Pages only: the controls post to the plain listener.
+int CmsServer::Impl::bindTls()
+{
+    tls = std::make_unique<httplib::SSLServer>(options.tlsCert.c_str(), options.tlsKey.c_str());
+    if (!tls->is_valid())
+        throw std::runtime_error("cannot use the certificate " + options.tlsCert + " with the key " + options.tlsKey);
+    tls->set_read_timeout(30, 0);
+    tls->Get(".*", [this](const httplib::Request &req, httplib::Response &res) { get(req, res); });
+    tls->set_error_handler([](const httplib::Request &req, httplib::Response &res) {
+        if (req.method != "GET")
+            refuse(req, res, "this address serves pages; the upload and article scripts are on the HTTP port");
+    });
+    return bindTo(*tls, options.host, options.tlsPort);
+}
+
 CmsServer::CmsServer(const ServerOptions &options)
     : d(std::make_unique<Impl>(options))
 {
@@ -271,24 +339,36 @@ CmsServer::~CmsServer() = default;
 int CmsServer::bind()
 {
     const auto &o = d->options;
-    int port = o.port;
-    if (port == 0)
-        port = d->server.bind_to_any_port(o.host);
-    else if (!d->server.bind_to_port(o.host, port))
-        port = -1;
-    if (port <= 0)
-        throw std::runtime_error("cannot listen on " + o.host + ":" + std::to_string(o.port));
+    const int port = bindTo(d->server, o.host, o.port);
+    d->port = port;
+    if (!o.tlsCert.empty())
+        d->tlsPort = d->bindTls();
     return port;
+}
+
+int CmsServer::tlsPort() const
+{
+    return d->tlsPort;
 }
 
 bool CmsServer::run()
 {
-    return d->server.listen_after_bind();
+    std::future<void> tlsDone;
+    if (d->tls)
+        tlsDone = std::async(std::launch::async, [this] { d->tls->listen_after_bind(); });
+    const bool ok = d->server.listen_after_bind();
+    // The library ignores stop() on a server that has not begun to listen yet, so
+    // it is said again until the HTTPS thread has ended.
+    while (tlsDone.valid() && tlsDone.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+        d->tls->stop();
+    return ok;
 }
 
 void CmsServer::stop()
 {
     d->server.stop();
+    if (d->tls)
+        d->tls->stop();
 }
 
 } // namespace tx::cms

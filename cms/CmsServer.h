@@ -14,6 +14,11 @@ struct ServerOptions {
     std::string host = "127.0.0.1";
     int port = 0;           // 0: any free port
     QStringList postPaths;  // article script paths besides /cms/savepost.asp
+    // HTTPS for the pages (the editor's page among them) beside the plain listener,
+    // which the controls keep using: they speak plain HTTP only.
+    std::string tlsCert, tlsKey;
+    int tlsPort = 0;        // 0: any free port
+    bool publicAddress = false;  // the editor's page calls itself a public address
 };
 
 class CmsServer {
@@ -24,6 +29,8 @@ public:
 
     // Binds and listens; returns the port. Throws std::runtime_error.
     int bind();
+    // After bind(), with a certificate: the HTTPS port.
+    int tlsPort() const;
     // Serves until stop(); false when the server failed.
     bool run();
     // From any thread.

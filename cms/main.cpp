@@ -19,7 +19,11 @@ namespace {
 void usage()
 {
     std::fputs("usage: tessarix-cms --port N --root DIR [--post-path P]... [--host ADDRESS]\n"
-               "  --port 0 picks a free port; the address is printed on standard output.\n",
+               "                   [--tls CERT KEY [--tls-port N] [--public-address]]\n"
+               "  --port 0 picks a free port; the address is printed on standard output.\n"
+               "  --tls serves the pages over HTTPS too (PEM files; the address is the second\n"
+               "  line); the controls keep posting to the HTTP port. --public-address makes the\n"
+               "  editor's page at /admin/ call itself a public address, as a remote one is.\n",
                stderr);
 }
 
@@ -39,19 +43,24 @@ bool option(int argc, char **argv, int &i, const char *name, std::string &value)
     return true;
 }
 
+bool port(const std::string &value, int &port)
+{
+    try {
+        std::size_t used = 0;
+        port = std::stoi(value, &used);
+        return used == value.size() && port >= 0 && port <= 65535;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
 bool parse(int argc, char **argv, tx::cms::ServerOptions &options)
 {
     bool havePort = false;
     for (int i = 1; i < argc; ++i) {
         std::string value;
         if (option(argc, argv, i, "--port", value)) {
-            try {
-                std::size_t used = 0;
-                options.port = std::stoi(value, &used);
-                havePort = used == value.size() && options.port >= 0 && options.port <= 65535;
-            } catch (const std::exception &) {
-                havePort = false;
-            }
+            havePort = port(value, options.port);
             if (!havePort)
                 return false;
         } else if (option(argc, argv, i, "--root", value)) {
@@ -60,11 +69,20 @@ bool parse(int argc, char **argv, tx::cms::ServerOptions &options)
             options.postPaths << QString::fromLocal8Bit(value.c_str());
         } else if (option(argc, argv, i, "--host", value)) {
             options.host = value;
+        } else if (std::strcmp(argv[i], "--tls") == 0 && i + 2 < argc) {
+            options.tlsCert = argv[++i];
+            options.tlsKey = argv[++i];
+        } else if (option(argc, argv, i, "--tls-port", value)) {
+            if (!port(value, options.tlsPort))
+                return false;
+        } else if (std::strcmp(argv[i], "--public-address") == 0) {
+            options.publicAddress = true;
         } else {
             return false;
         }
     }
-    return havePort && !options.root.isEmpty();
+    const bool tlsOptionsAlone = options.tlsCert.empty() && (options.tlsPort != 0 || options.publicAddress);
+    return havePort && !options.root.isEmpty() && !tlsOptionsAlone;
 }
 
 } // namespace
@@ -94,6 +112,9 @@ int main(int argc, char **argv)
         tx::cms::CmsServer server(options);
         const int port = server.bind();
         std::printf("listening on http://%s:%d/\n", options.host.c_str(), port);
+        if (server.tlsPort() > 0)
+            std::printf("listening on https://%s:%d/ (pages; the editor's page is /admin/)\n",
+                        options.host.c_str(), server.tlsPort());
         std::fflush(stdout);
 
         bool failed = false;

@@ -26,11 +26,16 @@ CmsProcess::CmsProcess(const QString &root, const QStringList &extra, long long 
                        + extra);
     QByteArray out;
     const QRegularExpression listening(QStringLiteral("listening on http://127\\.0\\.0\\.1:(\\d+)/"));
-    while (port_ == 0 && process_.waitForReadyRead(15000)) {
+    const QRegularExpression secure(QStringLiteral("listening on https://127\\.0\\.0\\.1:(\\d+)/"));
+    const bool tls = extra.contains(QStringLiteral("--tls"));
+    while ((port_ == 0 || (tls && tlsPort_ == 0)) && process_.waitForReadyRead(15000)) {
         out += process_.readAllStandardOutput();
         const auto m = listening.match(QString::fromUtf8(out));
         if (m.hasMatch())
             port_ = m.captured(1).toInt();
+        const auto s = secure.match(QString::fromUtf8(out));
+        if (s.hasMatch())
+            tlsPort_ = s.captured(1).toInt();
     }
     EXPECT_NE(port_, 0) << "the server printed: " << out.toStdString();
 }

@@ -16,12 +16,15 @@ public:
     explicit CmsProcess(const QString &root, const QStringList &extra = {}, long long fileSizeLimit = 0);
     ~CmsProcess();
     int port() const { return port_; }
+    // The HTTPS port, when started with --tls.
+    int tlsPort() const { return tlsPort_; }
     // SIGTERM; the exit code of a clean stop (0), or -1.
     int stop();
 
 private:
     QProcess process_;
     int port_ = 0;
+    int tlsPort_ = 0;
 };
 
 struct Part {

@@ -607,3 +607,84 @@ TEST_F(CmsServer, ArticleStoredAndShown)
         << quoted->body;
     EXPECT_NE(client.Get("/")->body.find("<a href=\"/article/3\">say &quot;hi&quot;"), std::string::npos);
 }
+
+// The editor's page over HTTP and HTTPS: where it tells the controls to post, its
+// policy, the library beside it, and escaped titles; the HTTPS port serves pages
+// only, and a certificate that cannot be used stops the server with a reason.
+TEST_F(CmsServer, EditorPageOverHttpAndHttps)
+{
+    const QString cert = dir.path() + "/cert.pem", key = dir.path() + "/key.pem";
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj", "/CN=localhost",
+                   "-keyout", key, "-out", cert});
+    ASSERT_TRUE(openssl.waitForFinished(60000) && openssl.exitCode() == 0) << "openssl is needed for this test";
+
+    const std::string hostile = "<script>alert(1)</script>";
+    post(server->port(), "/cms/savepost.asp", {field("title", hostile), field("content", "x")});
+
+    CmsProcess tls(dir.path() + "/root2", {"--tls", cert, key, "--public-address"});
+    ASSERT_NE(tls.tlsPort(), 0);
+    ASSERT_NE(tls.tlsPort(), tls.port());
+
+    struct Case {
+        const char *what;
+        httplib::Result result;
+        int plainPort;
+        bool publicAddress;
+    };
+    httplib::Client plain("127.0.0.1", server->port());
+    httplib::SSLClient secure("127.0.0.1", tls.tlsPort());
+    secure.enable_server_certificate_verification(false);
+    Case cases[] = {{"http", plain.Get("/admin/"), server->port(), false},
+                    {"https", secure.Get("/admin/"), tls.port(), true}};
+    for (Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(c.result);
+        EXPECT_EQ(c.result->status, 200);
+        EXPECT_NE(c.result->body.find("data-scripts=\"http://127.0.0.1:" + std::to_string(c.plainPort) + "\""),
+                  std::string::npos)
+            << "the controls post to the plain port";
+        const std::string csp = c.result->get_header_value("Content-Security-Policy");
+        EXPECT_NE(csp.find("script-src 'self'"), std::string::npos) << csp;
+        EXPECT_NE(csp.find("ws://127.0.0.1:*"), std::string::npos) << csp;
+        EXPECT_EQ(csp.find("treat-as-public-address") != std::string::npos, c.publicAddress) << csp;
+    }
+    EXPECT_EQ(cases[0].result->body.find(hostile), std::string::npos) << "titles are escaped";
+    EXPECT_NE(cases[0].result->body.find("&lt;script&gt;"), std::string::npos);
+
+    const auto library = secure.Get("/admin/tessarix.js");
+    ASSERT_TRUE(library);
+    EXPECT_EQ(library->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
+    EXPECT_EQ(library->body, readAll(QStringLiteral(SOURCE_DIR "/bridge/tessarix.js")));
+    EXPECT_EQ(plain.Get("/admin")->status, 302);
+    EXPECT_EQ(plain.Get("/admin/../cms.sqlite")->status, 500);
+    EXPECT_EQ(plain.Get("/admin/missing.js")->status, 500);
+
+    const auto refused = secure.Post("/upload.asp", "x", "text/plain");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 500);
+    EXPECT_NE(refused->body.find("HTTP port"), std::string::npos) << refused->body;
+    const Response stored = post(tls.port(), "/upload.asp", {field("curPath", "/a/"), file("x.txt", kFile)});
+    EXPECT_EQ(stored.status, 200) << "the plain port still takes uploads";
+    EXPECT_EQ(tls.stop(), 0);
+
+    const struct {
+        QStringList args;
+        int exitCode;
+        const char *says;
+    } refusals[] = {
+        {{"--tls", key, cert}, 1, "certificate"},        // key and certificate swapped
+        {{"--tls", cert}, 2, "usage"},                   // the key missing
+        {{"--public-address"}, 2, "usage"},              // nothing to make public without --tls
+        {{"--tls-port", "8443"}, 2, "usage"},
+    };
+    for (const auto &r : refusals) {
+        SCOPED_TRACE(r.args.join(' ').toStdString());
+        QProcess bad;
+        bad.start(QStringLiteral(CMS_BINARY), QStringList{"--port", "0", "--root", dir.path() + "/root3"} + r.args);
+        ASSERT_TRUE(bad.waitForFinished(15000));
+        EXPECT_EQ(bad.exitCode(), r.exitCode);
+        EXPECT_NE(bad.readAllStandardError().indexOf(r.says), -1);
+    }
+}
