@@ -1,7 +1,7 @@
 #include "bridge/ChildActions.h"
 
-#include "host/ChildHandle.h"
-#include "host/WidgetActions.h"
+#include "host/automation/ChildHandle.h"
+#include "host/automation/WidgetActions.h"
 #include "platform/AutomationError.h"
 
 #include <QWidget>
@@ -27,7 +27,7 @@ QJsonValue childAction(QObject *control, const QJsonArray &args)
     else if (what == u"select")
         selectIndex(w, value.toInt(-1));
     else {
-        const ChildHandle handle(w);
+        const ChildHandle handle(w, nullptr);
         const char *const readings[] = {"text", "value", "items", "enabled", "checked", "visible"};
         for (const char *r : readings)
             if (what == QLatin1String(r))
