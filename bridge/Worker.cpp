@@ -27,18 +27,6 @@ namespace {
 // The open-file flag that lets the user pick several files.
 constexpr int kAllowMultiSelect = 0x200;
 
-// The control's own QObject (its form), or nullptr for an invisible object.
-QObject *controlOf(IDispatch *object)
-{
-    void *out = nullptr;
-    if (failed(object->QueryInterface(IID_IControlObject, &out)) || !out)
-        return nullptr;
-    auto *c = static_cast<IControlObject *>(out);
-    QObject *control = c->controlObject();
-    c->Release();
-    return control;
-}
-
 // Tells the page when the user closes a control's window.
 class CloseWatch : public QObject {
 public:
@@ -152,7 +140,7 @@ QJsonValue Worker::create(const QString &progId)
     }
     const int id = nextId++;
     Entry e{object, info, {}, {}};
-    if (QObject *control = controlOf(object))
+    if (QObject *control = host::controlOf(object))
         e.relay = new EventRelay(id, control, [this](const QString &ev, const QJsonObject &f) { sendEvent(ev, f); });
     objects.insert(id, e);
     send("audit", QStringLiteral("create %1 as object %2").arg(info->progId()).arg(id));
@@ -291,7 +279,7 @@ QJsonValue Worker::show(int id)
     if (it == objects.end())
         raiseRuntime(ErrObjectNotSet, QStringLiteral("object %1 (released, or never created)").arg(id));
     Entry &e = *it;
-    QWidget *control = e.info->visible ? qobject_cast<QWidget *>(controlOf(e.dispatch)) : nullptr;
+    QWidget *control = e.info->visible ? qobject_cast<QWidget *>(host::controlOf(e.dispatch)) : nullptr;
     if (!control)
         raiseRuntime(ErrInvalidCall, QStringLiteral("%1 has no form to show").arg(QLatin1String(e.info->name)));
     if (!e.window) {
@@ -380,7 +368,7 @@ QJsonValue Worker::automation(const QJsonObject &m)
                 e.window->close();
             return QJsonValue();
         }
-        QObject *control = controlOf(e.dispatch);
+        QObject *control = host::controlOf(e.dispatch);
         if (!control)
             raiseRuntime(ErrInvalidCall, QStringLiteral("%1 has no form").arg(QLatin1String(e.info->name)));
         const QPointer<EventRelay> relay = e.relay;  // the entry may go while a click's batch runs

@@ -20,16 +20,7 @@ DispatchBridge::~DispatchBridge() { object->Release(); }
 
 QString DispatchBridge::progId() const { return info ? info->progId() : QString(); }
 
-QObject *DispatchBridge::control() const
-{
-    void *out = nullptr;
-    if (failed(object->QueryInterface(IID_IControlObject, &out)) || !out)
-        return nullptr;
-    auto *c = static_cast<IControlObject *>(out);
-    QObject *o = c->controlObject();
-    c->Release();
-    return o;
-}
+QObject *DispatchBridge::control() const { return controlOf(object); }
 
 bool DispatchBridge::has(const QString &name)
 {

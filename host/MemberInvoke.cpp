@@ -14,6 +14,17 @@ int32_t memberId(IDispatch *object, const QString &name)
     return id;
 }
 
+QObject *controlOf(IDispatch *object)
+{
+    void *out = nullptr;
+    if (failed(object->QueryInterface(IID_IControlObject, &out)) || !out)
+        return nullptr;
+    auto *c = static_cast<IControlObject *>(out);
+    QObject *control = c->controlObject();
+    c->Release();
+    return control;
+}
+
 QVariant invokeMember(IDispatch *object, int32_t dispid, uint16_t flags, const QVariantList &args)
 {
     QVariant result;

@@ -16,4 +16,7 @@ int32_t memberId(com::IDispatch *object, const QString &name);
 // caller to drop its own). Throws tx::AutomationError.
 QVariant invokeMember(com::IDispatch *object, int32_t dispid, uint16_t flags, const QVariantList &args);
 
+// The control's own QObject (its form), or nullptr for an object without one.
+QObject *controlOf(com::IDispatch *object);
+
 } // namespace tx::host
