@@ -432,6 +432,9 @@ void ConversionTest::failedPictureUploadPostsNothing_data()
     QTest::newRow("word, silent") << false << QByteArray() << "服务器没有应答";
     QTest::newRow("slides, 500") << true << refused << "HTTP/1.1 500 Internal Server Error";
     QTest::newRow("slides, closed") << true << QByteArray("") << "连接被关闭，没有应答";
+    const QByteArray half = "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n/pics/1";
+    QTest::newRow("word, half an answer") << false << half << "连接被关闭，没有应答";
+    QTest::newRow("slides, half an answer") << true << half << "连接被关闭，没有应答";
 }
 
 void ConversionTest::failedPictureUploadPostsNothing()
@@ -527,6 +530,11 @@ void ConversionTest::picturePaths_data()
     QTest::newRow("file scheme") << "file:///etc/passwd" << "" << int(ErrPermissionDenied);
     QTest::newRow("absolute path") << "/etc/passwd" << "" << int(ErrFileNotFound);
     QTest::newRow("link out of the document's folder") << "...//secret.png" << "" << int(ErrPermissionDenied);
+    QTest::newRow("percent-encoded dots are a name") << "..%2f..%2fsecret.png" << "" << int(ErrFileNotFound);
+    QTest::newRow("symbolic link leading out") << "out.png" << "" << int(ErrPermissionDenied);
+    QTest::newRow("empty source: a folder is no picture") << "" << "" << int(ErrFileNotFound);
+    QTest::newRow("the document's folder") << "." << "" << int(ErrFileNotFound);
+    QTest::newRow("a folder below") << "sub" << "" << int(ErrFileNotFound);
 }
 
 void ConversionTest::picturePaths()
@@ -539,6 +547,7 @@ void ConversionTest::picturePaths()
     f.writeFile(QStringLiteral("docs/tiny.png"), kPng);
     f.writeFile(QStringLiteral("docs/sub/tiny.png"), kPng);
     f.writeFile(QStringLiteral("secret.png"), "secret");
+    QFile::link(f.tempPath() + QStringLiteral("/secret.png"), f.tempPath() + QStringLiteral("/docs/out.png"));
     const QString doc = f.tempPath() + QStringLiteral("/docs/report.docx");
     fake().addWordDocument(doc, {{FakePage{QStringLiteral("<p><img src=\"%1\"></p>").arg(src), {}}}});
     try {
