@@ -530,7 +530,9 @@ void ConversionTest::picturePaths_data()
     QTest::newRow("file scheme") << "file:///etc/passwd" << "" << int(ErrPermissionDenied);
     QTest::newRow("absolute path") << "/etc/passwd" << "" << int(ErrFileNotFound);
     QTest::newRow("link out of the document's folder") << "...//secret.png" << "" << int(ErrPermissionDenied);
-    QTest::newRow("percent-encoded dots are a name") << "..%2f..%2fsecret.png" << "" << int(ErrFileNotFound);
+    // The office writes a linked picture's path as a URL: spaces and CJK percent-encoded.
+    QTest::newRow("linked, encoded folder name") << "%E5%9B%BE%20%E7%89%87/tiny.png" << "" << 0;
+    QTest::newRow("percent-encoded dots climb out") << "..%2f..%2fsecret.png" << "" << int(ErrPermissionDenied);
     QTest::newRow("symbolic link leading out") << "out.png" << "" << int(ErrPermissionDenied);
     QTest::newRow("empty source: a folder is no picture") << "" << "" << int(ErrFileNotFound);
     QTest::newRow("the document's folder") << "." << "" << int(ErrFileNotFound);
@@ -546,6 +548,8 @@ void ConversionTest::picturePaths()
     QDir().mkpath(f.tempPath() + QStringLiteral("/docs/sub"));
     f.writeFile(QStringLiteral("docs/tiny.png"), kPng);
     f.writeFile(QStringLiteral("docs/sub/tiny.png"), kPng);
+    QDir().mkpath(f.tempPath() + QStringLiteral("/docs/图 片"));
+    f.writeFile(QStringLiteral("docs/图 片/tiny.png"), kPng);
     f.writeFile(QStringLiteral("secret.png"), "secret");
     QFile::link(f.tempPath() + QStringLiteral("/secret.png"), f.tempPath() + QStringLiteral("/docs/out.png"));
     const QString doc = f.tempPath() + QStringLiteral("/docs/report.docx");
