@@ -532,7 +532,8 @@ void ConversionTest::picturePaths_data()
     QTest::newRow("link out of the document's folder") << "...//secret.png" << "" << int(ErrPermissionDenied);
     // The office writes a linked picture's path as a URL: spaces and CJK percent-encoded.
     QTest::newRow("linked, encoded folder name") << "%E5%9B%BE%20%E7%89%87/tiny.png" << "" << 0;
-    QTest::newRow("percent-encoded dots climb out") << "..%2f..%2fsecret.png" << "" << int(ErrPermissionDenied);
+    QTest::newRow("percent-encoded dots lead nowhere") << "..%2f..%2fsecret.png" << "" << int(ErrFileNotFound);
+    QTest::newRow("percent-encoded way out") << "...%2f%2f...%2f%2fsecret.png" << "" << int(ErrPermissionDenied);
     QTest::newRow("symbolic link leading out") << "out.png" << "" << int(ErrPermissionDenied);
     QTest::newRow("empty source: a folder is no picture") << "" << "" << int(ErrFileNotFound);
     QTest::newRow("the document's folder") << "." << "" << int(ErrFileNotFound);
