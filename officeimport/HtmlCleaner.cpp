@@ -324,7 +324,9 @@ QString HtmlCleaner::picturePath(const QString &src) const
     const auto refuse = [&src] { return runtimeError(ErrPermissionDenied, src); };
     if (scheme.match(src).hasMatch())
         throw refuse();
-    QString relative = src;
+    // The office writes a linked picture's path as a URL (spaces and CJK
+    // percent-encoded); decoded first, so the checks below see the real path.
+    QString relative = QString::fromUtf8(QByteArray::fromPercentEncoding(src.toUtf8()));
     relative.remove(QStringLiteral("./"));
     // "/" already is the platform's separator, so the rest of the source stays.
     const QString own = QDir::cleanPath(strPicFolder + relative);

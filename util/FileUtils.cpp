@@ -17,6 +17,10 @@
 namespace tx::util {
 namespace {
 
+// A text file read whole: more than this is no article, and reading it would
+// take the page's memory (a sparse file can claim any size).
+constexpr qint64 kMaxTextFile = qint64(256) << 20;
+
 bool isSeparator(QChar c)
 {
     return c == QLatin1Char('/') || c == QLatin1Char('\\');
@@ -200,8 +204,19 @@ QString ReadExistingTextFile(const QString &path)
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         throw fileError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, path);
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    if (st.st_size > kMaxTextFile)
+        throw fileError(EFBIG, path);
+    // Bounded again while read: the file may grow after the look at its size.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(st.st_size));
+    char chunk[1 << 16];
+    qint64 got = 0;
+    while ((got = file.read(chunk, sizeof chunk)) > 0) {
+        bytes.append(chunk, qsizetype(got));
+        if (bytes.size() > kMaxTextFile)
+            throw fileError(EFBIG, path);
+    }
+    if (got < 0 || file.error() != QFileDevice::NoError)
         throw fileError(EIO, path);
     QString text;
     if (bytes.startsWith("\xEF\xBB\xBF") || isValidUtf8(bytes)) {

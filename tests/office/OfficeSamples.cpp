@@ -213,6 +213,9 @@ void writeDocx(const QString &path, const QString &kind)
     const QByteArray r = strict ? "http://purl.oclc.org/ooxml/officeDocument/relationships"
                                 : "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
     const QByteArray marker = "Marker " + kind.toUtf8();
+    // A link is a URL: a name with a space or CJK in it is percent-encoded.
+    const QByteArray linkTarget =
+        kind == u"linked-cjk" ? QByteArray("tiny%20picture%20%E5%9B%BE.png") : QByteArray("tiny-picture.png");
     QByteArray picture;
     if (!strict)
         picture = "<w:r><w:drawing><wp:inline><wp:extent cx=\"381000\" cy=\"285750\"/><wp:docPr id=\"1\" name=\"tiny\"/>"
@@ -238,7 +241,7 @@ void writeDocx(const QString &path, const QString &kind)
                                "http://schemas.openxmlformats.org/package/2006/relationships\">"
         + (strict ? QByteArray()
                   : QByteArray("<Relationship Id=\"rIdPic\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
-                               "2006/relationships/image\" Target=\"tiny-picture.png\" TargetMode=\"External\"/>"))
+                               "2006/relationships/image\" Target=\"") + linkTarget + "\" TargetMode=\"External\"/>")
         + "</Relationships>";
     const QByteArray types = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Types xmlns=\""
                              "http://schemas.openxmlformats.org/package/2006/content-types\"><Default Extension=\"rels\" "

@@ -265,7 +265,12 @@ void ControlTest::textFiles()
     } unreadable[] = {{f.tempPath() + QStringLiteral("/missing.txt"), ErrFileNotFound},
                       {f.tempPath(), ErrPathFileAccess},
                       {path + QStringLiteral("/x.txt"), ErrPathNotFound},
-                      {f.tempPath() + QStringLiteral("/fifo.txt"), ErrPathFileAccess}};
+                      {f.tempPath() + QStringLiteral("/fifo.txt"), ErrPathFileAccess},
+                      {f.tempPath() + QStringLiteral("/huge.txt"), ErrPathFileAccess}};
+    // Larger than any memory: refused before a byte is read (sparse, so it takes no disk).
+    QFile huge(f.tempPath() + QStringLiteral("/huge.txt"));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(1) << 40));
+    huge.close();
     // A pipe nobody writes to would never end.
     QCOMPARE(::mkfifo(QFile::encodeName(f.tempPath() + QStringLiteral("/fifo.txt")).constData(), 0600), 0);
     for (const auto &u : unreadable) {

@@ -432,6 +432,9 @@ void ConversionTest::failedPictureUploadPostsNothing_data()
     QTest::newRow("word, silent") << false << QByteArray() << "服务器没有应答";
     QTest::newRow("slides, 500") << true << refused << "HTTP/1.1 500 Internal Server Error";
     QTest::newRow("slides, closed") << true << QByteArray("") << "连接被关闭，没有应答";
+    const QByteArray half = "HTTP/1.1 200 OK\r\nContent-Length: 40\r\n\r\n/pics/1";
+    QTest::newRow("word, half an answer") << false << half << "连接被关闭，没有应答";
+    QTest::newRow("slides, half an answer") << true << half << "连接被关闭，没有应答";
 }
 
 void ConversionTest::failedPictureUploadPostsNothing()
@@ -527,6 +530,14 @@ void ConversionTest::picturePaths_data()
     QTest::newRow("file scheme") << "file:///etc/passwd" << "" << int(ErrPermissionDenied);
     QTest::newRow("absolute path") << "/etc/passwd" << "" << int(ErrFileNotFound);
     QTest::newRow("link out of the document's folder") << "...//secret.png" << "" << int(ErrPermissionDenied);
+    // The office writes a linked picture's path as a URL: spaces and CJK percent-encoded.
+    QTest::newRow("linked, encoded folder name") << "%E5%9B%BE%20%E7%89%87/tiny.png" << "" << 0;
+    QTest::newRow("percent-encoded dots lead nowhere") << "..%2f..%2fsecret.png" << "" << int(ErrFileNotFound);
+    QTest::newRow("percent-encoded way out") << "...%2f%2f...%2f%2fsecret.png" << "" << int(ErrPermissionDenied);
+    QTest::newRow("symbolic link leading out") << "out.png" << "" << int(ErrPermissionDenied);
+    QTest::newRow("empty source: a folder is no picture") << "" << "" << int(ErrFileNotFound);
+    QTest::newRow("the document's folder") << "." << "" << int(ErrFileNotFound);
+    QTest::newRow("a folder below") << "sub" << "" << int(ErrFileNotFound);
 }
 
 void ConversionTest::picturePaths()
@@ -538,7 +549,10 @@ void ConversionTest::picturePaths()
     QDir().mkpath(f.tempPath() + QStringLiteral("/docs/sub"));
     f.writeFile(QStringLiteral("docs/tiny.png"), kPng);
     f.writeFile(QStringLiteral("docs/sub/tiny.png"), kPng);
+    QDir().mkpath(f.tempPath() + QStringLiteral("/docs/图 片"));
+    f.writeFile(QStringLiteral("docs/图 片/tiny.png"), kPng);
     f.writeFile(QStringLiteral("secret.png"), "secret");
+    QFile::link(f.tempPath() + QStringLiteral("/secret.png"), f.tempPath() + QStringLiteral("/docs/out.png"));
     const QString doc = f.tempPath() + QStringLiteral("/docs/report.docx");
     fake().addWordDocument(doc, {{FakePage{QStringLiteral("<p><img src=\"%1\"></p>").arg(src), {}}}});
     try {

@@ -93,10 +93,12 @@ void LoImportTest::initTestCase()
         samples::writeFeature(dir + "/" + feature + ".fodt", QString::fromLatin1(feature));
     samples::writeDocx(dir + "/strict.docx", "strict");
     samples::writeDocx(dir + "/linked.docx", "linked");
-    QFile picture(dir + "/tiny-picture.png");
-    QVERIFY(picture.open(QIODevice::WriteOnly));
-    picture.write(samples::png(12, 9));
-    picture.close();
+    samples::writeDocx(dir + "/linked-cjk.docx", "linked-cjk");
+    for (const QString &name : {QStringLiteral("tiny-picture.png"), QStringLiteral("tiny picture 图.png")}) {
+        QFile picture(dir + "/" + name);
+        QVERIFY(picture.open(QIODevice::WriteOnly));
+        picture.write(samples::png(12, 9));
+    }
     QFile random(dir + "/random.docx");
     QVERIFY(random.open(QIODevice::WriteOnly));
     for (int i = 0; i < 4096; ++i)
@@ -163,12 +165,12 @@ void LoImportTest::word_data()
     QTest::newRow("three pages, paged") << "three" << true << 3 << 2;
     QTest::newRow("three pages, whole") << "three" << false << 3 << 2;
     QTest::newRow("twelve pages, paged") << "twelve" << true << 12 << 0;
-    QStringList names{"strict", "linked"};
+    QStringList names{"strict", "linked", "linked-cjk"};
     for (const char *feature : kFeatures)
         names << QString::fromLatin1(feature);
     for (const QString &n : names) {
         // The HTML export draws a text box as a picture.
-        const int picture = n == u"picture" || n == u"linked" || n == u"textboxes" ? 1 : 0;
+        const int picture = n == u"picture" || n.startsWith(u"linked") || n == u"textboxes" ? 1 : 0;
         QTest::newRow(qPrintable(n + ", whole")) << n << false << 1 << picture;
         QTest::newRow(qPrintable(n + ", paged")) << n << true << 1 << picture;
     }
@@ -201,6 +203,12 @@ void LoImportTest::word()
                  qPrintable(parts.value(picturePage - 1)));
     if (name == u"linked")
         QCOMPARE(f.pictureUploads().value(0).field("tiny-picture.png"), samples::png(12, 9));
+    if (name == u"linked-cjk") {
+        bool sent = false;
+        for (const MultipartPart &p : f.pictureUploads().value(0).parts())
+            sent = sent || p.data == samples::png(12, 9);
+        QVERIFY(sent);
+    }
 }
 
 void LoImportTest::presentation_data()
