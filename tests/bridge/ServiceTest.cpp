@@ -158,6 +158,11 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
          kPermissionDenied},
         {"local path escaping by ..", {{"type", "call"}, {"object", upload}, {"member", "AddUploadFile"}, {"args", QJsonArray{"f", "/tmp/../etc/passwd"}}},
          kPermissionDenied},
+        // A number or a boolean becomes a relative name, read from the worker's folder.
+        {"local path as a number", {{"type", "call"}, {"object", upload}, {"member", "GetFileSize"}, {"args", QJsonArray{1}}},
+         kPermissionDenied},
+        {"local path as a boolean", {{"type", "call"}, {"object", upload}, {"member", "GetFileSize"}, {"args", QJsonArray{true}}},
+         kPermissionDenied},
     };
     for (const Row &r : rows) {
         const QJsonObject reply = page.request(r.message);
