@@ -163,6 +163,11 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
          kPermissionDenied},
         {"local path as a boolean", {{"type", "call"}, {"object", upload}, {"member", "GetFileSize"}, {"args", QJsonArray{true}}},
          kPermissionDenied},
+        // A page's own words would fill the audit log and rotate away what it recorded.
+        {"unknown member, a long name", {{"type", "call"}, {"object", upload}, {"member", QString(300000, QLatin1Char('M'))}},
+         kNoSuchMember},
+        {"put of an unknown member, a long name",
+         {{"type", "put"}, {"object", upload}, {"member", QString(300000, QLatin1Char('M'))}, {"value", 1}}, kNoSuchMember},
     };
     for (const Row &r : rows) {
         const QJsonObject reply = page.request(r.message);
@@ -219,6 +224,7 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
     EXPECT_TRUE(log.contains(QStringLiteral("create Tessarix5.FileUpload as object 1")));
     EXPECT_TRUE(log.contains(QStringLiteral("call Helper.getFileExtName")));
     EXPECT_FALSE(log.contains(QStringLiteral("x/y.JPG"))) << "argument values stay out of the log";
+    EXPECT_FALSE(log.contains(QString(100, QLatin1Char('M')))) << "unknown member names stay out of the log";
 }
 
 } // namespace
