@@ -95,12 +95,20 @@ TEST(Prompt, TheHandshakeWaitsForTheUsersAnswerAskedOncePerOrigin)
     EXPECT_TRUE(c.got.startsWith("HTTP/1.1 403"));
 
     // Allow once: this connection only; the next one is asked again.
+    // A second connection waiting on the same question is not let in with it.
     Client d(service.port(), "http://localhost:9002");
     ASSERT_TRUE(waitFor([] { return !boxes().isEmpty(); }));
+    Client d2(service.port(), "http://localhost:9002");
+    waitFor([&] { return false; }, 300);
     press(boxes().first(), QStringLiteral("Allow once"));
     ASSERT_TRUE(waitFor([&] { return d.answered(); }));
     EXPECT_TRUE(d.got.startsWith("HTTP/1.1 101"));
     EXPECT_FALSE(origins.find(QStringLiteral("http://localhost:9002")));
+    ASSERT_TRUE(waitFor([] { return !boxes().isEmpty(); })) << "the other connection is asked about again";
+    EXPECT_FALSE(d2.answered());
+    press(boxes().first(), QStringLiteral("Deny"));
+    ASSERT_TRUE(waitFor([&] { return d2.answered(); }));
+    EXPECT_TRUE(d2.got.startsWith("HTTP/1.1 403"));
     Client e(service.port(), "http://localhost:9002");
     EXPECT_TRUE(waitFor([] { return !boxes().isEmpty(); }));
     boxes().first()->close(); // closed without an answer: Deny
