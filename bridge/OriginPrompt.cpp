@@ -28,7 +28,15 @@ void OriginPrompt::ask(const QString &origin, Decide decide)
     ui::askLater(QStringLiteral("Tessarix: %1").arg(origin), text,
                  {QStringLiteral("Allow once"), QStringLiteral("Always"), QStringLiteral("Deny")}, Deny, Deny, kAnswerMs,
                  [this, origin](int answer) {
-                     const QList<Decide> all = waiting.take(origin);
+                     QList<Decide> all = waiting.take(origin);
+                     if (answer == AllowOnce && !all.isEmpty()) {
+                         // Once is the first connection; the others waiting are asked again.
+                         const Decide first = all.takeFirst();
+                         for (Decide &d : all)
+                             ask(origin, std::move(d));
+                         first(true, false);
+                         return;
+                     }
                      for (const Decide &d : all)
                          d(answer == AllowOnce || answer == Always, answer == Always);
                  });

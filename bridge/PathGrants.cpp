@@ -7,13 +7,28 @@ namespace tx::bridge {
 
 QString cleanLocalPath(const QString &path)
 {
-    QString p = path;
-    if (!QDir::isAbsolutePath(p))
+    if (!QDir::isAbsolutePath(path))
         return {};
-    p = QDir::cleanPath(p);
-    // A link inside a granted folder may point anywhere; judge where it leads.
-    const QString canonical = QFileInfo(p).canonicalFilePath();
-    return canonical.isEmpty() ? p : canonical;
+    // Resolved as the kernel will open it, never tidied by text first: ".." after
+    // a link leaves where the link leads, not the folder that holds the link. A
+    // path not there yet is judged by the deepest folder that is.
+    QString head = path;
+    QStringList tail;
+    for (;;) {
+        const QString real = QFileInfo(head).canonicalFilePath();
+        if (!real.isEmpty())
+            return tail.isEmpty() ? real : (real == u"/" ? real : real + QLatin1Char('/')) + tail.join(QLatin1Char('/'));
+        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
+        const QString name = head.mid(slash + 1);
+        if (name == u"." || name == u"..")
+            return {};
+        if (!name.isEmpty())
+            tail.prepend(name);
+        if (slash <= 0)
+            head = QStringLiteral("/");
+        else
+            head.truncate(slash);
+    }
 }
 
 void PathGrants::grant(const QString &path)

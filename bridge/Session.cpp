@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kPingMs = 30000;
 constexpr int kEndMs = 5000;
+// Far beyond any reply or event; a worker gone wrong must not fill our memory.
+constexpr qint64 kMaxWorkerLine = 32 * 1024 * 1024;
 
 QString workerEndText(int code, QProcess::ExitStatus status, QProcess::ProcessError error)
 {
@@ -155,6 +157,11 @@ void Session::onWorkerOutput()
             socket->sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
         }
     }
+    if (channel.bytesAvailable() > kMaxWorkerLine && workerFault.isEmpty()) {
+        workerFault = QStringLiteral("the session's worker wrote a line over %1 MiB").arg(kMaxWorkerLine / (1024 * 1024));
+        channel.readAll();
+        worker.kill();
+    }
 }
 
 void Session::onSocketGone()
@@ -183,7 +190,7 @@ void Session::onWorkerFinished(int code, QProcess::ExitStatus status)
     endDeadline.stop();
     onWorkerOutput();
     if (!socketGone) {
-        endReason = workerEndText(code, status, worker.error());
+        endReason = workerFault.isEmpty() ? workerEndText(code, status, worker.error()) : workerFault;
         socket->close(QWebSocketProtocol::CloseCodeBadOperation, endReason);
         // Disconnected follows, unless the page never answers the close.
         QTimer::singleShot(kEndMs, this, [this] {

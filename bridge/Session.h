@@ -62,6 +62,7 @@ private:
     bool workerGone = false;
     bool done = false;
     QString endReason;
+    QString workerFault; // why the service ended the worker itself
     QJsonObject ended;
 };
 

@@ -227,7 +227,9 @@ void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &
         return;
     for (qsizetype i = 0; i < args.size() && i < qsizetype(m.params.size()); ++i) {
         const ParamInfo &p = m.params[size_t(i)];
-        if (!p.localPath || args[i].typeId() != QMetaType::QString)
+        // A number or a boolean reaches the member as text: a relative name.
+        const int type = args[i].typeId();
+        if (!p.localPath || (type != QMetaType::QString && type != QMetaType::Double && type != QMetaType::Bool))
             continue;
         const QString path = args[i].toString();
         if (!path.isEmpty() && !grants.allows(path))

@@ -163,6 +163,8 @@ TEST(PathGrants, OnlyWhatWasChosenAndWhatLiesBelowAChosenFolder)
     const QString root = dir.path();
     ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("chosen/sub")));
     ASSERT_TRUE(QFile::link(QStringLiteral("/etc"), root + QStringLiteral("/chosen/etc-link")));
+    ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("outside/inner")));
+    ASSERT_TRUE(QFile::link(root + QStringLiteral("/outside/inner"), root + QStringLiteral("/chosen/inner-link")));
     PathGrants grants;
     grants.grant(root + QStringLiteral("/chosen"));
     grants.grant(QStringLiteral("/data/one.doc"));
@@ -180,6 +182,12 @@ TEST(PathGrants, OnlyWhatWasChosenAndWhatLiesBelowAChosenFolder)
         {root + QStringLiteral("/chosen/../other.doc"), false},
         {root + QStringLiteral("/chosenother/x.doc"), false},
         {root + QStringLiteral("/chosen/etc-link/passwd"), false},
+        // ".." after a link leaves where the link leads, not the folder holding it.
+        {root + QStringLiteral("/chosen/inner-link/../secret.doc"), false},
+        // A file not there yet is judged by the folder that will hold it.
+        {root + QStringLiteral("/chosen/inner-link/new.doc"), false},
+        {root + QStringLiteral("/chosen/sub/new.doc"), true},
+        {root + QStringLiteral("/chosen/new/deeper.doc"), true},
         {QStringLiteral("/data/one.doc"), true},
         {QStringLiteral("/data/one.doc.bak"), false},
         {QStringLiteral("relative.doc"), false},

@@ -1,5 +1,6 @@
 // An origin not on the list, with someone at the screen: the handshake waits
-// while the user is asked, once per origin, and the answer decides.
+// while the user is asked, once per origin, and the answer decides. Also the
+// in-process service with a worker program of our own.
 #include "BridgeFixture.h"
 
 #include "bridge/AuditLog.h"
@@ -94,17 +95,57 @@ TEST(Prompt, TheHandshakeWaitsForTheUsersAnswerAskedOncePerOrigin)
     EXPECT_TRUE(c.got.startsWith("HTTP/1.1 403"));
 
     // Allow once: this connection only; the next one is asked again.
+    // A second connection waiting on the same question is not let in with it.
     Client d(service.port(), "http://localhost:9002");
     ASSERT_TRUE(waitFor([] { return !boxes().isEmpty(); }));
+    Client d2(service.port(), "http://localhost:9002");
+    waitFor([&] { return false; }, 300);
     press(boxes().first(), QStringLiteral("Allow once"));
     ASSERT_TRUE(waitFor([&] { return d.answered(); }));
     EXPECT_TRUE(d.got.startsWith("HTTP/1.1 101"));
     EXPECT_FALSE(origins.find(QStringLiteral("http://localhost:9002")));
+    ASSERT_TRUE(waitFor([] { return !boxes().isEmpty(); })) << "the other connection is asked about again";
+    EXPECT_FALSE(d2.answered());
+    press(boxes().first(), QStringLiteral("Deny"));
+    ASSERT_TRUE(waitFor([&] { return d2.answered(); }));
+    EXPECT_TRUE(d2.got.startsWith("HTTP/1.1 403"));
     Client e(service.port(), "http://localhost:9002");
     EXPECT_TRUE(waitFor([] { return !boxes().isEmpty(); }));
     boxes().first()->close(); // closed without an answer: Deny
     ASSERT_TRUE(waitFor([&] { return e.answered(); }));
     EXPECT_TRUE(e.got.startsWith("HTTP/1.1 403"));
+}
+
+// A worker gone wrong that writes one endless line must not fill the service's
+// memory: its session ends with a reason and the service goes on.
+TEST(Prompt, AWorkerWritingGarbageEndsOnlyItsSession)
+{
+    QTemporaryDir dir;
+    const QString fake = dir.filePath(QStringLiteral("worker.sh"));
+    QFile script(fake);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nhead -c 100000000 /dev/zero >&3 2>/dev/null\nexec cat <&3 >/dev/null\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    OriginList origins(dir.filePath(QStringLiteral("origins")));
+    QString error;
+    ASSERT_TRUE(origins.trust({QStringLiteral("http://localhost:9000"), false}, &error)) << error.toStdString();
+    AuditLog audit(dir.filePath(QStringLiteral("bridge.log")));
+    ServeOptions options;
+    options.port = 0;
+    options.automation = true;
+    options.workerProgram = fake;
+    BridgeService service(options, origins, audit);
+    bool inUse = false;
+    ASSERT_TRUE(service.listen(&error, &inUse)) << error.toStdString();
+    Page page(service.port(), QStringLiteral("http://localhost:9000"));
+    ASSERT_TRUE(page.open());
+    ASSERT_TRUE(waitFor([&] { return page.closed; }, 20000));
+    EXPECT_EQ(page.socket().closeCode(), QWebSocketProtocol::CloseCodeBadOperation);
+    EXPECT_TRUE(page.socket().closeReason().contains(QStringLiteral("worker"))) << page.socket().closeReason().toStdString();
+    Client after(service.port(), "http://localhost:9000");
+    ASSERT_TRUE(waitFor([&] { return after.answered(); }));
+    EXPECT_TRUE(after.got.startsWith("HTTP/1.1 101"));
 }
 
 } // namespace

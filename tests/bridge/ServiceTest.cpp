@@ -59,10 +59,18 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
         {"rebound host", "GET /status HTTP/1.1\r\nHost: attacker.example:" + port + "\r\n\r\n", "HTTP/1.1 403"},
         {"host on another port", "GET /status HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n", "HTTP/1.1 403"},
         {"no host", "GET /status HTTP/1.1\r\n\r\n", "HTTP/1.1 403"},
+        {"host with a suffix", "GET /status HTTP/1.1\r\nHost: 127.0.0.1:" + port + ".evil.example\r\n\r\n", "HTTP/1.1 403"},
+        {"host with a final dot", "GET /status HTTP/1.1\r\nHost: localhost.:" + port + "\r\n\r\n", "HTTP/1.1 403"},
+        {"host port with a leading zero", "GET /status HTTP/1.1\r\nHost: 127.0.0.1:0" + port + "\r\n\r\n", "HTTP/1.1 403"},
+        {"two hosts, lower and upper case", "GET /status HTTP/1.1\r\nhost: 127.0.0.1:" + port + "\r\nHOST: evil.example\r\n\r\n",
+         "HTTP/1.1 403"},
         {"upgrade, rebound host", bridge.upgradeRequest("Host: attacker.example:" + port + "\r\n" + origin), "HTTP/1.1 403"},
         {"upgrade, no origin", bridge.upgradeRequest(host()), "HTTP/1.1 403"},
         {"upgrade, null origin", bridge.upgradeRequest(host() + "Origin: null\r\n"), "HTTP/1.1 403"},
         {"upgrade, untrusted origin", bridge.upgradeRequest(host() + "Origin: http://localhost:8081\r\n"), "HTTP/1.1 403"},
+        {"upgrade, origin with a user", bridge.upgradeRequest(host() + "Origin: http://me@localhost:8080\r\n"), "HTTP/1.1 403"},
+        {"upgrade, origin with a bare CR", bridge.upgradeRequest(host() + "Origin: http://localhost:8080\rX: 1\r\n"), "HTTP/1.1 403"},
+        {"upgrade, origin on another scheme", bridge.upgradeRequest(host() + "Origin: https://localhost:8080\r\n"), "HTTP/1.1 403"},
         {"upgrade, two origins", bridge.upgradeRequest(host() + origin + "Origin: http://evil.example\r\n"), "HTTP/1.1 403"},
         {"upgrade, trusted", bridge.upgradeRequest(host() + origin), "HTTP/1.1 101"},
         {"upgrade, default port spelled", bridge.upgradeRequest(host() + "Origin: http://LOCALHOST:8080\r\n"), "HTTP/1.1 101"},
@@ -158,6 +166,16 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
          kPermissionDenied},
         {"local path escaping by ..", {{"type", "call"}, {"object", upload}, {"member", "AddUploadFile"}, {"args", QJsonArray{"f", "/tmp/../etc/passwd"}}},
          kPermissionDenied},
+        // A number or a boolean becomes a relative name, read from the worker's folder.
+        {"local path as a number", {{"type", "call"}, {"object", upload}, {"member", "GetFileSize"}, {"args", QJsonArray{1}}},
+         kPermissionDenied},
+        {"local path as a boolean", {{"type", "call"}, {"object", upload}, {"member", "GetFileSize"}, {"args", QJsonArray{true}}},
+         kPermissionDenied},
+        // A page's own words would fill the audit log and rotate away what it recorded.
+        {"unknown member, a long name", {{"type", "call"}, {"object", upload}, {"member", QString(300000, QLatin1Char('M'))}},
+         kNoSuchMember},
+        {"put of an unknown member, a long name",
+         {{"type", "put"}, {"object", upload}, {"member", QString(300000, QLatin1Char('M'))}, {"value", 1}}, kNoSuchMember},
     };
     for (const Row &r : rows) {
         const QJsonObject reply = page.request(r.message);
@@ -214,6 +232,7 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
     EXPECT_TRUE(log.contains(QStringLiteral("create Tessarix5.FileUpload as object 1")));
     EXPECT_TRUE(log.contains(QStringLiteral("call Helper.getFileExtName")));
     EXPECT_FALSE(log.contains(QStringLiteral("x/y.JPG"))) << "argument values stay out of the log";
+    EXPECT_FALSE(log.contains(QString(100, QLatin1Char('M')))) << "unknown member names stay out of the log";
 }
 
 } // namespace
