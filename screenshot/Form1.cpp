@@ -1,5 +1,6 @@
 #include "screenshot/Form1.h"
 
+#include "platform/Activity.h"
 #include "platform/AutomationError.h"
 #include "platform/FormLook.h"
 #include "platform/Pump.h"
@@ -42,7 +43,10 @@ Form1Fields &Form1::fields()
 
 bool Form1::isOpen() { return current != nullptr; }
 
-Form1::Form1(QImage image, const QRect &screen) : QWidget(nullptr, kOverlayFlags), frozen(std::move(image))
+// A window of its own, but a child of the control that opened it: its waits and its
+// upload's end when the page releases that control.
+Form1::Form1(QWidget *owner, QImage image, const QRect &screen)
+    : QWidget(owner, kOverlayFlags), frozen(std::move(image))
 {
     setObjectName(QStringLiteral("Form1"));
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -81,13 +85,13 @@ Form1::~Form1()
     finish();
 }
 
-void Form1::showModal()
+void Form1::showModal(QWidget *owner)
 {
     if (current)
         throw AutomationError(kErrBusy, QStringLiteral("ScreenShot"), QStringLiteral("控件正忙，请稍后再试。"));
     // The picture is taken before the overlay shows, so it is the screen as it was.
     QImage image = screen::grabPrimary();
-    Form1 window(std::move(image), screen::primaryGeometry());
+    Form1 window(owner, std::move(image), screen::primaryGeometry());
     current = &window;
     struct Clear {
         ~Clear() { current = nullptr; }
@@ -134,9 +138,12 @@ void Form1::run(overlay::Record &rec)
         rec.ending = overlay::Ending::AutoCancelled;
         return;
     }
-    if (ui::interactive())
-        pump::until([this] { return finished || capturePending; });
-    if (capturePending) {
+    if (ui::interactive() && !pump::until(this, [this] { return finished || capturePending; }))
+        capturePending = false; // released: nothing is saved or sent
+    if (!activity::stands(this)) {
+        cancel();
+        rec.ending = overlay::Ending::AutoCancelled;
+    } else if (capturePending) {
         rec.ending = overlay::Ending::Captured;
         capture();
         if (fields().FileName.isEmpty() && failedSave)

@@ -39,7 +39,8 @@ public:
     // (after a cancel or a capture). A refused grab fails before anything shows;
     // kErrBusy while an overlay is already open. Other errors close the overlay,
     // leave FileName empty and pass to the caller.
-    static void showModal();
+    // `owner` is the control: the overlay ends, quietly, once the page releases it.
+    static void showModal(QWidget *owner);
 
     // Saves the rectangle of the frozen screen as the JPEG FileName names, closes
     // the overlay (grabs released, cursor restored) and then uploads the JPEG
@@ -56,7 +57,7 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
-    Form1(QImage frozen, const QRect &screen);
+    Form1(QWidget *owner, QImage frozen, const QRect &screen);
     ~Form1() override;
 
     void open();

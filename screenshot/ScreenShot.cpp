@@ -26,7 +26,7 @@ void ScreenShot::BeginScreenShot(const QString &sf, const QString &pUrl, int con
             f.contentid = contentid;
             f.FileName = path;
         }
-        Form1::showModal();
+        Form1::showModal(this);
     } catch (...) {
         // A local path left behind would look like an uploaded file's name.
         if (!nested)

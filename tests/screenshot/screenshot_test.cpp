@@ -1,5 +1,6 @@
 // The ScreenShot control on a real X server: a window painting a known pattern
 // fills the screen, and the overlay is driven through its automation handle.
+#include "platform/Activity.h"
 #include "platform/AutomationError.h"
 #include "platform/Jpeg.h"
 #include "platform/Overlay.h"
@@ -683,6 +684,61 @@ private slots:
         } else {
             QCOMPARE(shot.FileName(), QStringLiteral("/files/shot.jpg"));
         }
+    }
+
+    // The page drops the control while the overlay waits for the person, or while
+    // its upload waits for a silent server: BeginScreenShot ends at once, quietly.
+    void releasedControlEndsTheOverlay_data()
+    {
+        QTest::addColumn<bool>("uploading");
+        QTest::newRow("waiting for the person") << false;
+        QTest::newRow("uploading to a silent server") << true;
+    }
+    void releasedControlEndsTheOverlay()
+    {
+        QFETCH(bool, uploading);
+        auto *shot = new tx::ScreenShot;
+        QPointer<tx::ScreenShot> alive(shot);
+        tx::activity::adopt(shot);
+        bool rescued = false;
+        QTimer drop, rescue;
+        drop.setSingleShot(true);
+        rescue.setSingleShot(true);
+        connect(&drop, &QTimer::timeout, this, [shot] { tx::activity::release(shot); });
+        // Without the fix the wait never ends by itself: Esc ends the overlay, and
+        // the upload's own time-out (30 s) is far beyond this.
+        connect(&rescue, &QTimer::timeout, this, [&rescued] {
+            rescued = true;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w->objectName() == u"Form1" && w->isVisible())
+                    QTest::keyClick(w, Qt::Key_Escape);
+        });
+        tx::ui::setInteractive(true);
+        tx::overlay::setHandler([&](OverlayHandle &h) {
+            if (uploading)
+                draw(h, {10, 20}, {60, 60}), h.doubleClick(30, 30);
+        });
+        QElapsedTimer clock;
+        clock.start();
+        server->setAnswerFor([&drop](int, const tx::test::ReceivedRequest &) {
+            drop.start(0);
+            return QByteArray(); // silent
+        });
+        if (!uploading)
+            drop.start(100);
+        rescue.start(5000);
+        {
+            const tx::activity::Scope call(shot, tx::activity::Kind::ScriptCall);
+            shot->BeginScreenShot(QStringLiteral("/pic"), server->url(), 7);
+            QVERIFY(alive); // never freed under its own call
+        }
+        tx::ui::setInteractive(false);
+        tx::overlay::setHandler(nullptr);
+        QVERIFY2(!rescued, "the overlay's wait outlived its control");
+        QVERIFY(clock.elapsed() < 5000);
+        QVERIFY(!tx::Form1::isOpen());
+        QVERIFY(tx::ui::messageBoxes().isEmpty());
+        QTRY_VERIFY(!alive);
     }
 
     void recordsKeepTheLatestThousand()
