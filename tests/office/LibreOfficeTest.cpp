@@ -147,12 +147,20 @@ TEST_F(LibreOfficeTest, EachApplicationObjectPastesWhatItCopied)
         sel->Copy();
     }
     auto page = a->DocumentsAdd();
-    page->WindowsSelection(1)->Paste();
+    auto kept = page->WindowsSelection(1);
+    kept->Paste();
     page->SaveAs(work + "/htmD4.tmp", wdFormatHTML);
     page->Close({}, {});
     const QString html = readText(work + "/htmD4.tmp");
     EXPECT_TRUE(html.contains("Marker page 3"));
     EXPECT_FALSE(html.contains("Marker page 12"));
+    // The next page document starts empty, and a selection of the closed one
+    // never reaches it.
+    auto next = a->DocumentsAdd();
+    EXPECT_THROW(kept->Paste(), tx::AutomationError);
+    next->SaveAs(work + "/htmD4.tmp", wdFormatHTML);
+    next->Close({}, {});
+    EXPECT_FALSE(readText(work + "/htmD4.tmp").contains("Marker page"));
     x->Close(false, false);
     y->Close(false, false);
 }
@@ -276,6 +284,38 @@ TEST_F(LibreOfficeTest, AnInstanceIsRestartedAfterManyDocuments)
     EXPECT_NE(writerPid(), first);
     EXPECT_LE(opened, kRestartAfter + 1);
     EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(first))) << "the worn instance is still there";
+}
+
+// The instance serves other processes after the one that started it ended and
+// took its temporary folder along; loading a long document needs temporary files.
+TEST_F(LibreOfficeTest, AnInstanceOutlivesTheTemporaryFolderOfItsStarter)
+{
+    const QString fodt = sampleDir + "/long.fodt";
+    const QString docx = sampleDir + "/long.docx";
+    samples::writeText(fodt, 300, 0);
+    {
+        auto doc = word()->DocumentsOpen(fodt);
+        doc->SaveAs(docx, wdFormatXMLDocument);
+        doc->Close(false, false);
+    }
+    const pid_t pid = writerPid();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    std::optional<QTemporaryDir> gone(std::in_place);
+    qputenv("TMPDIR", QFile::encodeName(gone->path()));
+    auto w = word();
+    qunsetenv("TMPDIR");
+    gone.reset();
+    const QString html = work + "/htmE5.tmp";
+    try {
+        auto doc = w->DocumentsOpen(docx);
+        doc->SaveAs(html, wdFormatHTML);
+        doc->Close(false, false);
+    } catch (const tx::AutomationError &e) {
+        FAIL() << e.description.toStdString();
+    }
+    EXPECT_TRUE(readText(html).contains("Marker page 300"));
+    QFile::remove(html);
 }
 
 TEST_F(LibreOfficeTest, AnInstanceThatDoesNotAnswerInTimeIsStopped)

@@ -3,6 +3,7 @@
 #include "UnoText.h"
 #include "UnoWorker.h"
 #include "platform/AutomationError.h"
+#include "platform/office/WorkFolders.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -299,13 +300,26 @@ void SofficeInstance::spawn()
         + QUrl::fromLocalFile(baseDir + "/" + stem).toEncoded();
     const QByteArray accept = "--accept=pipe,name=" + pipe.toUtf8() + ";urp;";
     const QByteArray log = QFile::encodeName(baseDir + "/" + stem + ".log");
+    // A temporary folder of its own: the instance outlives the process that
+    // started it and serves others, and that process's temporary folder may
+    // go with it (a test's, a session's); a large document then aborts the
+    // office in the middle of its load. What a killed instance left is removed.
+    const QString tmp = baseDir + "/" + stem + ".tmp";
+    QDir(tmp).removeRecursively();
+    if (!makePrivateFolder(tmp))
+        cannotStart(QStringLiteral("cannot create %1").arg(tmp));
+    const QByteArray tmpDir = QFile::encodeName(tmp);
+    const QByteArray tmpVars[] = {"TMPDIR=" + tmpDir, "TMP=" + tmpDir, "TEMP=" + tmpDir};
     std::vector<const char *> argv = {exe.constData(), "--headless", "--invisible", "--norestore",
                                       "--nologo", "--nodefault", "--nocrashreport",
                                       profile.constData(), accept.constData(), nullptr};
     std::vector<char *> env;
     for (char **e = environ; *e; ++e)
-        if (std::strncmp(*e, "URE_BOOTSTRAP=", 14) != 0)
+        if (std::strncmp(*e, "URE_BOOTSTRAP=", 14) != 0 && std::strncmp(*e, "TMPDIR=", 7) != 0
+            && std::strncmp(*e, "TMP=", 4) != 0 && std::strncmp(*e, "TEMP=", 5) != 0)
             env.push_back(*e);
+    for (const QByteArray &v : tmpVars)
+        env.push_back(const_cast<char *>(v.constData()));
     env.push_back(nullptr);
 
     posix_spawn_file_actions_t files;
