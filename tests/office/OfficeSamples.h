@@ -25,6 +25,11 @@ void writeSpreadsheet(const QString &path, const QStringList &names, int picture
 // (no text at all).
 void writeFeature(const QString &path, const QString &feature);
 
+// Four pages, each holding "Marker page <i>", and what a page document might
+// keep after it was used: a footnote ("The note") on page 2, a text box ("Boxed
+// text") on page 3, a table ("Cell A") on page 4.
+void writeMixed(const QString &path);
+
 // A .docx written from its XML text: "strict" (strict OOXML, which LibreOffice
 // reads but cannot write) or "linked" (a picture linked by the relative path
 // "tiny-picture.png", not embedded). Both hold the text "Marker <kind>".

@@ -224,6 +224,12 @@ std::shared_ptr<LoDocument> LoDocument::create(LoSession &s, const QString &fact
     return doc;
 }
 
+void LoDocument::forget()
+{
+    parts.reset();
+    model.clear();
+}
+
 void LoDocument::storeTo(const QString &path, const char *filter,
                          const css::uno::Sequence<css::beans::PropertyValue> &filterData) const
 {
@@ -246,7 +252,7 @@ void LoDocument::close(LoSession &s, const std::shared_ptr<LoDocument> &doc, con
         s.call(what, [doc] {
             if (doc->model.is())
                 closeModel(doc->model);
-            doc->model.clear();
+            doc->forget();
         });
     } catch (...) {
         removeCopy(doc->copyPath);
@@ -269,7 +275,7 @@ void LoDocument::release(LoSession &s, std::shared_ptr<LoDocument> doc)
             } catch (...) {
             }
         }
-        doc->model.clear();
+        doc->forget();
         if (wasOpen)
             removeCopy(doc->copyPath);
         doc.reset();

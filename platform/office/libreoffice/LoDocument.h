@@ -13,6 +13,9 @@ namespace tx::office::lo {
 
 struct LoDocument {
     css::uno::Reference<css::lang::XComponent> model; // worker only
+    // What a kind's calls look up of the model once, to spare the office the
+    // questions on every page (worker only).
+    std::shared_ptr<void> parts;
     QString copyPath; // the copy; removed when the document closes
     bool closed = false;
 
@@ -21,6 +24,8 @@ struct LoDocument {
     // A new empty document of a factory ("private:factory/swriter").
     static std::shared_ptr<LoDocument> create(LoSession &s, const QString &factory, const QString &what);
 
+    // Worker: drops the model and what was looked up of it.
+    void forget();
     // Worker: stores a copy under `path` with the named filter.
     void storeTo(const QString &path, const char *filter,
                  const css::uno::Sequence<css::beans::PropertyValue> &filterData = {}) const;

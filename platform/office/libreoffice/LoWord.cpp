@@ -5,43 +5,27 @@
 #include "LoApps.h"
 #include "LoDocument.h"
 #include "UnoText.h"
+#include "WriterView.h"
 #include "platform/AutomationError.h"
 #include "platform/office/OfficeConstants.h"
 
+#include <utility>
+
 #include <QFileInfo>
-#include <com/sun/star/datatransfer/XTransferableSupplier.hpp>
-#include <com/sun/star/frame/XController.hpp>
-#include <com/sun/star/frame/XModel.hpp>
-#include <com/sun/star/text/XPageCursor.hpp>
-#include <com/sun/star/text/XTextViewCursor.hpp>
-#include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 
 namespace tx::office::lo {
 namespace {
 
 using css::uno::Reference;
-using css::uno::UNO_QUERY_THROW;
 
-Reference<css::frame::XController> controllerOf(const LoDocument &doc)
-{
-    Reference<css::frame::XModel> model(doc.model, UNO_QUERY_THROW);
-    Reference<css::frame::XController> c = model->getCurrentController();
-    if (!c.is())
-        throw css::uno::RuntimeException("the document has no window");
-    return c;
-}
-
-Reference<css::text::XTextViewCursor> viewCursorOf(const LoDocument &doc)
-{
-    Reference<css::text::XTextViewCursorSupplier> s(controllerOf(doc), UNO_QUERY_THROW);
-    return s->getViewCursor();
-}
-
-// What Copy took, for Paste: one per application object, so that two
-// conversions that interleave through the message pump never paste each
-// other's pages. Touched on the worker only.
+// What one application object's documents share, touched on the worker only:
+// what Copy took, for Paste, so that two conversions that interleave through
+// the message pump never paste each other's pages; and the last page document,
+// emptied for the next Documents.Add (a new document costs more than all the
+// rest of a page).
 struct TransferSlot {
     Reference<css::datatransfer::XTransferable> content;
+    std::shared_ptr<LoDocument> spare;
 };
 using Slot = std::weak_ptr<TransferSlot>;
 
@@ -64,11 +48,10 @@ public:
         if (what != wdGoToPage)
             raiseRuntime(ErrInvalidCall, QStringLiteral("Selection.GoTo"));
         s.call(QStringLiteral("Selection.GoTo"), [d = doc, count] {
-            auto cursor = viewCursorOf(*d);
-            cursor->collapseToStart();
-            Reference<css::text::XPageCursor> pages(cursor, UNO_QUERY_THROW);
-            pages->jumpToPage(sal_Int16(qBound(1, count, 32767)));
-            pages->jumpToStartOfPage();
+            WriterView &view = viewOf(*d);
+            view.cursor->collapseToStart();
+            view.pages->jumpToPage(sal_Int16(qBound(1, count, 32767)));
+            view.pages->jumpToStartOfPage();
         });
     }
     void EndKey(int unit, int extend) override
@@ -76,13 +59,12 @@ public:
         if (unit != wdStory)
             raiseRuntime(ErrInvalidCall, QStringLiteral("Selection.EndKey"));
         s.call(QStringLiteral("Selection.EndKey"),
-               [d = doc, extend] { viewCursorOf(*d)->gotoEnd(extend == wdExtend); });
+               [d = doc, extend] { viewOf(*d).cursor->gotoEnd(extend == wdExtend); });
     }
     void Copy() override
     {
         s.call(QStringLiteral("Selection.Copy"), [d = doc, slot = slot] {
-            Reference<css::datatransfer::XTransferableSupplier> t(controllerOf(*d), UNO_QUERY_THROW);
-            lockSlot(slot)->content = t->getTransferable();
+            lockSlot(slot)->content = viewOf(*d).transfers->getTransferable();
         });
     }
     void Paste() override
@@ -91,13 +73,12 @@ public:
             auto taken = lockSlot(slot);
             if (!taken->content.is())
                 return;
-            Reference<css::datatransfer::XTransferableSupplier> t(controllerOf(*d), UNO_QUERY_THROW);
-            t->insertTransferable(taken->content);
+            viewOf(*d).transfers->insertTransferable(taken->content);
         });
     }
     void Delete() override
     {
-        s.call(QStringLiteral("Selection.Delete"), [d = doc] { viewCursorOf(*d)->setString(rtl::OUString()); });
+        s.call(QStringLiteral("Selection.Delete"), [d = doc] { viewOf(*d).cursor->setString(rtl::OUString()); });
     }
 
 private:
@@ -108,8 +89,8 @@ private:
 
 class WriterDocument final : public WordDocument {
 public:
-    WriterDocument(LoSession &s, std::shared_ptr<LoDocument> doc, Slot slot)
-        : s(s), doc(std::move(doc)), slot(std::move(slot)) {}
+    WriterDocument(LoSession &s, std::shared_ptr<LoDocument> doc, Slot slot, bool added = false)
+        : s(s), doc(std::move(doc)), slot(std::move(slot)), added(added) {}
     ~WriterDocument() override { LoDocument::release(s, std::move(doc)); }
 
     void Repaginate() override {} // the page count below lays the document out
@@ -118,7 +99,7 @@ public:
         if (id != wdPropertyPages)
             raiseRuntime(ErrInvalidCall, QStringLiteral("BuiltInDocumentProperties(%1)").arg(id));
         return s.call(QStringLiteral("the page count"), [d = doc] {
-            Reference<css::text::XPageCursor> pages(viewCursorOf(*d), UNO_QUERY_THROW);
+            const Reference<css::text::XPageCursor> &pages = viewOf(*d).pages;
             pages->jumpToLastPage();
             const int32_t n = pages->getPage();
             pages->jumpToFirstPage();
@@ -149,13 +130,36 @@ public:
     }
     void Close(std::optional<bool>, std::optional<bool>) override
     {
+        if (added && !doc->closed && keptForReuse())
+            return;
         LoDocument::close(s, doc, QStringLiteral("Document.Close"));
     }
 
 private:
+    // A document of Documents.Add goes back to its application emptied, as a new
+    // one; this handle is closed all the same, so nothing done through it later
+    // reaches the next page.
+    bool keptForReuse()
+    {
+        auto next = std::make_shared<LoDocument>();
+        const bool kept = s.call(QStringLiteral("Document.Close"), [d = doc, next, slot = slot] {
+            auto shared = slot.lock();
+            if (!shared || shared->spare || !emptiedAgain(*d))
+                return false;
+            std::swap(next->model, d->model);
+            std::swap(next->parts, d->parts);
+            shared->spare = next;
+            return true;
+        });
+        if (kept)
+            doc->closed = true;
+        return kept;
+    }
+
     LoSession &s;
     std::shared_ptr<LoDocument> doc;
     Slot slot;
+    const bool added;
 };
 
 class WriterWord final : public WordApplication {
@@ -163,8 +167,12 @@ public:
     explicit WriterWord(LoSession &s) : s(s), slot(std::make_shared<TransferSlot>()) {}
     ~WriterWord() override
     {
-        // The remote transferable is released on the worker, like every UNO call.
-        s.post([slot = std::move(slot)]() mutable { slot.reset(); });
+        // The remote transferable is released on the worker, like every UNO call,
+        // and the spare page document closed there.
+        s.post([&s = s, slot = std::move(slot)]() mutable {
+            LoDocument::release(s, std::move(slot->spare));
+            slot.reset();
+        });
     }
 
     void SetDisplayAlerts(int) override {} // a headless office shows nothing
@@ -175,9 +183,12 @@ public:
     }
     std::unique_ptr<WordDocument> DocumentsAdd() override
     {
-        return std::make_unique<WriterDocument>(
-            s, LoDocument::create(s, QStringLiteral("private:factory/swriter"), QStringLiteral("Documents.Add")),
-            slot);
+        std::shared_ptr<LoDocument> page = s.call(QStringLiteral("Documents.Add"), [slot = slot] {
+            return std::exchange(slot->spare, nullptr);
+        });
+        if (!page)
+            page = LoDocument::create(s, QStringLiteral("private:factory/swriter"), QStringLiteral("Documents.Add"));
+        return std::make_unique<WriterDocument>(s, std::move(page), slot, true);
     }
     void SetActiveWindowViewType(int) override {} // Writer lays out pages always
 
