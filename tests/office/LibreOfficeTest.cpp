@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -232,11 +233,16 @@ TEST_F(LibreOfficeTest, WorkbookIsWrittenAsOneFilePerSheet)
     EXPECT_EQ(leftovers(work), QStringList());
 }
 
-pid_t writerPid()
+pid_t instancePid(const char *kind)
 {
     QFile f(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-"
-            + qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-writer.pid");
+            + qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-" + kind + ".pid");
     return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toLongLong()) : 0;
+}
+
+pid_t writerPid()
+{
+    return instancePid("writer");
 }
 
 TEST_F(LibreOfficeTest, AKilledInstanceIsReplaced)
@@ -367,6 +373,52 @@ TEST_F(LibreOfficeTest, AHungInstanceIsKilledAndReaped)
     EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
     doc->Close(false, false);
     EXPECT_EQ(leftovers(work), QStringList());
+}
+
+// Each kind has its own worker: a spreadsheet call that comes in through the
+// message pump while the writer hangs is answered at once, and the healthy
+// spreadsheet instance is neither blamed nor stopped.
+TEST_F(LibreOfficeTest, AHungWriterHoldsUpNoOtherKind)
+{
+    auto xl = backend().attachExcel();
+    if (!xl)
+        xl = backend().createExcel();
+    xl->WorkbooksOpen(sampleDir + "/three.xlsx")->Close(); // warm
+    const pid_t calc = instancePid("calc");
+    auto w = word();
+    auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
+    const pid_t pid = writerPid();
+    ASSERT_GT(pid, 0);
+    backend().setCallTimeLimitMs(4000);
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    std::optional<int> sheets;
+    QString sheetError;
+    double sheetMs = 0;
+    QTimer::singleShot(200, [&] {
+        QElapsedTimer t;
+        t.start();
+        try {
+            auto book = xl->WorkbooksOpen(sampleDir + "/three.xlsx");
+            sheets = book->WorksheetsCount();
+            book->Close();
+        } catch (const tx::AutomationError &e) {
+            sheetError = e.description;
+        }
+        sheetMs = ms(t);
+    });
+    try {
+        doc->BuiltInDocumentProperties(wdPropertyPages);
+        ADD_FAILURE() << "a stopped writer answered";
+    } catch (const tx::AutomationError &e) {
+        EXPECT_TRUE(e.description.contains("soffice (writer) did not answer")) << e.description.toStdString();
+    }
+    backend().setCallTimeLimitMs(kDefaultCallTimeLimitMs);
+    EXPECT_EQ(sheets, 3) << sheetError.toStdString();
+    EXPECT_LT(sheetMs, 3000);
+    auto book = xl->WorkbooksOpen(sampleDir + "/three.xlsx");
+    EXPECT_EQ(book->WorksheetsCount(), 3);
+    book->Close();
+    EXPECT_EQ(instancePid("calc"), calc) << "the spreadsheet instance was replaced";
 }
 
 // The child side of the next test: leaves a document open as the process ends.
