@@ -92,7 +92,7 @@ public:
         s.record(doc->object, QStringLiteral("Windows.Selection"), {index});
         return std::make_shared<FakeSelection>(s, doc);
     }
-    void SaveAs(const QString &fileName, int fileFormat) override
+    void SaveAs(const QString &fileName, int fileFormat, const QString &) override
     {
         s.record(doc->object, QStringLiteral("SaveAs"), {fileName, fileFormat});
         const QString folder = supportingFolder(fileName);

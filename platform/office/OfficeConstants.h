@@ -11,6 +11,7 @@ inline constexpr int wdPropertyPages = 14;
 inline constexpr int wdGoToPage = 1;
 inline constexpr int wdStory = 6;
 inline constexpr int wdExtend = 1;
+inline constexpr int wdFormatDocument = 0;
 inline constexpr int wdFormatHTML = 8;
 inline constexpr int wdFormatXMLDocument = 12;
 

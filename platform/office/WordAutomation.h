@@ -31,9 +31,12 @@ public:
     virtual int32_t BuiltInDocumentProperties(int id) = 0;
     // Windows(index).Selection; lives no longer than the document.
     virtual std::shared_ptr<WordSelection> WindowsSelection(int index) = 0;
-    // SaveAs(FileName, FileFormat): wdFormatHTML writes the pictures into the
-    // folder named by replacing ".tmp" in FileName with ".files".
-    virtual void SaveAs(const QString &fileName, int fileFormat) = 0;
+    // SaveAs(FileName, FileFormat, LockComments omitted, Password): wdFormatHTML
+    // writes the pictures into the folder named by replacing ".tmp" in FileName
+    // with ".files"; a Word document (wdFormatDocument) is locked with Password
+    // when one is given.
+    virtual void SaveAs(const QString &fileName, int fileFormat, const QString &password) = 0;
+    void SaveAs(const QString &fileName, int fileFormat) { SaveAs(fileName, fileFormat, QString()); }
     // Close(SaveChanges, OriginalFormat omitted, RouteDocument); an omitted
     // SaveChanges discards the changes (alerts are off).
     virtual void Close(std::optional<bool> saveChanges, std::optional<bool> routeDocument) = 0;

@@ -231,16 +231,17 @@ void LoDocument::forget()
 }
 
 void LoDocument::storeTo(const QString &path, const char *filter,
-                         const css::uno::Sequence<css::beans::PropertyValue> &filterData) const
+                         const css::uno::Sequence<css::beans::PropertyValue> &filterData,
+                         const QString &password) const
 {
     Reference<css::frame::XStorable> storable(model, UNO_QUERY_THROW);
-    auto args = filterData.hasElements()
-        ? props({{"FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))},
-                 {"Overwrite", css::uno::Any(true)},
-                 {"FilterData", css::uno::Any(filterData)}})
-        : props({{"FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))},
-                 {"Overwrite", css::uno::Any(true)}});
-    storable->storeToURL(fileUrl(path), args);
+    std::vector<std::pair<const char *, css::uno::Any>> args{
+        {"FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))}, {"Overwrite", css::uno::Any(true)}};
+    if (filterData.hasElements())
+        args.emplace_back("FilterData", css::uno::Any(filterData));
+    if (!password.isEmpty())
+        args.emplace_back("Password", css::uno::Any(ou(password)));
+    storable->storeToURL(fileUrl(path), propsOf(args));
 }
 
 void LoDocument::close(LoSession &s, const std::shared_ptr<LoDocument> &doc, const QString &what)

@@ -26,9 +26,11 @@ struct LoDocument {
 
     // Worker: drops the model and what was looked up of it.
     void forget();
-    // Worker: stores a copy under `path` with the named filter.
+    // Worker: stores a copy under `path` with the named filter, locked with
+    // `password` when one is given.
     void storeTo(const QString &path, const char *filter,
-                 const css::uno::Sequence<css::beans::PropertyValue> &filterData = {}) const;
+                 const css::uno::Sequence<css::beans::PropertyValue> &filterData = {},
+                 const QString &password = {}) const;
 
     // Caller thread: closes without saving and removes the copy.
     static void close(LoSession &s, const std::shared_ptr<LoDocument> &doc, const QString &what);

@@ -112,11 +112,12 @@ public:
             raiseRuntime(ErrSubscript, QStringLiteral("Windows(%1)").arg(index));
         return std::make_shared<WriterSelection>(s, doc, slot);
     }
-    void SaveAs(const QString &fileName, int fileFormat) override
+    void SaveAs(const QString &fileName, int fileFormat, const QString &password) override
     {
-        if (fileFormat == wdFormatXMLDocument) {
+        if (fileFormat == wdFormatXMLDocument || fileFormat == wdFormatDocument) {
+            const char *filter = fileFormat == wdFormatDocument ? "MS Word 97" : "MS Word 2007 XML";
             s.call(QStringLiteral("Document.SaveAs"),
-                   [d = doc, fileName] { d->storeTo(fileName, "MS Word 2007 XML"); });
+                   [d = doc, fileName, filter, password] { d->storeTo(fileName, filter, {}, password); });
             return;
         }
         if (fileFormat != wdFormatHTML)

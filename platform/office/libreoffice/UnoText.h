@@ -7,6 +7,7 @@
 #include <com/sun/star/uno/Sequence.hxx>
 #include <rtl/ustring.hxx>
 #include <initializer_list>
+#include <iterator>
 #include <utility>
 
 namespace tx::office::lo {
@@ -26,10 +27,10 @@ inline rtl::OUString fileUrl(const QString &path)
     return ou(QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()));
 }
 
-inline css::uno::Sequence<css::beans::PropertyValue>
-props(std::initializer_list<std::pair<const char *, css::uno::Any>> list)
+// Property values from (name, value) pairs of any container.
+template <class Pairs> css::uno::Sequence<css::beans::PropertyValue> propsOf(const Pairs &list)
 {
-    css::uno::Sequence<css::beans::PropertyValue> seq(sal_Int32(list.size()));
+    css::uno::Sequence<css::beans::PropertyValue> seq(sal_Int32(std::size(list)));
     auto *out = seq.getArray();
     for (const auto &[name, value] : list) {
         out->Name = rtl::OUString::createFromAscii(name);
@@ -37,6 +38,12 @@ props(std::initializer_list<std::pair<const char *, css::uno::Any>> list)
         ++out;
     }
     return seq;
+}
+
+inline css::uno::Sequence<css::beans::PropertyValue>
+props(std::initializer_list<std::pair<const char *, css::uno::Any>> list)
+{
+    return propsOf(list);
 }
 
 } // namespace tx::office::lo
