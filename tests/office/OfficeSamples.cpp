@@ -146,22 +146,25 @@ void writeFeature(const QString &path, const QString &feature)
 void writeMixed(const QString &path)
 {
     const QString body =
-        QStringLiteral("<text:p>Marker page 1</text:p>"
+        QStringLiteral("<table:table table:name=\"T0\"><table:table-column/><table:table-row><table:table-cell>"
+                       "<text:p>Cell 0</text:p></table:table-cell></table:table-row></table:table>"
+                       "<text:p>Marker page 1</text:p>"
                        "<text:p%1>Marker page 2<text:note text:id=\"n1\" text:note-class=\"footnote\">"
                        "<text:note-citation>1</text:note-citation><text:note-body><text:p>The note</text:p>"
                        "</text:note-body></text:note></text:p>"
-                       "<text:p%1>Marker page 3<draw:frame text:anchor-type=\"paragraph\" svg:width=\"4cm\" "
-                       "svg:height=\"2cm\"><draw:text-box><text:p>Boxed text</text:p></draw:text-box></draw:frame>"
-                       "</text:p><text:p%1>Marker page 4</text:p>"
-                       "<table:table table:name=\"T\"><table:table-column table:number-columns-repeated=\"2\"/>"
+                       "<text:p%1>Marker page 3</text:p><text:list><text:list-item><text:p>Listed</text:p>"
+                       "</text:list-item></text:list>"
+                       "<table:table table:name=\"T\" table:style-name=\"TB\"><table:table-column "
+                       "table:number-columns-repeated=\"2\"/>"
                        "<table:table-row><table:table-cell><text:p>Cell A</text:p></table:table-cell>"
                        "<table:table-cell><text:p>Cell B</text:p></table:table-cell></table:table-row>"
-                       "</table:table><text:p>After the table</text:p>")
+                       "</table:table><text:p>Marker page 4</text:p>")
             .arg(QStringLiteral(" text:style-name=\"PB\""));
     write(path, QStringLiteral("text"),
           QStringLiteral("<office:automatic-styles><style:style style:name=\"PB\" style:family=\"paragraph\">"
                          "<style:paragraph-properties fo:break-before=\"page\"/></style:style>"
-                         "</office:automatic-styles>"),
+                         "<style:style style:name=\"TB\" style:family=\"table\"><style:table-properties "
+                         "style:width=\"10cm\" fo:break-before=\"page\"/></style:style></office:automatic-styles>"),
           QStringLiteral("<office:text>") + body + QStringLiteral("</office:text>"));
 }
 

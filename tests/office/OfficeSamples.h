@@ -25,9 +25,9 @@ void writeSpreadsheet(const QString &path, const QStringList &names, int picture
 // (no text at all).
 void writeFeature(const QString &path, const QString &feature);
 
-// Four pages, each holding "Marker page <i>", and what a page document might
-// keep after it was used: a footnote ("The note") on page 2, a text box ("Boxed
-// text") on page 3, a table ("Cell A") on page 4.
+// Four pages, each holding "Marker page <i>", and what the page cut stumbles on:
+// a table opening the text ("Cell 0"), a footnote ("The note") on page 2, a list
+// ("Listed") on page 3, a table ("Cell A") opening page 4.
 void writeMixed(const QString &path);
 
 // A .docx written from its XML text: "strict" (strict OOXML, which LibreOffice

@@ -3,6 +3,7 @@
 // instead of on every page: each question is a round trip to the office.
 #include "LoDocument.h"
 
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XElementAccess.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/datatransfer/XTransferableSupplier.hpp>
@@ -19,6 +20,7 @@ struct WriterView {
     css::uno::Reference<css::frame::XController> controller;
     css::uno::Reference<css::text::XTextViewCursor> cursor;
     css::uno::Reference<css::text::XPageCursor> pages;
+    css::uno::Reference<css::beans::XPropertySet> cursorProperties;
     css::uno::Reference<css::datatransfer::XTransferableSupplier> transfers;
     css::uno::Reference<css::text::XText> body; // the main text
     // For emptying a page document; looked up when first emptied.
@@ -29,6 +31,14 @@ struct WriterView {
 
 // The document's window parts; a RuntimeException when it has no window.
 WriterView &viewOf(LoDocument &doc);
+
+// Moves the cursor, at the start of `page`, out of the table it landed in: a
+// selection from a cell ends at the cell's end, and deleting it deletes
+// nothing, so the page cut has to start outside. A table that begins on the
+// page gets a new empty paragraph before it, where the page then starts (the
+// document is a work copy, never saved); one carried over from an earlier page
+// stays with that page, and this one starts after it.
+void startOutsideTables(LoDocument &doc, sal_Int16 page);
 
 // Undoes everything done to a new document; true when it is as empty as new:
 // one empty paragraph, nothing on the draw page (frames, pictures and shapes
