@@ -421,13 +421,15 @@ TEST_F(LibreOfficeTest, AHungWriterHoldsUpNoOtherKind)
     EXPECT_EQ(instancePid("calc"), calc) << "the spreadsheet instance was replaced";
 }
 
-// The child side of the next test: leaves a document open as the process ends.
+// The child side of the next test: leaves a document open as the process ends,
+// and a page document its application keeps for the next page.
 int exitWithOpenDocument(const QString &file)
 {
     auto w = word();
     auto doc = w->DocumentsOpen(file);
     doc->WindowsSelection(1)->GoTo(wdGoToPage, 2);
-    return 0; // the document and the application are released on the way out
+    w->DocumentsAdd()->Close({}, {});
+    return 0; // the documents and the application are released on the way out
 }
 
 TEST_F(LibreOfficeTest, AProcessEndsCleanlyWithDocumentsStillOpen)
@@ -443,6 +445,11 @@ TEST_F(LibreOfficeTest, AProcessEndsCleanlyWithDocumentsStillOpen)
         EXPECT_EQ(child.exitCode(), 0) << "round " << i;
     }
     EXPECT_EQ(leftovers(work), QStringList()) << "documents left open at exit are closed";
+    // Nothing of theirs is open in the instance: it ends when asked to if unused.
+    const pid_t pid = writerPid();
+    ASSERT_GT(pid, 0);
+    backend().shutdown();
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(pid))) << "a document was left open in the instance";
 }
 
 TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissingOrCannotStart)

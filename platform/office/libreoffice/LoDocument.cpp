@@ -269,18 +269,23 @@ void LoDocument::release(LoSession &s, std::shared_ptr<LoDocument> doc)
     const bool wasOpen = !doc->closed;
     doc->closed = true;
     // The last reference goes on the worker, so the remote release is its call too.
-    s.post([doc = std::move(doc), wasOpen]() mutable {
-        if (wasOpen && doc->model.is()) {
-            try {
-                closeModel(doc->model);
-            } catch (...) {
-            }
+    s.post([doc = std::move(doc), wasOpen]() mutable { finish(std::move(doc), wasOpen); });
+}
+
+void LoDocument::finish(std::shared_ptr<LoDocument> doc, bool open)
+{
+    if (!doc)
+        return;
+    if (open && doc->model.is()) {
+        try {
+            closeModel(doc->model);
+        } catch (...) {
         }
-        doc->forget();
-        if (wasOpen)
-            removeCopy(doc->copyPath);
-        doc.reset();
-    });
+    }
+    doc->forget();
+    if (open)
+        removeCopy(doc->copyPath);
+    doc.reset();
 }
 
 } // namespace tx::office::lo

@@ -172,8 +172,8 @@ public:
     {
         // The remote transferable is released on the worker, like every UNO call,
         // and the spare page document closed there.
-        s.post([&s = s, slot = std::move(slot)]() mutable {
-            LoDocument::release(s, std::move(slot->spare));
+        s.post([slot = std::move(slot)]() mutable {
+            LoDocument::finish(std::move(slot->spare), true);
             slot.reset();
         });
     }
