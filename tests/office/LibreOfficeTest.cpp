@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <optional>
@@ -271,6 +272,37 @@ TEST_F(LibreOfficeTest, AKilledInstanceIsReplaced)
     EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
     doc->Close(false, false);
     EXPECT_NE(writerPid(), pid);
+
+    // A document and a kept page document of a killed instance, used after its
+    // replacement started, fail as gone and leave the replacement and its
+    // documents alone.
+    auto page = w->DocumentsAdd();
+    page->Close({}, {});
+    auto stale = w->DocumentsOpen(sampleDir + "/three.docx");
+    ASSERT_EQ(::kill(writerPid(), SIGKILL), 0);
+    auto other = word();
+    auto live = other->DocumentsOpen(sampleDir + "/twelve.docx");
+    const pid_t replacement = writerPid();
+    for (const auto &use : std::initializer_list<std::function<void()>>{
+             [&] { stale->BuiltInDocumentProperties(wdPropertyPages); },
+             [&] { w->DocumentsAdd()->WindowsSelection(1)->GoTo(wdGoToPage, 1); }}) {
+        try {
+            use();
+            ADD_FAILURE() << "a document of a killed instance answered";
+        } catch (const tx::AutomationError &e) {
+            EXPECT_TRUE(e.description.contains("went away")) << e.description.toStdString();
+        }
+    }
+    try {
+        EXPECT_EQ(live->BuiltInDocumentProperties(wdPropertyPages), 12);
+        live->Close(false, false);
+    } catch (const tx::AutomationError &e) {
+        ADD_FAILURE() << e.description.toStdString();
+    }
+    EXPECT_EQ(writerPid(), replacement);
+    stale.reset();
+    w.reset();
+    other->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false); // after the releases
     EXPECT_EQ(leftovers(work), QStringList());
 }
 
@@ -322,6 +354,38 @@ TEST_F(LibreOfficeTest, AnInstanceOutlivesTheTemporaryFolderOfItsStarter)
     }
     EXPECT_TRUE(readText(html).contains("Marker page 300"));
     QFile::remove(html);
+
+    // Its folder's name taken by a link (or a file) when the next instance
+    // starts: the link goes, never what it points to, and the folder is the
+    // instance's own again.
+    const QString tmp = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-"
+        + qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-writer.tmp";
+    QTemporaryDir elsewhere;
+    QFile kept(elsewhere.path() + "/kept.txt");
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    kept.close();
+    for (bool link : {true, false}) {
+        ASSERT_EQ(::kill(writerPid(), SIGKILL), 0);
+        w.reset();
+        QDir(tmp).removeRecursively();
+        QFile::remove(tmp);
+        if (link)
+            ASSERT_TRUE(QFile::link(elsewhere.path(), tmp));
+        else
+            ASSERT_TRUE(QFile(tmp).open(QIODevice::WriteOnly));
+        w = word();
+        try {
+            auto doc = w->DocumentsOpen(docx);
+            EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 300);
+            doc->Close(false, false);
+        } catch (const tx::AutomationError &e) {
+            ADD_FAILURE() << e.description.toStdString();
+        }
+        EXPECT_TRUE(kept.exists());
+        const QFileInfo folder(tmp);
+        EXPECT_TRUE(folder.isDir() && !folder.isSymLink()) << link;
+        EXPECT_EQ(folder.permissions().toInt() & 0x0077, 0) << link;
+    }
 }
 
 TEST_F(LibreOfficeTest, AnInstanceThatDoesNotAnswerInTimeIsStopped)
