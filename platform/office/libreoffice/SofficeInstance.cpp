@@ -3,7 +3,6 @@
 #include "UnoText.h"
 #include "UnoWorker.h"
 #include "platform/AutomationError.h"
-#include "platform/office/WorkFolders.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -95,6 +94,24 @@ void hideCommentWindows(const Reference<css::uno::XComponentContext> &context)
     } catch (const css::uno::Exception &) {
         // An office without the setting has no such windows either.
     }
+}
+
+// An empty folder of this user's only at `path`, whatever was there: a link
+// there is removed, never followed (what it points to is not ours to empty).
+bool freshPrivateFolder(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            QDir(path).removeRecursively(); // removes links inside, not their targets
+        else
+            ::unlink(native.constData());
+    }
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    return ::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
+        && (st.st_mode & 077) == 0;
 }
 
 } // namespace
@@ -305,9 +322,8 @@ void SofficeInstance::spawn()
     // go with it (a test's, a session's); a large document then aborts the
     // office in the middle of its load. What a killed instance left is removed.
     const QString tmp = baseDir + "/" + stem + ".tmp";
-    QDir(tmp).removeRecursively();
-    if (!makePrivateFolder(tmp))
-        cannotStart(QStringLiteral("cannot create %1").arg(tmp));
+    if (!freshPrivateFolder(tmp))
+        cannotStart(QStringLiteral("cannot create %1 as a folder of its own").arg(tmp));
     const QByteArray tmpDir = QFile::encodeName(tmp);
     const QByteArray tmpVars[] = {"TMPDIR=" + tmpDir, "TMP=" + tmpDir, "TEMP=" + tmpDir};
     std::vector<const char *> argv = {exe.constData(), "--headless", "--invisible", "--norestore",
