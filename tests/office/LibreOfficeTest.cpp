@@ -306,22 +306,32 @@ TEST_F(LibreOfficeTest, AKilledInstanceIsReplaced)
     EXPECT_EQ(leftovers(work), QStringList());
 }
 
+// Also after paged conversions, whose last page document the application keeps
+// until it goes.
 TEST_F(LibreOfficeTest, AnInstanceIsRestartedAfterManyDocuments)
 {
-    word()->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false);
-    const pid_t first = writerPid();
-    ASSERT_GT(first, 0);
-    int opened = 0;
-    while (writerPid() == first && opened <= 2 * kRestartAfter) {
-        auto w = word();
-        auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
-        EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
-        doc->Close(false, false);
-        ++opened;
+    for (bool paged : {false, true}) {
+        word()->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false);
+        const pid_t first = writerPid();
+        ASSERT_GT(first, 0);
+        int opened = 0;
+        while (writerPid() == first && opened <= 2 * kRestartAfter) {
+            auto w = word();
+            if (paged) {
+                EXPECT_EQ(pageByPage(*w, sampleDir + "/three.docx", work + "/htmF6.tmp").count, 3);
+            } else {
+                auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
+                EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
+                doc->Close(false, false);
+            }
+            ++opened;
+        }
+        EXPECT_NE(writerPid(), first) << paged;
+        EXPECT_LE(opened, kRestartAfter + 1) << paged;
+        EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(first))) << "the worn instance is still there";
     }
-    EXPECT_NE(writerPid(), first);
-    EXPECT_LE(opened, kRestartAfter + 1);
-    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(first))) << "the worn instance is still there";
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
 }
 
 // The instance serves other processes after the one that started it ended and
@@ -491,7 +501,16 @@ int exitWithOpenDocument(const QString &file)
     auto w = word();
     auto doc = w->DocumentsOpen(file);
     doc->WindowsSelection(1)->GoTo(wdGoToPage, 2);
-    return 0; // the document and the application are released on the way out
+    // A page document in use and another kept by the application for the next.
+    auto sel = doc->WindowsSelection(1);
+    sel->EndKey(wdStory, wdExtend);
+    sel->Copy();
+    auto page = w->DocumentsAdd();
+    page->WindowsSelection(1)->Paste();
+    auto kept = w->DocumentsAdd();
+    kept->WindowsSelection(1)->Paste();
+    kept->Close({}, {});
+    return 0; // the documents and the application are released on the way out
 }
 
 TEST_F(LibreOfficeTest, AProcessEndsCleanlyWithDocumentsStillOpen)
@@ -507,6 +526,10 @@ TEST_F(LibreOfficeTest, AProcessEndsCleanlyWithDocumentsStillOpen)
         EXPECT_EQ(child.exitCode(), 0) << "round " << i;
     }
     EXPECT_EQ(leftovers(work), QStringList()) << "documents left open at exit are closed";
+    // Nothing of the children is left in the instance either: an unused one ends.
+    const pid_t pid = writerPid();
+    backend().shutdown();
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(pid))) << "documents left in the instance";
 }
 
 TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissingOrCannotStart)

@@ -266,21 +266,25 @@ void LoDocument::release(LoSession &s, std::shared_ptr<LoDocument> doc)
 {
     if (!doc)
         return;
+    // The last reference goes on the worker, so the remote release is its call too.
+    s.post([doc = std::move(doc)]() mutable { discard(std::move(doc)); });
+}
+
+void LoDocument::discard(std::shared_ptr<LoDocument> doc)
+{
+    if (!doc)
+        return;
     const bool wasOpen = !doc->closed;
     doc->closed = true;
-    // The last reference goes on the worker, so the remote release is its call too.
-    s.post([doc = std::move(doc), wasOpen]() mutable {
-        if (wasOpen && doc->model.is()) {
-            try {
-                closeModel(doc->model);
-            } catch (...) {
-            }
+    if (wasOpen && doc->model.is()) {
+        try {
+            closeModel(doc->model);
+        } catch (...) {
         }
-        doc->forget();
-        if (wasOpen)
-            removeCopy(doc->copyPath);
-        doc.reset();
-    });
+    }
+    doc->forget();
+    if (wasOpen)
+        removeCopy(doc->copyPath);
 }
 
 } // namespace tx::office::lo

@@ -169,9 +169,10 @@ public:
     ~WriterWord() override
     {
         // The remote transferable is released on the worker, like every UNO call,
-        // and the spare page document closed there.
-        s.post([&s = s, slot = std::move(slot)]() mutable {
-            LoDocument::release(s, std::move(slot->spare));
+        // and the spare page document closed there, before any later call counts
+        // the instance's documents (a worn one is restarted only when it has none).
+        s.post([slot = std::move(slot)]() mutable {
+            LoDocument::discard(std::move(slot->spare));
             slot.reset();
         });
     }

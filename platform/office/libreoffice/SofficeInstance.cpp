@@ -9,7 +9,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -142,6 +145,18 @@ Reference<css::uno::XComponentContext> localContext()
         cannotStart(QStringLiteral("the UNO runtime does not start: ") + QString::fromLocal8Bit(e.what()));
     }
     return ctx;
+}
+
+void closeConnections()
+{
+    try {
+        auto factory = css::bridge::BridgeFactory::create(localContext());
+        const css::uno::Sequence<Reference<css::bridge::XBridge>> all = factory->getExistingBridges();
+        for (const Reference<css::bridge::XBridge> &bridge : all)
+            if (Reference<css::lang::XComponent> c{bridge, css::uno::UNO_QUERY}; c.is())
+                c->dispose(); // joins the connection's reader and writer
+    } catch (const css::uno::Exception &) {
+    }
 }
 
 SofficeInstance::SofficeInstance(QString kind, UnoWorker &w) : worker(w), kindName(std::move(kind))

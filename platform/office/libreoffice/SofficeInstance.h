@@ -83,6 +83,10 @@ private:
 // The local UNO context of this process, bootstrapped once on the worker.
 css::uno::Reference<css::uno::XComponentContext> localContext();
 
+// At exit: closes this process's connections to every instance and waits for
+// their threads. The instances and their documents stay for other processes.
+void closeConnections();
+
 // Where soffice.bin is: TESSARIX_SOFFICE or LibreOffice's program folder.
 QString sofficePath();
 
