@@ -396,6 +396,27 @@ TEST_F(LibreOfficeTest, AnInstanceOutlivesTheTemporaryFolderOfItsStarter)
         EXPECT_TRUE(folder.isDir() && !folder.isSymLink()) << link;
         EXPECT_EQ(folder.permissions().toInt() & 0x0077, 0) << link;
     }
+
+    // Its folder removed under the running instance (a cleaner of the cache),
+    // while nobody uses it (it is restarted) and while a document is open in it.
+    for (bool inUse : {false, true}) {
+        std::unique_ptr<WordDocument> held;
+        if (inUse)
+            held = w->DocumentsOpen(sampleDir + "/three.docx");
+        QDir(tmp).removeRecursively();
+        auto other = word();
+        try {
+            auto doc = other->DocumentsOpen(docx);
+            doc->SaveAs(html, wdFormatHTML);
+            doc->Close(false, false);
+            if (held)
+                held->Close(false, false);
+        } catch (const tx::AutomationError &e) {
+            ADD_FAILURE() << inUse << " " << e.description.toStdString();
+        }
+        EXPECT_TRUE(readText(html).contains("Marker page 300")) << inUse;
+        QFile::remove(html);
+    }
 }
 
 TEST_F(LibreOfficeTest, AnInstanceThatDoesNotAnswerInTimeIsStopped)

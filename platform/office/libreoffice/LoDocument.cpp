@@ -195,6 +195,7 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
     try {
         s.call(what, [&s, doc, url, service] {
             SofficeInstance::Lock loading(s.instance, false);
+            s.instance.keepTempFolder();
             Reference<css::lang::XComponent> model = s.instance.kind() == u"writer" ? loadTextWithoutComments(s, url)
                                                                                     : loadHidden(s, url);
             s.instance.countConversion();

@@ -199,33 +199,56 @@ bool SofficeInstance::tryConnect()
     }
 }
 
-bool SofficeInstance::connect()
+bool SofficeInstance::connect(bool mayRestart)
 {
     if (context.is()) {
         try {
             Reference<css::container::XIndexAccess> frames(desktop->getFrames(), css::uno::UNO_QUERY_THROW);
             frames->getCount();
-            // A worn instance is restarted only once nobody uses it.
-            if (conversions < restartAfter || !terminateIfUnused())
-                return true;
-            return false;
         } catch (const css::uno::Exception &) {
             forget();
             kill();
         }
     }
-    if (!tryConnect())
-        return false;
-    std::lock_guard lock(pidMutex);
-    if (pid == 0) {
-        // Another process's instance: never reaped or waited for as a child.
-        const pid_t p = readPidFile();
-        if (p > 0 && sameInstance(p)) {
-            pid = p;
-            ownChild = false;
+    if (!context.is()) {
+        if (!tryConnect())
+            return false;
+        std::lock_guard lock(pidMutex);
+        if (pid == 0) {
+            // Another process's instance: never reaped or waited for as a child.
+            const pid_t p = readPidFile();
+            if (p > 0 && sameInstance(p)) {
+                pid = p;
+                ownChild = false;
+            }
         }
     }
-    return true;
+    // A worn instance, or one whose temporary folder went under it (a cleaner of
+    // the cache; its next long load would end it), is restarted, but only once
+    // nobody uses it.
+    const bool stale = conversions >= restartAfter || !QFileInfo(tempFolder()).isDir();
+    return !(mayRestart && stale && terminateIfUnused());
+}
+
+void SofficeInstance::keepTempFolder()
+{
+    // The office made its own folder in it when it started and goes on using
+    // that one: made again, empty, in case they went, so loads that need
+    // temporary files still work for whoever keeps the instance in use.
+    const QString tmp = tempFolder();
+    if (QFileInfo(tmp).isDir()) {
+        tempFolders = QDir(tmp).entryList({QStringLiteral("lu*")}, QDir::Dirs | QDir::Hidden);
+        return;
+    }
+    if (!freshPrivateFolder(tmp))
+        return;
+    for (const QString &name : std::as_const(tempFolders))
+        ::mkdir(QFile::encodeName(tmp + "/" + name).constData(), 0700);
+}
+
+QString SofficeInstance::tempFolder() const
+{
+    return baseDir + "/" + stem + ".tmp";
 }
 
 int SofficeInstance::openDocuments()
@@ -284,7 +307,7 @@ void SofficeInstance::start(int limitMs)
                    O_CREAT | O_RDWR | O_CLOEXEC, 0600)};
     if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0)
         cannotStart(QStringLiteral("cannot lock %1/%2.lock: %3").arg(baseDir, stem, QString::fromLocal8Bit(strerror(errno))));
-    if (connect()) // started by another process meanwhile
+    if (connect(false)) // started by another process meanwhile; the lock is held
         return;
     if (pipeOwnedByOther())
         cannotStart(QStringLiteral("the pipe %1 belongs to another user").arg(pipe));
@@ -336,7 +359,7 @@ void SofficeInstance::spawn()
     // started it and serves others, and that process's temporary folder may
     // go with it (a test's, a session's); a large document then aborts the
     // office in the middle of its load. What a killed instance left is removed.
-    const QString tmp = baseDir + "/" + stem + ".tmp";
+    const QString tmp = tempFolder();
     if (!freshPrivateFolder(tmp))
         cannotStart(QStringLiteral("cannot create %1 as a folder of its own").arg(tmp));
     const QByteArray tmpDir = QFile::encodeName(tmp);

@@ -2,6 +2,7 @@
 // One headless soffice per application kind, on its own per-user pipe: found by
 // connecting to the pipe, started under a lock file, killed and reaped when hung.
 #include <QString>
+#include <QStringList>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <mutex>
@@ -19,10 +20,11 @@ public:
     const QString &kind() const { return kindName; }
 
     // Worker thread only. connect(): true when an instance answers on the pipe
-    // (an instance that is worn out by many conversions is ended first and
-    // false returned). start(): connect, or start one and wait up to `limitMs`;
-    // throws error 429 naming soffice and the reason.
-    bool connect();
+    // (an unused instance that is worn out by many conversions or lost its
+    // temporary folder is ended first, when `mayRestart`, and false returned).
+    // start(): connect, or start one and wait up to `limitMs`; throws error 429
+    // naming soffice and the reason.
+    bool connect(bool mayRestart = true);
     void start(int limitMs);
     // Starts the office process unless one runs or is starting, and returns at
     // once. No UNO call: the process may be leaving when the job runs.
@@ -47,6 +49,8 @@ public:
     private:
         int fd = -1;
     };
+    // Before a load: its temporary folder made again when it went while in use.
+    void keepTempFolder();
     void forget(); // drops the connection (after the instance died)
     void countConversion() { ++conversions; }
 
@@ -60,6 +64,7 @@ public:
 
 private:
     bool tryConnect();
+    QString tempFolder() const; // its TMPDIR, of its own
     bool pipeOwnedByOther() const;
     bool sameInstance(pid_t p) const;
     pid_t readPidFile() const;
@@ -72,6 +77,7 @@ private:
     QString pipe;    // tessarix-<uid>-<kind>
     QString baseDir; // <cache>/tessarix
     QString stem;    // lo-<kind>: its profile, lock, pid and log files
+    QStringList tempFolders; // what the office made in its temporary folder
     int conversions = 0;
     int restartAfter = 200; // TESSARIX_OFFICE_RESTART_AFTER for tests
 
