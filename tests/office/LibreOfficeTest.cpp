@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -553,6 +554,49 @@ TEST_F(LibreOfficeTest, AProcessEndsCleanlyWithDocumentsStillOpen)
     EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(pid))) << "documents left in the instance";
 }
 
+// The child side of the next test: starts the writer in the background and
+// waits (pumping) until its pipe is there.
+int startInBackground()
+{
+    backend().startInBackground();
+    const QByteArray pipe = "/tmp/OSL_PIPE_" + QByteArray::number(::getuid()) + "_"
+        + qgetenv("TESSARIX_OFFICE_INSTANCE") + "-writer";
+    QElapsedTimer t;
+    t.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QFile::exists(QString::fromLocal8Bit(pipe)) || t.elapsed() > 40000)
+            loop.quit();
+    });
+    poll.start(100);
+    loop.exec();
+    return QFile::exists(QString::fromLocal8Bit(pipe)) ? 0 : 1;
+}
+
+// On a new profile the office makes it and asks to be started again: the
+// background start sees to that too, so the first import finds it running.
+TEST_F(LibreOfficeTest, ABackgroundStartOnANewProfileEndsRunning)
+{
+    QTemporaryDir cache;
+    // A pipe name of this run only: a killed instance leaves its pipe's file.
+    const QString instance = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-new" + QString::number(::getpid());
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", cache.path());
+    env.insert("TESSARIX_OFFICE_INSTANCE", instance);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"--start-in-background"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0) << "no instance running";
+    QFile pidFile(cache.path() + "/tessarix/lo-" + instance + "-writer.pid");
+    if (pidFile.open(QIODevice::ReadOnly))
+        if (const pid_t pid = pid_t(pidFile.readAll().trimmed().toLongLong()); pid > 0)
+            ::kill(-pid, SIGKILL);
+    QFile::remove("/tmp/OSL_PIPE_" + QString::number(::getuid()) + "_" + instance + "-writer");
+}
+
 TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissingOrCannotStart)
 {
     if (auto pp = backend().attachPowerPoint())
@@ -602,6 +646,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--exit-with-open-document")
         return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]));
+    if (argc == 2 && QByteArray(argv[1]) == "--start-in-background")
+        return startInBackground();
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     backend().shutdown();

@@ -46,6 +46,7 @@ using css::uno::Reference;
 
 constexpr int kRestartAfter = 200; // documents; LibreOffice does not give memory back
 constexpr int kQuitWaitMs = 10000;
+constexpr int kBackgroundStartMs = 60000;
 constexpr int kExitRestart = 81;   // soffice asks to be started again (new profile)
 const char *const kPipeDir = "/tmp"; // where the office creates its pipes
 
@@ -172,11 +173,15 @@ SofficeInstance::SofficeInstance(QString kind, UnoWorker &w) : worker(w), kindNa
         + QStringLiteral("/tessarix");
 }
 
+QByteArray SofficeInstance::pipePath() const
+{
+    return QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
+}
+
 bool SofficeInstance::pipeOwnedByOther() const
 {
     struct stat st {};
-    const QByteArray path = QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
-    return ::lstat(path.constData(), &st) == 0 && st.st_uid != ::getuid();
+    return ::lstat(pipePath().constData(), &st) == 0 && st.st_uid != ::getuid();
 }
 
 bool SofficeInstance::tryConnect()
@@ -333,9 +338,7 @@ void SofficeInstance::startWithoutWaiting()
     if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0)
         return;
     struct stat st {};
-    const QByteArray pipePath =
-        QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
-    if (::lstat(pipePath.constData(), &st) == 0 || alive())
+    if (::lstat(pipePath().constData(), &st) == 0 || alive())
         return;
     {
         std::lock_guard guard(pidMutex);
@@ -346,6 +349,14 @@ void SofficeInstance::startWithoutWaiting()
     if (::access(QFile::encodeName(sofficePath()).constData(), X_OK) != 0)
         return;
     spawn();
+    // On a new profile the office only makes it and asks to be started again;
+    // seen to here, so the first call finds it running. Without a UNO call,
+    // which may not run while the process is leaving.
+    try {
+        waitForPipe(kBackgroundStartMs, false);
+    } catch (const AutomationError &) {
+        kill(); // the first call starts it and says why it did not start
+    }
 }
 
 void SofficeInstance::spawn()
@@ -401,7 +412,7 @@ void SofficeInstance::spawn()
         pidFile.write(QByteArray::number(child));
 }
 
-void SofficeInstance::waitForPipe(int limitMs)
+void SofficeInstance::waitForPipe(int limitMs, bool connectToo)
 {
     QDeadlineTimer deadline(limitMs);
     Fd notify{::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)};
@@ -417,7 +428,8 @@ void SofficeInstance::waitForPipe(int limitMs)
         if (p <= 0)
             cannotStart(QStringLiteral("it was stopped during start-up"));
         Fd exited{int(::syscall(SYS_pidfd_open, p, 0))};
-        if (tryConnect())
+        struct stat st {};
+        if (connectToo ? tryConnect() : ::lstat(pipePath().constData(), &st) == 0)
             return;
         int status = 0;
         if (reapIfExited(&status)) {

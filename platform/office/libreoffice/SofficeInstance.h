@@ -1,6 +1,7 @@
 #pragma once
 // One headless soffice per application kind, on its own per-user pipe: found by
 // connecting to the pipe, started under a lock file, killed and reaped when hung.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -26,8 +27,9 @@ public:
     // naming soffice and the reason.
     bool connect(bool mayRestart = true);
     void start(int limitMs);
-    // Starts the office process unless one runs or is starting, and returns at
-    // once. No UNO call: the process may be leaving when the job runs.
+    // Starts the office process unless one runs or is starting, and waits for
+    // its pipe (a new profile makes it start twice), never for the caller.
+    // No UNO call: the process may be leaving when the job runs.
     void startWithoutWaiting();
     // Ends the instance politely (Quit), killing it if it will not go.
     void terminate();
@@ -69,7 +71,10 @@ private:
     bool sameInstance(pid_t p) const;
     pid_t readPidFile() const;
     void spawn();
-    void waitForPipe(int limitMs);
+    QByteArray pipePath() const;
+    // Until the instance accepts (connectToo: connected) or only until its pipe
+    // is there; throws error 429 when it ends or the limit passes first.
+    void waitForPipe(int limitMs, bool connectToo = true);
     bool reapIfExited(int *status);
 
     UnoWorker &worker;
