@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <optional>
@@ -271,25 +273,66 @@ TEST_F(LibreOfficeTest, AKilledInstanceIsReplaced)
     EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
     doc->Close(false, false);
     EXPECT_NE(writerPid(), pid);
+
+    // A document and a kept page document of a killed instance, used after its
+    // replacement started, fail as gone and leave the replacement and its
+    // documents alone.
+    auto page = w->DocumentsAdd();
+    page->Close({}, {});
+    auto stale = w->DocumentsOpen(sampleDir + "/three.docx");
+    ASSERT_EQ(::kill(writerPid(), SIGKILL), 0);
+    auto other = word();
+    auto live = other->DocumentsOpen(sampleDir + "/twelve.docx");
+    const pid_t replacement = writerPid();
+    for (const auto &use : std::initializer_list<std::function<void()>>{
+             [&] { stale->BuiltInDocumentProperties(wdPropertyPages); },
+             [&] { w->DocumentsAdd()->WindowsSelection(1)->GoTo(wdGoToPage, 1); }}) {
+        try {
+            use();
+            ADD_FAILURE() << "a document of a killed instance answered";
+        } catch (const tx::AutomationError &e) {
+            EXPECT_TRUE(e.description.contains("went away")) << e.description.toStdString();
+        }
+    }
+    try {
+        EXPECT_EQ(live->BuiltInDocumentProperties(wdPropertyPages), 12);
+        live->Close(false, false);
+    } catch (const tx::AutomationError &e) {
+        ADD_FAILURE() << e.description.toStdString();
+    }
+    EXPECT_EQ(writerPid(), replacement);
+    stale.reset();
+    w.reset();
+    other->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false); // after the releases
     EXPECT_EQ(leftovers(work), QStringList());
 }
 
+// Also after paged conversions, whose last page document the application keeps
+// until it goes.
 TEST_F(LibreOfficeTest, AnInstanceIsRestartedAfterManyDocuments)
 {
-    word()->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false);
-    const pid_t first = writerPid();
-    ASSERT_GT(first, 0);
-    int opened = 0;
-    while (writerPid() == first && opened <= 2 * kRestartAfter) {
-        auto w = word();
-        auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
-        EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
-        doc->Close(false, false);
-        ++opened;
+    for (bool paged : {false, true}) {
+        word()->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false);
+        const pid_t first = writerPid();
+        ASSERT_GT(first, 0);
+        int opened = 0;
+        while (writerPid() == first && opened <= 2 * kRestartAfter) {
+            auto w = word();
+            if (paged) {
+                EXPECT_EQ(pageByPage(*w, sampleDir + "/three.docx", work + "/htmF6.tmp").count, 3);
+            } else {
+                auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
+                EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
+                doc->Close(false, false);
+            }
+            ++opened;
+        }
+        EXPECT_NE(writerPid(), first) << paged;
+        EXPECT_LE(opened, kRestartAfter + 1) << paged;
+        EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(first))) << "the worn instance is still there";
     }
-    EXPECT_NE(writerPid(), first);
-    EXPECT_LE(opened, kRestartAfter + 1);
-    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(first))) << "the worn instance is still there";
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
 }
 
 // The instance serves other processes after the one that started it ended and
@@ -322,6 +365,59 @@ TEST_F(LibreOfficeTest, AnInstanceOutlivesTheTemporaryFolderOfItsStarter)
     }
     EXPECT_TRUE(readText(html).contains("Marker page 300"));
     QFile::remove(html);
+
+    // Its folder's name taken by a link (or a file) when the next instance
+    // starts: the link goes, never what it points to, and the folder is the
+    // instance's own again.
+    const QString tmp = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-"
+        + qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-writer.tmp";
+    QTemporaryDir elsewhere;
+    QFile kept(elsewhere.path() + "/kept.txt");
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    kept.close();
+    for (bool link : {true, false}) {
+        ASSERT_EQ(::kill(writerPid(), SIGKILL), 0);
+        w.reset();
+        QDir(tmp).removeRecursively();
+        QFile::remove(tmp);
+        if (link)
+            ASSERT_TRUE(QFile::link(elsewhere.path(), tmp));
+        else
+            ASSERT_TRUE(QFile(tmp).open(QIODevice::WriteOnly));
+        w = word();
+        try {
+            auto doc = w->DocumentsOpen(docx);
+            EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 300);
+            doc->Close(false, false);
+        } catch (const tx::AutomationError &e) {
+            ADD_FAILURE() << e.description.toStdString();
+        }
+        EXPECT_TRUE(kept.exists());
+        const QFileInfo folder(tmp);
+        EXPECT_TRUE(folder.isDir() && !folder.isSymLink()) << link;
+        EXPECT_EQ(folder.permissions().toInt() & 0x0077, 0) << link;
+    }
+
+    // Its folder removed under the running instance (a cleaner of the cache),
+    // while nobody uses it (it is restarted) and while a document is open in it.
+    for (bool inUse : {false, true}) {
+        std::unique_ptr<WordDocument> held;
+        if (inUse)
+            held = w->DocumentsOpen(sampleDir + "/three.docx");
+        QDir(tmp).removeRecursively();
+        auto other = word();
+        try {
+            auto doc = other->DocumentsOpen(docx);
+            doc->SaveAs(html, wdFormatHTML);
+            doc->Close(false, false);
+            if (held)
+                held->Close(false, false);
+        } catch (const tx::AutomationError &e) {
+            ADD_FAILURE() << inUse << " " << e.description.toStdString();
+        }
+        EXPECT_TRUE(readText(html).contains("Marker page 300")) << inUse;
+        QFile::remove(html);
+    }
 }
 
 TEST_F(LibreOfficeTest, AnInstanceThatDoesNotAnswerInTimeIsStopped)
@@ -428,7 +524,15 @@ int exitWithOpenDocument(const QString &file)
     auto w = word();
     auto doc = w->DocumentsOpen(file);
     doc->WindowsSelection(1)->GoTo(wdGoToPage, 2);
-    w->DocumentsAdd()->Close({}, {});
+    // A page document in use and another kept by the application for the next.
+    auto sel = doc->WindowsSelection(1);
+    sel->EndKey(wdStory, wdExtend);
+    sel->Copy();
+    auto page = w->DocumentsAdd();
+    page->WindowsSelection(1)->Paste();
+    auto kept = w->DocumentsAdd();
+    kept->WindowsSelection(1)->Paste();
+    kept->Close({}, {});
     return 0; // the documents and the application are released on the way out
 }
 
@@ -445,11 +549,53 @@ TEST_F(LibreOfficeTest, AProcessEndsCleanlyWithDocumentsStillOpen)
         EXPECT_EQ(child.exitCode(), 0) << "round " << i;
     }
     EXPECT_EQ(leftovers(work), QStringList()) << "documents left open at exit are closed";
-    // Nothing of theirs is open in the instance: it ends when asked to if unused.
+    // Nothing of the children is left in the instance either: an unused one ends.
     const pid_t pid = writerPid();
-    ASSERT_GT(pid, 0);
     backend().shutdown();
-    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(pid))) << "a document was left open in the instance";
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/%1").arg(pid))) << "documents left in the instance";
+}
+
+// The child side of the next test: starts the writer in the background and
+// waits (pumping) until its pipe is there.
+int startInBackground()
+{
+    backend().startInBackground();
+    const QByteArray pipe = "/tmp/OSL_PIPE_" + QByteArray::number(::getuid()) + "_"
+        + qgetenv("TESSARIX_OFFICE_INSTANCE") + "-writer";
+    QElapsedTimer t;
+    t.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QFile::exists(QString::fromLocal8Bit(pipe)) || t.elapsed() > 40000)
+            loop.quit();
+    });
+    poll.start(100);
+    loop.exec();
+    return QFile::exists(QString::fromLocal8Bit(pipe)) ? 0 : 1;
+}
+
+// On a new profile the office makes it and asks to be started again: the
+// background start sees to that too, so the first import finds it running.
+TEST_F(LibreOfficeTest, ABackgroundStartOnANewProfileEndsRunning)
+{
+    QTemporaryDir cache;
+    // A pipe name of this run only: a killed instance leaves its pipe's file.
+    const QString instance = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-new" + QString::number(::getpid());
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", cache.path());
+    env.insert("TESSARIX_OFFICE_INSTANCE", instance);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"--start-in-background"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 0) << "no instance running";
+    QFile pidFile(cache.path() + "/tessarix/lo-" + instance + "-writer.pid");
+    if (pidFile.open(QIODevice::ReadOnly))
+        if (const pid_t pid = pid_t(pidFile.readAll().trimmed().toLongLong()); pid > 0)
+            ::kill(-pid, SIGKILL);
+    QFile::remove("/tmp/OSL_PIPE_" + QString::number(::getuid()) + "_" + instance + "-writer");
 }
 
 TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissingOrCannotStart)
@@ -501,6 +647,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--exit-with-open-document")
         return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]));
+    if (argc == 2 && QByteArray(argv[1]) == "--start-in-background")
+        return startInBackground();
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     backend().shutdown();

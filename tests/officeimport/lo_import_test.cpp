@@ -308,6 +308,39 @@ void LoImportTest::killedInstanceIsReplaced()
     QVERIFY(pid > 0);
     QCOMPARE(::kill(pid, SIGKILL), 0);
 
+    {
+        ImportFixture f(false);
+        QCOMPARE(f.control->ImportDocFile(file, "7", "editor"), 1);
+        QCOMPARE(pagesOf(f.articles().value(0).content).size(), 3);
+    }
+
+    // Stopped while a page's picture is uploaded, so that the page document's
+    // emptying for the next page meets a stopped office: the user reads that
+    // the office stopped, nothing is posted or left, and the next import works.
+    {
+        ImportFixture f(false);
+        pidFile.close();
+        QVERIFY(pidFile.open(QIODevice::ReadOnly));
+        const pid_t stopped = pid_t(pidFile.readAll().trimmed().toLongLong());
+        QVERIFY(stopped > 0 && stopped != pid);
+        f.server.setAnswerFor([&](int index, const ReceivedRequest &r) {
+            if (!r.requestLine().contains(kPostPath)) {
+                ::kill(stopped, SIGSTOP);
+                backend().setCallTimeLimitMs(2000);
+            }
+            return TestHttpServer::okResponse("/pics/" + QByteArray::number(index));
+        });
+        try {
+            f.control->ImportDocFile(file, "7", "editor");
+            QFAIL("imported");
+        } catch (const AutomationError &e) {
+            QCOMPARE(e.description, QStringLiteral("转换文档时办公程序意外停止：") + file);
+        }
+        backend().setCallTimeLimitMs(kDefaultCallTimeLimitMs);
+        QCOMPARE(f.articles().size(), 0);
+        QCOMPARE(f.workFolderEntries(), QStringList());
+        QVERIFY(!QFile::exists(QStringLiteral("/proc/%1").arg(stopped)));
+    }
     ImportFixture f(false);
     QCOMPARE(f.control->ImportDocFile(file, "7", "editor"), 1);
     QCOMPARE(pagesOf(f.articles().value(0).content).size(), 3);
@@ -371,10 +404,11 @@ void LoImportTest::sharedInstanceIsEndedOnlyWhenUnused()
     QString innerError;
     a.server.setAnswerFor([&](int index, const ReceivedRequest &r) {
         if (!inner && !r.requestLine().contains(kPostPath)) {
-            // A's document is open in the worn instance while B imports.
+            // A's document is open in the worn instance while B imports, page
+            // by page too, between two of A's pages.
             inner = true;
             try {
-                b.control->ImportDocFileOnePage(twelve, "7", "editor");
+                b.control->ImportDocFile(twelve, "7", "editor");
             } catch (const AutomationError &e) {
                 innerError = e.description;
             }
@@ -388,8 +422,17 @@ void LoImportTest::sharedInstanceIsEndedOnlyWhenUnused()
     }
     QVERIFY(inner);
     QCOMPARE(innerError, QString());
-    QCOMPARE(pagesOf(a.articles().value(0).content).size(), 3);
-    QCOMPARE(b.articles().size(), 1);
+    // Each page holds its own import's text and nothing of the other's.
+    for (auto [f, pages] : {std::pair{&a, 3}, std::pair{&b, 12}}) {
+        QCOMPARE(f->articles().size(), 1);
+        const QStringList parts = pagesOf(f->articles().value(0).content);
+        QCOMPARE(parts.size(), pages);
+        for (int i = 1; i <= pages; ++i) {
+            const QRegularExpressionMatch m = QRegularExpression("Marker\\s+page\\s+(\\d+)").match(parts[i - 1]);
+            QCOMPARE(m.captured(1), QString::number(i));
+            QCOMPARE(parts[i - 1].count("Marker"), 1);
+        }
+    }
 
     // Quit leaves the presentation another holds open alone.
     auto pp = backend().attachPowerPoint();

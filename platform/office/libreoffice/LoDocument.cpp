@@ -195,6 +195,7 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
     try {
         s.call(what, [&s, doc, url, service] {
             SofficeInstance::Lock loading(s.instance, false);
+            s.instance.keepTempFolder();
             Reference<css::lang::XComponent> model = s.instance.kind() == u"writer" ? loadTextWithoutComments(s, url)
                                                                                     : loadHidden(s, url);
             s.instance.countConversion();
@@ -266,26 +267,25 @@ void LoDocument::release(LoSession &s, std::shared_ptr<LoDocument> doc)
 {
     if (!doc)
         return;
-    const bool wasOpen = !doc->closed;
-    doc->closed = true;
     // The last reference goes on the worker, so the remote release is its call too.
-    s.post([doc = std::move(doc), wasOpen]() mutable { finish(std::move(doc), wasOpen); });
+    s.post([doc = std::move(doc)]() mutable { discard(std::move(doc)); });
 }
 
-void LoDocument::finish(std::shared_ptr<LoDocument> doc, bool open)
+void LoDocument::discard(std::shared_ptr<LoDocument> doc)
 {
     if (!doc)
         return;
-    if (open && doc->model.is()) {
+    const bool wasOpen = !doc->closed;
+    doc->closed = true;
+    if (wasOpen && doc->model.is()) {
         try {
             closeModel(doc->model);
         } catch (...) {
         }
     }
     doc->forget();
-    if (open)
+    if (wasOpen)
         removeCopy(doc->copyPath);
-    doc.reset();
 }
 
 } // namespace tx::office::lo

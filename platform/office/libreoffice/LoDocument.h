@@ -36,9 +36,8 @@ struct LoDocument {
     static void close(LoSession &s, const std::shared_ptr<LoDocument> &doc, const QString &what);
     // From a destructor: closes later if still open, never throws.
     static void release(LoSession &s, std::shared_ptr<LoDocument> doc);
-    // Worker: what release() does there, at once (from a job that is already
-    // on the worker: a job it queued might not run before the process ends).
-    static void finish(std::shared_ptr<LoDocument> doc, bool open);
+    // Worker: what release() does there, at once; never throws.
+    static void discard(std::shared_ptr<LoDocument> doc);
 };
 
 } // namespace tx::office::lo

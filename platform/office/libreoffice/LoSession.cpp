@@ -28,26 +28,35 @@ void LoSession::died(const QString &what, const QString &message)
                      .arg(instance.kind(), what, message));
 }
 
+bool LoSession::answers()
+{
+    try {
+        if (!instance.desktop.is())
+            return false;
+        css::uno::Reference<css::container::XIndexAccess> frames(instance.desktop->getFrames(),
+                                                                 css::uno::UNO_QUERY_THROW);
+        frames->getCount();
+        return true;
+    } catch (const css::uno::Exception &) {
+        return false;
+    }
+}
+
 void LoSession::runJob(const QString &what, std::function<void()> job, int graceMs)
 {
+    // A broken bridge may also be that of an instance that went away and was
+    // replaced since, under an object of it still held: the instance itself is
+    // asked, so a stale document never stops the one now serving everybody.
     auto guarded = [this, what, job = std::move(job)] {
         try {
             job();
         } catch (const css::lang::DisposedException &e) {
-            died(what, qs(e.Message));
+            if (!answers())
+                died(what, qs(e.Message));
+            raiseStopped(QStringLiteral("soffice (%1) went away during %2 (%3)").arg(instance.kind(), what, qs(e.Message)));
         } catch (const css::uno::RuntimeException &e) {
-            // Either the bridge broke or the office refused; ask it something.
-            bool answers = false;
-            try {
-                if (instance.desktop.is()) {
-                    css::uno::Reference<css::container::XIndexAccess> frames(
-                        instance.desktop->getFrames(), css::uno::UNO_QUERY_THROW);
-                    frames->getCount();
-                    answers = true;
-                }
-            } catch (const css::uno::Exception &) {
-            }
-            if (!answers)
+            // Either the bridge broke or the office refused.
+            if (!answers())
                 died(what, qs(e.Message));
             raiseRuntime(ErrAutomation, what + QStringLiteral(" failed: ") + qs(e.Message));
         } catch (const css::uno::Exception &e) {

@@ -49,11 +49,9 @@ public:
             raiseRuntime(ErrInvalidCall, QStringLiteral("Selection.GoTo"));
         s.call(QStringLiteral("Selection.GoTo"), [d = doc, count] {
             WriterView &view = viewOf(*d);
-            const auto page = sal_Int16(qBound(1, count, 32767));
             view.cursor->collapseToStart();
-            view.pages->jumpToPage(page);
+            view.pages->jumpToPage(sal_Int16(qBound(1, count, 32767)));
             view.pages->jumpToStartOfPage();
-            startOutsideTables(*d, page);
         });
     }
     void EndKey(int unit, int extend) override
@@ -171,9 +169,10 @@ public:
     ~WriterWord() override
     {
         // The remote transferable is released on the worker, like every UNO call,
-        // and the spare page document closed there.
+        // and the spare page document closed there, before any later call counts
+        // the instance's documents (a worn one is restarted only when it has none).
         s.post([slot = std::move(slot)]() mutable {
-            LoDocument::finish(std::move(slot->spare), true);
+            LoDocument::discard(std::move(slot->spare));
             slot.reset();
         });
     }

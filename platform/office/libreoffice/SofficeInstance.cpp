@@ -3,14 +3,16 @@
 #include "UnoText.h"
 #include "UnoWorker.h"
 #include "platform/AutomationError.h"
-#include "platform/office/WorkFolders.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -44,6 +46,7 @@ using css::uno::Reference;
 
 constexpr int kRestartAfter = 200; // documents; LibreOffice does not give memory back
 constexpr int kQuitWaitMs = 10000;
+constexpr int kBackgroundStartMs = 60000;
 constexpr int kExitRestart = 81;   // soffice asks to be started again (new profile)
 const char *const kPipeDir = "/tmp"; // where the office creates its pipes
 
@@ -97,6 +100,24 @@ void hideCommentWindows(const Reference<css::uno::XComponentContext> &context)
     }
 }
 
+// An empty folder of this user's only at `path`, whatever was there: a link
+// there is removed, never followed (what it points to is not ours to empty).
+bool freshPrivateFolder(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            QDir(path).removeRecursively(); // removes links inside, not their targets
+        else
+            ::unlink(native.constData());
+    }
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    return ::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()
+        && (st.st_mode & 077) == 0;
+}
+
 } // namespace
 
 QString sofficePath()
@@ -127,6 +148,18 @@ Reference<css::uno::XComponentContext> localContext()
     return ctx;
 }
 
+void closeConnections()
+{
+    try {
+        auto factory = css::bridge::BridgeFactory::create(localContext());
+        const css::uno::Sequence<Reference<css::bridge::XBridge>> all = factory->getExistingBridges();
+        for (const Reference<css::bridge::XBridge> &bridge : all)
+            if (Reference<css::lang::XComponent> c{bridge, css::uno::UNO_QUERY}; c.is())
+                c->dispose(); // joins the connection's reader and writer
+    } catch (const css::uno::Exception &) {
+    }
+}
+
 SofficeInstance::SofficeInstance(QString kind, UnoWorker &w) : worker(w), kindName(std::move(kind))
 {
     // Another prefix (tests) gets its own profile too: two instances on one
@@ -140,11 +173,15 @@ SofficeInstance::SofficeInstance(QString kind, UnoWorker &w) : worker(w), kindNa
         + QStringLiteral("/tessarix");
 }
 
+QByteArray SofficeInstance::pipePath() const
+{
+    return QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
+}
+
 bool SofficeInstance::pipeOwnedByOther() const
 {
     struct stat st {};
-    const QByteArray path = QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
-    return ::lstat(path.constData(), &st) == 0 && st.st_uid != ::getuid();
+    return ::lstat(pipePath().constData(), &st) == 0 && st.st_uid != ::getuid();
 }
 
 bool SofficeInstance::tryConnect()
@@ -167,33 +204,56 @@ bool SofficeInstance::tryConnect()
     }
 }
 
-bool SofficeInstance::connect()
+bool SofficeInstance::connect(bool mayRestart)
 {
     if (context.is()) {
         try {
             Reference<css::container::XIndexAccess> frames(desktop->getFrames(), css::uno::UNO_QUERY_THROW);
             frames->getCount();
-            // A worn instance is restarted only once nobody uses it.
-            if (conversions < restartAfter || !terminateIfUnused())
-                return true;
-            return false;
         } catch (const css::uno::Exception &) {
             forget();
             kill();
         }
     }
-    if (!tryConnect())
-        return false;
-    std::lock_guard lock(pidMutex);
-    if (pid == 0) {
-        // Another process's instance: never reaped or waited for as a child.
-        const pid_t p = readPidFile();
-        if (p > 0 && sameInstance(p)) {
-            pid = p;
-            ownChild = false;
+    if (!context.is()) {
+        if (!tryConnect())
+            return false;
+        std::lock_guard lock(pidMutex);
+        if (pid == 0) {
+            // Another process's instance: never reaped or waited for as a child.
+            const pid_t p = readPidFile();
+            if (p > 0 && sameInstance(p)) {
+                pid = p;
+                ownChild = false;
+            }
         }
     }
-    return true;
+    // A worn instance, or one whose temporary folder went under it (a cleaner of
+    // the cache; its next long load would end it), is restarted, but only once
+    // nobody uses it.
+    const bool stale = conversions >= restartAfter || !QFileInfo(tempFolder()).isDir();
+    return !(mayRestart && stale && terminateIfUnused());
+}
+
+void SofficeInstance::keepTempFolder()
+{
+    // The office made its own folder in it when it started and goes on using
+    // that one: made again, empty, in case they went, so loads that need
+    // temporary files still work for whoever keeps the instance in use.
+    const QString tmp = tempFolder();
+    if (QFileInfo(tmp).isDir()) {
+        tempFolders = QDir(tmp).entryList({QStringLiteral("lu*")}, QDir::Dirs | QDir::Hidden);
+        return;
+    }
+    if (!freshPrivateFolder(tmp))
+        return;
+    for (const QString &name : std::as_const(tempFolders))
+        ::mkdir(QFile::encodeName(tmp + "/" + name).constData(), 0700);
+}
+
+QString SofficeInstance::tempFolder() const
+{
+    return baseDir + "/" + stem + ".tmp";
 }
 
 int SofficeInstance::openDocuments()
@@ -252,7 +312,7 @@ void SofficeInstance::start(int limitMs)
                    O_CREAT | O_RDWR | O_CLOEXEC, 0600)};
     if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0)
         cannotStart(QStringLiteral("cannot lock %1/%2.lock: %3").arg(baseDir, stem, QString::fromLocal8Bit(strerror(errno))));
-    if (connect()) // started by another process meanwhile
+    if (connect(false)) // started by another process meanwhile; the lock is held
         return;
     if (pipeOwnedByOther())
         cannotStart(QStringLiteral("the pipe %1 belongs to another user").arg(pipe));
@@ -278,9 +338,7 @@ void SofficeInstance::startWithoutWaiting()
     if (lock.fd < 0 || ::flock(lock.fd, LOCK_EX) != 0)
         return;
     struct stat st {};
-    const QByteArray pipePath =
-        QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
-    if (::lstat(pipePath.constData(), &st) == 0 || alive())
+    if (::lstat(pipePath().constData(), &st) == 0 || alive())
         return;
     {
         std::lock_guard guard(pidMutex);
@@ -291,6 +349,14 @@ void SofficeInstance::startWithoutWaiting()
     if (::access(QFile::encodeName(sofficePath()).constData(), X_OK) != 0)
         return;
     spawn();
+    // On a new profile the office only makes it and asks to be started again;
+    // seen to here, so the first call finds it running. Without a UNO call,
+    // which may not run while the process is leaving.
+    try {
+        waitForPipe(kBackgroundStartMs, false);
+    } catch (const AutomationError &) {
+        kill(); // the first call starts it and says why it did not start
+    }
 }
 
 void SofficeInstance::spawn()
@@ -304,10 +370,9 @@ void SofficeInstance::spawn()
     // started it and serves others, and that process's temporary folder may
     // go with it (a test's, a session's); a large document then aborts the
     // office in the middle of its load. What a killed instance left is removed.
-    const QString tmp = baseDir + "/" + stem + ".tmp";
-    QDir(tmp).removeRecursively();
-    if (!makePrivateFolder(tmp))
-        cannotStart(QStringLiteral("cannot create %1").arg(tmp));
+    const QString tmp = tempFolder();
+    if (!freshPrivateFolder(tmp))
+        cannotStart(QStringLiteral("cannot create %1 as a folder of its own").arg(tmp));
     const QByteArray tmpDir = QFile::encodeName(tmp);
     const QByteArray tmpVars[] = {"TMPDIR=" + tmpDir, "TMP=" + tmpDir, "TEMP=" + tmpDir};
     std::vector<const char *> argv = {exe.constData(), "--headless", "--invisible", "--norestore",
@@ -347,7 +412,7 @@ void SofficeInstance::spawn()
         pidFile.write(QByteArray::number(child));
 }
 
-void SofficeInstance::waitForPipe(int limitMs)
+void SofficeInstance::waitForPipe(int limitMs, bool connectToo)
 {
     QDeadlineTimer deadline(limitMs);
     Fd notify{::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)};
@@ -363,7 +428,8 @@ void SofficeInstance::waitForPipe(int limitMs)
         if (p <= 0)
             cannotStart(QStringLiteral("it was stopped during start-up"));
         Fd exited{int(::syscall(SYS_pidfd_open, p, 0))};
-        if (tryConnect())
+        struct stat st {};
+        if (connectToo ? tryConnect() : ::lstat(pipePath().constData(), &st) == 0)
             return;
         int status = 0;
         if (reapIfExited(&status)) {

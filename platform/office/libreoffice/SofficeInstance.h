@@ -1,7 +1,9 @@
 #pragma once
 // One headless soffice per application kind, on its own per-user pipe: found by
 // connecting to the pipe, started under a lock file, killed and reaped when hung.
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <mutex>
@@ -19,13 +21,15 @@ public:
     const QString &kind() const { return kindName; }
 
     // Worker thread only. connect(): true when an instance answers on the pipe
-    // (an instance that is worn out by many conversions is ended first and
-    // false returned). start(): connect, or start one and wait up to `limitMs`;
-    // throws error 429 naming soffice and the reason.
-    bool connect();
+    // (an unused instance that is worn out by many conversions or lost its
+    // temporary folder is ended first, when `mayRestart`, and false returned).
+    // start(): connect, or start one and wait up to `limitMs`; throws error 429
+    // naming soffice and the reason.
+    bool connect(bool mayRestart = true);
     void start(int limitMs);
-    // Starts the office process unless one runs or is starting, and returns at
-    // once. No UNO call: the process may be leaving when the job runs.
+    // Starts the office process unless one runs or is starting, and waits for
+    // its pipe (a new profile makes it start twice), never for the caller.
+    // No UNO call: the process may be leaving when the job runs.
     void startWithoutWaiting();
     // Ends the instance politely (Quit), killing it if it will not go.
     void terminate();
@@ -47,6 +51,8 @@ public:
     private:
         int fd = -1;
     };
+    // Before a load: its temporary folder made again when it went while in use.
+    void keepTempFolder();
     void forget(); // drops the connection (after the instance died)
     void countConversion() { ++conversions; }
 
@@ -60,11 +66,15 @@ public:
 
 private:
     bool tryConnect();
+    QString tempFolder() const; // its TMPDIR, of its own
     bool pipeOwnedByOther() const;
     bool sameInstance(pid_t p) const;
     pid_t readPidFile() const;
     void spawn();
-    void waitForPipe(int limitMs);
+    QByteArray pipePath() const;
+    // Until the instance accepts (connectToo: connected) or only until its pipe
+    // is there; throws error 429 when it ends or the limit passes first.
+    void waitForPipe(int limitMs, bool connectToo = true);
     bool reapIfExited(int *status);
 
     UnoWorker &worker;
@@ -72,6 +82,7 @@ private:
     QString pipe;    // tessarix-<uid>-<kind>
     QString baseDir; // <cache>/tessarix
     QString stem;    // lo-<kind>: its profile, lock, pid and log files
+    QStringList tempFolders; // what the office made in its temporary folder
     int conversions = 0;
     int restartAfter = 200; // TESSARIX_OFFICE_RESTART_AFTER for tests
 
@@ -82,6 +93,10 @@ private:
 
 // The local UNO context of this process, bootstrapped once on the worker.
 css::uno::Reference<css::uno::XComponentContext> localContext();
+
+// At exit: closes this process's connections to every instance and waits for
+// their threads. The instances and their documents stay for other processes.
+void closeConnections();
 
 // Where soffice.bin is: TESSARIX_SOFFICE or LibreOffice's program folder.
 QString sofficePath();

@@ -1,5 +1,7 @@
 #include "UnoWorker.h"
 
+#include "SofficeInstance.h"
+
 #include "platform/Pump.h"
 
 #include <QCoreApplication>
@@ -76,6 +78,7 @@ void UnoWorker::drainAtExit()
             }
             for (UnoWorker *w : all)
                 w->drainNow();
+            closeConnections();
         });
     });
 }

@@ -24,9 +24,11 @@ public:
     // Queues `job` without waiting for it (releasing remote objects).
     void post(std::function<void()> job);
     // Once the UNO libraries are loaded (after the first connection): at exit,
-    // the queued jobs (closing documents) finish first, then none runs, so that
-    // no UNO call races the libraries' own teardown. Exit handlers run in the
-    // reverse order of registration, so this runs before theirs.
+    // the queued jobs (closing documents) finish first, then none runs and the
+    // connections are closed, so that no UNO call, nor the connections' own
+    // threads sending what the jobs released, race the libraries' teardown.
+    // Exit handlers run in the reverse order of registration, so this runs
+    // before theirs.
     void drainAtExit();
 
 private:

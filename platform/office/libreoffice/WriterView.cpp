@@ -1,6 +1,5 @@
 #include "WriterView.h"
 
-#include <com/sun/star/document/EmptyUndoStackException.hpp>
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
 #include <com/sun/star/frame/XModel.hpp>
@@ -123,15 +122,11 @@ bool undoneAndEmpty(LoDocument &doc)
         view.paragraphs.set(view.body, UNO_QUERY_THROW);
         view.undo = undo->getUndoManager();
     }
-    // A paste is one step; the bound only guards against an office that keeps
-    // offering more.
-    bool more = true;
+    // A paste is one step, and a page document nothing was pasted into has none;
+    // the bound only guards against an office that keeps offering more.
+    bool more = view.undo->isUndoPossible();
     for (int i = 0; i < 64 && more; ++i) {
-        try {
-            view.undo->undo();
-        } catch (const css::document::EmptyUndoStackException &) {
-            break;
-        }
+        view.undo->undo();
         more = view.undo->isUndoPossible();
     }
     if (more)
