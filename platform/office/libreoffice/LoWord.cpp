@@ -49,9 +49,11 @@ public:
             raiseRuntime(ErrInvalidCall, QStringLiteral("Selection.GoTo"));
         s.call(QStringLiteral("Selection.GoTo"), [d = doc, count] {
             WriterView &view = viewOf(*d);
+            const auto page = sal_Int16(qBound(1, count, 32767));
             view.cursor->collapseToStart();
-            view.pages->jumpToPage(sal_Int16(qBound(1, count, 32767)));
+            view.pages->jumpToPage(page);
             view.pages->jumpToStartOfPage();
+            startOutsideTables(*d, page);
         });
     }
     void EndKey(int unit, int extend) override

@@ -1,5 +1,6 @@
 #include "WriterView.h"
 
+#include <com/sun/star/document/EmptyUndoStackException.hpp>
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
 #include <com/sun/star/frame/XModel.hpp>
@@ -124,9 +125,14 @@ bool undoneAndEmpty(LoDocument &doc)
     }
     // A paste is one step, and a page document nothing was pasted into has none;
     // the bound only guards against an office that keeps offering more.
-    bool more = view.undo->isUndoPossible();
+    bool more = true;
     for (int i = 0; i < 64 && more; ++i) {
-        view.undo->undo();
+        try {
+            view.undo->undo();
+        } catch (const css::document::EmptyUndoStackException &) {
+            more = false; // nothing to undo: as it was made
+            break;
+        }
         more = view.undo->isUndoPossible();
     }
     if (more)
