@@ -267,6 +267,10 @@ void LoDocument::release(LoSession &s, std::shared_ptr<LoDocument> doc)
 {
     if (!doc)
         return;
+    // The work copy goes now: behind a call that a stopped office holds up, the
+    // worker would remove it only after the failed call had returned.
+    if (!doc->closed)
+        removeCopy(doc->copyPath);
     // The last reference goes on the worker, so the remote release is its call too.
     s.post([doc = std::move(doc)]() mutable { discard(std::move(doc)); });
 }
