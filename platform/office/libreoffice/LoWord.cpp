@@ -8,6 +8,7 @@
 #include "WriterView.h"
 #include "platform/AutomationError.h"
 #include "platform/office/OfficeConstants.h"
+#include "platform/office/OfficeFailure.h"
 
 #include <utility>
 
@@ -145,15 +146,22 @@ private:
     bool keptForReuse()
     {
         auto next = std::make_shared<LoDocument>();
-        const bool kept = s.call(QStringLiteral("Document.Close"), [d = doc, next, slot = slot] {
-            auto shared = slot.lock();
-            if (!shared || shared->spare || !emptiedAgain(*d))
-                return false;
-            std::swap(next->model, d->model);
-            std::swap(next->parts, d->parts);
-            shared->spare = next;
-            return true;
-        });
+        bool kept = false;
+        try {
+            kept = s.call(QStringLiteral("Document.Close"), [d = doc, next, slot = slot] {
+                auto shared = slot.lock();
+                if (!shared || shared->spare || !emptiedAgain(*d))
+                    return false;
+                std::swap(next->model, d->model);
+                std::swap(next->parts, d->parts);
+                shared->spare = next;
+                return true;
+            });
+        } catch (const OfficeFailure &) {
+            throw; // the office stopped: so does the close
+        } catch (const AutomationError &) {
+            return false; // the office refused the emptying: a plain close then
+        }
         if (kept)
             doc->closed = true;
         return kept;
