@@ -375,6 +375,43 @@ TEST_F(LibreOfficeTest, ABackgroundStartOnANewProfileEndsRunning)
     QFile::remove("/tmp/OSL_PIPE_" + QString::number(::getuid()) + "_" + instance + "-writer");
 }
 
+// A process under another cache folder (another HOME) started the instance this
+// one attaches to: its temporary folder is not here, and it is used as it is,
+// never restarted for a folder that is missing only from this cache.
+TEST_F(LibreOfficeTest, AnInstanceOfAnotherCacheFolderIsUsedAsItIs)
+{
+    backend().shutdown(); // ours goes, so the other process starts the one on the pipe
+    QTemporaryDir cache;
+    const QString instance = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE");
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", cache.path());
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"--start-in-background"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    ASSERT_EQ(child.exitCode(), 0) << "no instance running";
+    QFile pidFile(cache.path() + "/tessarix/lo-" + instance + "-writer.pid");
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+    const pid_t other = pid_t(pidFile.readAll().trimmed().toLongLong());
+    ASSERT_GT(other, 0);
+    QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-" + instance
+         + "-writer.tmp")
+        .removeRecursively();
+    try {
+        auto w = word();
+        auto doc = w->DocumentsOpen(sampleDir + "/three.docx");
+        EXPECT_EQ(doc->BuiltInDocumentProperties(wdPropertyPages), 3);
+        doc->Close(false, false);
+    } catch (const tx::AutomationError &e) {
+        ADD_FAILURE() << e.description.toStdString();
+    }
+    EXPECT_EQ(::kill(other, 0), 0) << "the other process's instance was restarted";
+    backend().shutdown();
+    ::kill(-other, SIGKILL);
+    QFile::remove("/tmp/OSL_PIPE_" + QString::number(::getuid()) + "_" + instance + "-writer");
+}
+
 TEST_F(LibreOfficeTest, CreateFailsAtOnceWhenSofficeIsMissingOrCannotStart)
 {
     if (auto pp = backend().attachPowerPoint())

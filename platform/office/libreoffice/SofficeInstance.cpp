@@ -230,13 +230,28 @@ bool SofficeInstance::connect(bool mayRestart)
     }
     // A worn instance, or one whose temporary folder went under it (a cleaner of
     // the cache; its next long load would end it), is restarted, but only once
-    // nobody uses it.
-    const bool stale = conversions >= restartAfter || !QFileInfo(tempFolder()).isDir();
+    // nobody uses it. The folder is known only for an instance on this cache
+    // folder's profile: one started under another (another HOME) keeps its own.
+    const bool stale = conversions >= restartAfter || (onOurProfile() && !QFileInfo(tempFolder()).isDir());
     return !(mayRestart && stale && terminateIfUnused());
+}
+
+bool SofficeInstance::onOurProfile()
+{
+    pid_t p;
+    {
+        std::lock_guard lock(pidMutex);
+        p = pid;
+    }
+    QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(p));
+    return p > 0 && cmd.open(QIODevice::ReadOnly)
+        && cmd.readAll().contains("-env:UserInstallation=" + QUrl::fromLocalFile(baseDir + "/" + stem).toEncoded() + '\0');
 }
 
 void SofficeInstance::keepTempFolder()
 {
+    if (!onOurProfile())
+        return;
     // The office made its own folder in it when it started and goes on using
     // that one: made again, empty, in case they went, so loads that need
     // temporary files still work for whoever keeps the instance in use.

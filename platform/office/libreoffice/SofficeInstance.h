@@ -53,6 +53,9 @@ public:
     };
     // Before a load: its temporary folder made again when it went while in use.
     void keepTempFolder();
+    // Started on this cache folder's profile (ours, or adopted from a process
+    // of the same cache folder), so its temporary folder is the one here.
+    bool onOurProfile();
     void forget(); // drops the connection (after the instance died)
     void countConversion() { ++conversions; }
 
