@@ -28,20 +28,6 @@ void LoSession::died(const QString &what, const QString &message)
                      .arg(instance.kind(), what, message));
 }
 
-bool LoSession::answers()
-{
-    try {
-        if (!instance.desktop.is())
-            return false;
-        css::uno::Reference<css::container::XIndexAccess> frames(instance.desktop->getFrames(),
-                                                                 css::uno::UNO_QUERY_THROW);
-        frames->getCount();
-        return true;
-    } catch (const css::uno::Exception &) {
-        return false;
-    }
-}
-
 void LoSession::runJob(const QString &what, std::function<void()> job, int graceMs)
 {
     // A broken bridge may also be that of an instance that went away and was
@@ -51,12 +37,12 @@ void LoSession::runJob(const QString &what, std::function<void()> job, int grace
         try {
             job();
         } catch (const css::lang::DisposedException &e) {
-            if (!answers())
+            if (!instance.answers())
                 died(what, qs(e.Message));
             raiseStopped(QStringLiteral("soffice (%1) went away during %2 (%3)").arg(instance.kind(), what, qs(e.Message)));
         } catch (const css::uno::RuntimeException &e) {
             // Either the bridge broke or the office refused.
-            if (!answers())
+            if (!instance.answers())
                 died(what, qs(e.Message));
             raiseRuntime(ErrAutomation, what + QStringLiteral(" failed: ") + qs(e.Message));
         } catch (const css::uno::Exception &e) {

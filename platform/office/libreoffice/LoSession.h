@@ -49,7 +49,6 @@ public:
 
 private:
     void runJob(const QString &what, std::function<void()> job, int graceMs = 0);
-    bool answers(); // worker: the instance is there and takes calls
     [[noreturn]] void died(const QString &what, const QString &message);
 };
 

@@ -206,14 +206,9 @@ bool SofficeInstance::tryConnect()
 
 bool SofficeInstance::connect(bool mayRestart)
 {
-    if (context.is()) {
-        try {
-            Reference<css::container::XIndexAccess> frames(desktop->getFrames(), css::uno::UNO_QUERY_THROW);
-            frames->getCount();
-        } catch (const css::uno::Exception &) {
-            forget();
-            kill();
-        }
+    if (context.is() && !answers()) {
+        forget();
+        kill();
     }
     if (!context.is()) {
         if (!tryConnect())
@@ -243,9 +238,7 @@ bool SofficeInstance::onOurProfile()
         std::lock_guard lock(pidMutex);
         p = pid;
     }
-    QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(p));
-    return p > 0 && cmd.open(QIODevice::ReadOnly)
-        && cmd.readAll().contains("-env:UserInstallation=" + QUrl::fromLocalFile(baseDir + "/" + stem).toEncoded() + '\0');
+    return p > 0 && commandLineOf(p).contains(profileArgument() + '\0');
 }
 
 void SofficeInstance::keepTempFolder()
@@ -377,8 +370,7 @@ void SofficeInstance::startWithoutWaiting()
 void SofficeInstance::spawn()
 {
     const QByteArray exe = QFile::encodeName(sofficePath());
-    const QByteArray profile = "-env:UserInstallation="
-        + QUrl::fromLocalFile(baseDir + "/" + stem).toEncoded();
+    const QByteArray profile = profileArgument();
     const QByteArray accept = "--accept=pipe,name=" + pipe.toUtf8() + ";urp;";
     const QByteArray log = QFile::encodeName(baseDir + "/" + stem + ".log");
     // A temporary folder of its own: the instance outlives the process that
@@ -515,8 +507,31 @@ void SofficeInstance::forget()
 
 bool SofficeInstance::sameInstance(pid_t p) const
 {
+    return commandLineOf(p).contains("name=" + pipe.toUtf8() + ";");
+}
+
+QByteArray SofficeInstance::commandLineOf(pid_t p)
+{
     QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(p));
-    return cmd.open(QIODevice::ReadOnly) && cmd.readAll().contains("name=" + pipe.toUtf8() + ";");
+    return cmd.open(QIODevice::ReadOnly) ? cmd.readAll() : QByteArray();
+}
+
+QByteArray SofficeInstance::profileArgument() const
+{
+    return "-env:UserInstallation=" + QUrl::fromLocalFile(baseDir + "/" + stem).toEncoded();
+}
+
+bool SofficeInstance::answers()
+{
+    try {
+        if (!desktop.is())
+            return false;
+        Reference<css::container::XIndexAccess> frames(desktop->getFrames(), css::uno::UNO_QUERY_THROW);
+        frames->getCount();
+        return true;
+    } catch (const css::uno::Exception &) {
+        return false;
+    }
 }
 
 pid_t SofficeInstance::readPidFile() const

@@ -57,6 +57,7 @@ public:
     // of the same cache folder), so its temporary folder is the one here.
     bool onOurProfile();
     void forget(); // drops the connection (after the instance died)
+    bool answers(); // the instance is there and takes calls
     void countConversion() { ++conversions; }
 
     css::uno::Reference<css::uno::XComponentContext> context;
@@ -72,6 +73,8 @@ private:
     QString tempFolder() const; // its TMPDIR, of its own
     bool pipeOwnedByOther() const;
     bool sameInstance(pid_t p) const;
+    static QByteArray commandLineOf(pid_t p); // NUL-separated, empty when gone
+    QByteArray profileArgument() const;       // the office's argument naming our profile
     pid_t readPidFile() const;
     void spawn();
     QByteArray pipePath() const;
