@@ -352,6 +352,20 @@ int startInBackground()
     return QFile::exists(QString::fromLocal8Bit(pipe)) ? 0 : 1;
 }
 
+// This program again, starting the writer in the background under the cache
+// folder `cache` and the instance name `instance`; its exit code.
+int startedInBackground(const QString &cache, const QString &instance)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CACHE_HOME", cache);
+    env.insert("TESSARIX_OFFICE_INSTANCE", instance);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {"--start-in-background"});
+    return child.waitForFinished(60000) ? child.exitCode() : -1;
+}
+
 // On a new profile the office makes it and asks to be started again: the
 // background start sees to that too, so the first import finds it running.
 TEST_F(LibreOfficeTest, ABackgroundStartOnANewProfileEndsRunning)
@@ -359,19 +373,9 @@ TEST_F(LibreOfficeTest, ABackgroundStartOnANewProfileEndsRunning)
     QTemporaryDir cache;
     // A pipe name of this run only: a killed instance leaves its pipe's file.
     const QString instance = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-new" + QString::number(::getpid());
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CACHE_HOME", cache.path());
-    env.insert("TESSARIX_OFFICE_INSTANCE", instance);
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {"--start-in-background"});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    EXPECT_EQ(child.exitCode(), 0) << "no instance running";
-    QFile pidFile(cache.path() + "/tessarix/lo-" + instance + "-writer.pid");
-    if (pidFile.open(QIODevice::ReadOnly))
-        if (const pid_t pid = pid_t(pidFile.readAll().trimmed().toLongLong()); pid > 0)
-            ::kill(-pid, SIGKILL);
+    EXPECT_EQ(startedInBackground(cache.path(), instance), 0) << "no instance running";
+    if (const pid_t pid = instancePidIn(cache.path(), instance, "writer"); pid > 0)
+        ::kill(-pid, SIGKILL);
     QFile::remove("/tmp/OSL_PIPE_" + QString::number(::getuid()) + "_" + instance + "-writer");
 }
 
@@ -380,20 +384,14 @@ TEST_F(LibreOfficeTest, ABackgroundStartOnANewProfileEndsRunning)
 // never restarted for a folder that is missing only from this cache.
 TEST_F(LibreOfficeTest, AnInstanceOfAnotherCacheFolderIsUsedAsItIs)
 {
-    backend().shutdown(); // ours goes, so the other process starts the one on the pipe
+    // Ours goes, quitting cleanly (a killed one leaves its pipe's file), so that
+    // the other process starts the one on the pipe.
+    word()->DocumentsOpen(sampleDir + "/three.docx")->Close(false, false);
+    backend().shutdown();
     QTemporaryDir cache;
     const QString instance = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE");
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CACHE_HOME", cache.path());
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {"--start-in-background"});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    ASSERT_EQ(child.exitCode(), 0) << "no instance running";
-    QFile pidFile(cache.path() + "/tessarix/lo-" + instance + "-writer.pid");
-    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
-    const pid_t other = pid_t(pidFile.readAll().trimmed().toLongLong());
+    ASSERT_EQ(startedInBackground(cache.path(), instance), 0) << "no instance running";
+    const pid_t other = instancePidIn(cache.path(), instance, "writer");
     ASSERT_GT(other, 0);
     QDir(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-" + instance
          + "-writer.tmp")

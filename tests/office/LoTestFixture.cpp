@@ -83,11 +83,16 @@ void LibreOfficeTest::SetUp()
     makeSamples();
 }
 
+pid_t instancePidIn(const QString &cache, const QString &instance, const char *kind)
+{
+    QFile f(cache + "/tessarix/lo-" + instance + "-" + kind + ".pid");
+    return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toLongLong()) : 0;
+}
+
 pid_t instancePid(const char *kind)
 {
-    QFile f(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/tessarix/lo-"
-            + qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-" + kind + ".pid");
-    return f.open(QIODevice::ReadOnly) ? pid_t(f.readAll().trimmed().toLongLong()) : 0;
+    return instancePidIn(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
+                         qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE"), kind);
 }
 
 pid_t writerPid()

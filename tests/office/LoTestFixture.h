@@ -28,6 +28,8 @@ double ms(const QElapsedTimer &t);
 void makeSamples();
 // The process of this run's instance of `kind` ("writer", "calc"), 0 for none.
 pid_t instancePid(const char *kind);
+// The same as recorded by a process under the cache folder `cache`.
+pid_t instancePidIn(const QString &cache, const QString &instance, const char *kind);
 pid_t writerPid();
 
 // The child sides of tests that start this program again.
