@@ -25,6 +25,9 @@ TEST(ParseUploadUrl, SplitsHostPortAndPath)
         {"http://h: 81/u", "h", "81", "/u"},
         {"http://h:80.5/", "h", "80", "/"}, // converted as a 32-bit number, halves to even
         {"http://h/a b/c d.asp?x=1 2", "h", "80", "/a%20b/c%20d.asp?x=1%202"}, // never splits the request line
+        {"HTTPS://Host/a.asp", "Host", "443", "/a.asp"},
+        {"https://h:8443", "h", "8443", "/"},
+        {"https://h:0/u", "h", "443", "/u"},
     };
     for (const Case &c : cases) {
         Machine t;
@@ -34,6 +37,7 @@ TEST(ParseUploadUrl, SplitsHostPortAndPath)
         EXPECT_EQ(t.m.strUploadPath, QString::fromUtf8(c.path)) << c.url;
         EXPECT_EQ(t.m.Winsock1->RemoteHost, QString::fromUtf8(c.host));
         EXPECT_EQ(t.m.Winsock1->RemotePort, QString::fromUtf8(c.port).toInt());
+        EXPECT_EQ(t.m.Winsock1->Secure, QByteArray(c.url).toLower().startsWith("https:"));
     }
 }
 
@@ -43,7 +47,8 @@ TEST(ParseUploadUrl, RefusesOtherSchemesAndBadPortsChangingNothing)
         const char *url;
         int32_t number;
     } cases[] = {
-        {"https://h/u", kErrBadUrl}, {"ftp://h/u", kErrBadUrl}, {"http:/h", kErrBadUrl},
+        {"ftp://h/u", kErrBadUrl}, {"http:/h", kErrBadUrl}, {"https:/h", kErrBadUrl}, {"httpx://h/u", kErrBadUrl},
+        {"https://h/u\r\nX: 1", kErrBadUrl},
         {"http://h:abc/u", ErrTypeMismatch}, {"http://h:/u", ErrTypeMismatch},
         {"http://h:99999999999/u", ErrOverflow}, {"http://h:70000/u", ErrInvalidCall},
         // Anything that could end a line of the request head, or split its host.
