@@ -7,6 +7,7 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
+#include <malloc.h>
 
 namespace tx {
 namespace {
@@ -25,6 +26,20 @@ QString hostPort(const QString &host, int port)
 
 // A proxy's answer to CONNECT is a head like any other; a longer one is not one.
 constexpr qsizetype kMaxTunnelHead = 64 * 1024;
+
+// TLS copies every chunk through buffers of a megabyte or more that are taken and
+// given back at once; with the allocator's adaptive limits each one was mapped,
+// faulted in and returned to the system again, which cost more than the
+// encryption. Fixed limits keep them in the heap (at most 8 MiB held back).
+void keepBuffersMapped()
+{
+    static const bool once = [] {
+        mallopt(M_MMAP_THRESHOLD, 4 << 20);
+        mallopt(M_TRIM_THRESHOLD, 8 << 20);
+        return true;
+    }();
+    Q_UNUSED(once);
+}
 
 } // namespace
 
@@ -84,6 +99,7 @@ void TcpClient::Connect()
         return;
     }
     if (current.secure) {
+        keepBuffersMapped();
         auto *s = new QSslSocket();
         s->setSslConfiguration(tls::clientConfiguration());
         // Both the name sent (SNI) and the name verified, also inside a tunnel.

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QSslCertificate>
 #include <QStringList>
@@ -48,14 +49,25 @@ QSslConfiguration clientConfiguration()
     const QString dirs = qEnvironmentVariable("SSL_CERT_DIR");
     if (file.isEmpty() && dirs.isEmpty())
         return c; // the system's store, loaded as it is needed
-    QList<QSslCertificate> cas;
-    if (!file.isEmpty())
-        cas << QSslCertificate::fromPath(file, QSsl::Pem);
-    for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        cas << QSslCertificate::fromPath(QDir(dir).filePath(QStringLiteral("*")), QSsl::Pem,
-                                         QSslCertificate::PatternSyntax::Wildcard);
+    // Parsing a bundle of a few hundred CAs takes half a second: read again only
+    // when the variables or the files' times change.
+    QString key = file + QLatin1Char('\n') + dirs;
+    for (const QString &path : QStringList{file} + dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        key += QLatin1Char('\n') + QString::number(QFileInfo(path).lastModified().toMSecsSinceEpoch());
+    static QString cachedKey;
+    static QList<QSslCertificate> cached;
+    if (key != cachedKey) {
+        QList<QSslCertificate> cas;
+        if (!file.isEmpty())
+            cas << QSslCertificate::fromPath(file, QSsl::Pem);
+        for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+            cas << QSslCertificate::fromPath(QDir(dir).filePath(QStringLiteral("*")), QSsl::Pem,
+                                             QSslCertificate::PatternSyntax::Wildcard);
+        cached = cas;
+        cachedKey = key;
+    }
     // Replaces the system's store: a CA named here is all that is trusted.
-    c.setCaCertificates(cas);
+    c.setCaCertificates(cached);
     return c;
 }
 
