@@ -52,6 +52,8 @@ void TestProxy::onData(QTcpSocket *client)
     const QByteArray head = buf.left(end + 4);
     heads.append(head);
     client->setProperty("txPiped", true);
+    if (quiet)
+        return;
     QByteArray auth;
     for (const QByteArray &line : head.split('\n'))
         if (line.toLower().startsWith("proxy-authorization:"))

@@ -25,6 +25,8 @@ public:
     void requireCredentials(const QByteArray &user, const QByteArray &password);
     // Answers every request with this status line and closes (empty: forwards).
     void refuseWith(const QByteArray &statusLine) { refusal = statusLine; }
+    // Takes every request and never answers.
+    void stayQuiet() { quiet = true; }
 
     QList<QByteArray> heads; // each request head as it came, through the empty line
 
@@ -36,6 +38,7 @@ private:
     QTcpServer *server = nullptr;
     QByteArray wantedAuth;
     QByteArray refusal;
+    bool quiet = false;
 };
 
 } // namespace tx::test

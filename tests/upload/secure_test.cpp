@@ -240,6 +240,21 @@ TEST_F(Secure, ProxyRefusalsNameTheProxyAndNeverTheSecret)
         EXPECT_FALSE(lastBox().contains(QStringLiteral("s3cret")));
         EXPECT_TRUE(tls.requests.isEmpty());
     }
+    // A proxy that takes the CONNECT and says nothing: the longer connect wait
+    // ends, naming it.
+    {
+        TestProxy quiet;
+        quiet.stayQuiet();
+        qputenv("https_proxy", quiet.url().toUtf8());
+        control.StartUpload(QStringLiteral("/"), tls.url(), file, 1);
+        EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::NoConnection);
+        EXPECT_EQ(lastBox(), QStringLiteral("The proxy http://127.0.0.1:%1 did not answer the tunnel to cms.test:%2")
+                                 .arg(quiet.port())
+                                 .arg(tls.port()));
+        EXPECT_EQ(quiet.heads.size(), 1);
+        EXPECT_TRUE(tls.requests.isEmpty());
+        qunsetenv("https_proxy");
+    }
     // Plain http: the proxy's 407 is the answer, a failure with its status.
     TestProxy proxy;
     proxy.requireCredentials("user", "pass");
