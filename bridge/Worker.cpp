@@ -2,9 +2,9 @@
 
 #include "bridge/ChildActions.h"
 #include "bridge/EventRelay.h"
-#include "host/ComponentLoader.h"
-#include "host/MemberInvoke.h"
-#include "platform/Pump.h"
+#include "hostcore/ComponentLoader.h"
+#include "hostcore/MemberInvoke.h"
+#include "core/Pump.h"
 #include "platform/Ui.h"
 #include "shell/com/Interfaces.h"
 

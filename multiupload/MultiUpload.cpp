@@ -2,9 +2,9 @@
 
 #include "multiupload/FolderListing.h"
 #include "multiupload/ModFolderBrowse.h"
-#include "platform/Activity.h"
-#include "platform/AutomationError.h"
-#include "platform/Pump.h"
+#include "core/Activity.h"
+#include "core/AutomationError.h"
+#include "core/Pump.h"
 #include "platform/Ui.h"
 #include "upload/UploadMachinery.h"
 

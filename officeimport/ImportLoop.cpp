@@ -2,9 +2,9 @@
 
 #include "officeimport/NumericText.h"
 #include "officeimport/OfficeImport.h"
-#include "platform/Activity.h"
-#include "platform/AutomationError.h"
-#include "platform/Pump.h"
+#include "core/Activity.h"
+#include "core/AutomationError.h"
+#include "core/Pump.h"
 #include "platform/Ui.h"
 #include "util/FileUtils.h"
 #include "util/Text.h"

@@ -1,7 +1,7 @@
 #include "platform/Jpeg.h"
 
-#include "platform/AutomationError.h"
-#include "platform/TempFolder.h"
+#include "core/AutomationError.h"
+#include "core/TempFolder.h"
 
 #include <QFile>
 #include <QImageWriter>

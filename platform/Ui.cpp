@@ -1,7 +1,7 @@
 #include "platform/Ui.h"
 
-#include "platform/Activity.h"
-#include "platform/Records.h"
+#include "core/Activity.h"
+#include "core/Records.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -98,6 +98,12 @@ QString prefixed(const QString &title)
         return title;
     return title.isEmpty() ? prefix : prefix + QStringLiteral(" — ") + title;
 }
+
+// The busy rules live below the desktop; their notice to a person is a box.
+[[maybe_unused]] const bool busyNoticeInstalled = [] {
+    activity::setBusyNotice([](const QString &text) { messageBox(text); });
+    return true;
+}();
 
 } // namespace
 
