@@ -25,6 +25,8 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using tx::OverlayHandle;
 using namespace tx::test;
 
@@ -182,6 +184,8 @@ private slots:
                                                             << QStringLiteral("cannot be read");
         QTest::newRow("not a picture, removed") << int(A::Uri) << QStringLiteral("text") << 1.0
                                                 << QStringLiteral("is not a picture");
+        QTest::newRow("a pipe is not waited on") << int(A::Uri) << QStringLiteral("pipe") << 1.0
+                                                 << QStringLiteral("not a file of this user's");
         QTest::newRow("file gone") << int(A::Uri) << QStringLiteral("gone") << 1.0 << QStringLiteral("cannot be read");
         QTest::newRow("another shape") << int(A::Picture) << QString() << 0.0
                                        << QStringLiteral("the desktop's picture is 300x300");
@@ -206,6 +210,8 @@ private slots:
         if (named == u"link") {
             QVERIFY(patternImage(screen.size()).save(target, "PNG"));
             QVERIFY(QFile::link(target, file));
+        } else if (named == u"pipe") {
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         } else if (named == u"text") {
             QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write("not a picture") > 0);
@@ -242,6 +248,8 @@ private slots:
             QTRY_COMPARE(p.closed, 1);
         if (named == u"link")
             QVERIFY(QFileInfo(file).isSymLink() && QFile::exists(target));
+        if (named == u"pipe")
+            QVERIFY(QFileInfo::exists(file)); // not ours to remove
         if (named == u"text" || scale == 0)
             QVERIFY(!QFile::exists(named == u"text" ? file : p.saved.last()));
     }
