@@ -12,7 +12,7 @@ namespace {
 
 int &injected()
 {
-    static int status = qEnvironmentVariableIntValue("TESSARIX_JPEG_FAIL");
+    static int status = 0;
     return status;
 }
 
