@@ -4,6 +4,9 @@
 #include "shell/TypeLibraryFile.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QStyle>
+#include <QStyleOption>
 #include <QGroupBox>
 #include <QJsonArray>
 #include <QLabel>
@@ -166,8 +169,41 @@ TEST(Catalogue, BuiltMembersMatchTheirControls)
     }
 }
 
+// Widgets of a form that share pixels: siblings whose rectangles intersect, and
+// children drawn over their group box's title or its top line.
+QStringList overlaps(QWidget *form)
+{
+    QStringList out;
+    const auto shown = [form](QWidget *w) { return w->isVisibleTo(form) && !w->isWindow(); };
+    for (QWidget *parent : QList<QWidget *>{form} + form->findChildren<QWidget *>()) {
+        if (!shown(parent) && parent != form)
+            continue;
+        QList<QWidget *> kids;
+        for (QWidget *w : parent->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            if (shown(w) && !w->objectName().isEmpty())
+                kids << w;
+        for (qsizetype i = 0; i < kids.size(); ++i)
+            for (qsizetype j = i + 1; j < kids.size(); ++j)
+                if (kids[i]->geometry().intersects(kids[j]->geometry()))
+                    out << kids[i]->objectName() + QStringLiteral(" overlaps ") + kids[j]->objectName();
+        auto *group = qobject_cast<QGroupBox *>(parent);
+        if (!group || group->title().isEmpty())
+            continue;
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        const QRect inside = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, group);
+        for (QWidget *w : kids)
+            if (w->y() < inside.top())
+                out << w->objectName() + QStringLiteral(" covers the title or the top line of ") + group->objectName();
+    }
+    return out;
+}
+
 // Every form of every control as the page gets it: each caption fits the width its
-// form gives it (a label, a button, an option, a frame's title).
+// form gives it (a label, a button, an option, a frame's title, a drop-down list's
+// longest item), and no two of its visible widgets overlap.
 TEST(Catalogue, EveryCaptionFitsItsForm)
 {
     for (const ClassInfo &c : typeLibrary().classes) {
@@ -179,18 +215,41 @@ TEST(Catalogue, EveryCaptionFitsItsForm)
         QStringList clipped;
         for (QWidget *w : form->findChildren<QWidget *>()) {
             QString caption;
+            int needed = std::max(w->sizeHint().width(), w->minimumSizeHint().width());
             if (auto *b = qobject_cast<QAbstractButton *>(w))
                 caption = b->text();
             else if (auto *l = qobject_cast<QLabel *>(w))
                 caption = l->text();
             else if (auto *g = qobject_cast<QGroupBox *>(w))
                 caption = g->title();
-            const int needed = std::max(w->sizeHint().width(), w->minimumSizeHint().width());
+            else if (auto *box = qobject_cast<QComboBox *>(w)) {
+                // The longest item, as the closed list shows it.
+                QStyleOptionComboBox option;
+                option.initFrom(box);
+                option.editable = box->isEditable();
+                int widest = 0;
+                for (int i = 0; i < box->count(); ++i) {
+                    const int width = box->fontMetrics().horizontalAdvance(box->itemText(i));
+                    if (width > widest) {
+                        widest = width;
+                        caption = box->itemText(i);
+                    }
+                }
+                needed = box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(widest, 1), box).width();
+            }
             if (!caption.isEmpty() && w->width() < needed)
                 clipped << QStringLiteral("%1 \"%2\" %3 < %4").arg(w->objectName(), caption).arg(w->width()).arg(needed);
+            // One line of a caption, as tall as the face writes it.
+            const auto *label = qobject_cast<QLabel *>(w);
+            if (!caption.isEmpty() && (qobject_cast<QAbstractButton *>(w) || (label && !label->wordWrap()))
+                && w->height() < w->fontMetrics().height())
+                clipped << QStringLiteral("%1 \"%2\" %3 px high < %4").arg(w->objectName(), caption).arg(w->height())
+                               .arg(w->fontMetrics().height());
         }
         EXPECT_TRUE(clipped.isEmpty()) << c.name << ": " << clipped.join(QStringLiteral("; ")).toStdString()
                                        << " (in " << form->font().family().toStdString() << ")";
+        const QStringList overlapping = overlaps(form);
+        EXPECT_TRUE(overlapping.isEmpty()) << c.name << ": " << overlapping.join(QStringLiteral("; ")).toStdString();
     }
 }
 
