@@ -27,6 +27,22 @@ EventRelay::EventRelay(int objectId, QObject *control, Send sendFn)
                                              {QStringLiteral("text"), model->index(row, 0).data().toString()}});
         });
     }
+    // Found by its signal: the machinery lives in the component, which this
+    // program loads at run time and does not link.
+    for (QObject *child : control->findChildren<QObject *>()) {
+        if (child->metaObject()->indexOfSignal("answerReceived(QString,QString,QString)") >= 0)
+            connect(child, SIGNAL(answerReceived(QString,QString,QString)), this,
+                    SLOT(onAnswer(QString,QString,QString)));
+    }
+}
+
+void EventRelay::onAnswer(const QString &statusLine, const QString &firstBodyLine, const QString &file)
+{
+    flush();
+    send(QStringLiteral("answer"), {{QStringLiteral("object"), object},
+                                    {QStringLiteral("status"), statusLine},
+                                    {QStringLiteral("line"), firstBodyLine},
+                                    {QStringLiteral("file"), file}});
 }
 
 void EventRelay::flush()

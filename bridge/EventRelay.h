@@ -1,6 +1,7 @@
 #pragma once
 // What a control's form shows, pushed to the page as events: each progress bar's
-// value (coalesced to ten a second) and each line added to a list.
+// value (coalesced to ten a second), each line added to a list, and each answer
+// its upload machinery received (boxes are the worker's: they have no widget here).
 #include <QHash>
 #include <QJsonObject>
 #include <QObject>
@@ -18,6 +19,9 @@ public:
 
     // Sends what is pending now (before the reply of the call that caused it).
     void flush();
+
+private slots:
+    void onAnswer(const QString &statusLine, const QString &firstBodyLine, const QString &file);
 
 private:
     int object;

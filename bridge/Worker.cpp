@@ -4,7 +4,9 @@
 #include "bridge/EventRelay.h"
 #include "host/ComponentLoader.h"
 #include "host/MemberInvoke.h"
+#include "platform/Activity.h"
 #include "platform/Pump.h"
+#include "platform/QtTranslations.h"
 #include "platform/Ui.h"
 #include "shell/com/Interfaces.h"
 
@@ -57,12 +59,35 @@ QStringList strings(const QJsonValue &v)
 
 Worker::Worker(WorkerOptions opts, QLocalSocket *socket) : options(std::move(opts)), channel(socket)
 {
+    ui::setBoxObserver([this](const ui::MessageBoxRecord &r) { relayBox(r); });
     connect(channel, &QLocalSocket::readyRead, this, &Worker::readLines);
     connect(channel, &QLocalSocket::disconnected, this, [this] { end(false); });
     readLines();
 }
 
-Worker::~Worker() = default;
+Worker::~Worker() { ui::setBoxObserver(nullptr); }
+
+// A box a control showed, once answered, for the page to show as well. The control
+// is the one whose call, handler or operation runs innermost.
+void Worker::relayBox(const ui::MessageBoxRecord &r)
+{
+    QJsonObject fields{{QStringLiteral("text"), r.text},
+                       {QStringLiteral("title"), r.title},
+                       {QStringLiteral("icon"), ui::iconName(r.icon)},
+                       {QStringLiteral("buttons"), ui::buttonsName(r.buttons)},
+                       {QStringLiteral("answer"), ui::answerName(r.answer)}};
+    if (const QObject *control = activity::innermost()) {
+        for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
+            if (host::controlOf(it->dispatch) != control)
+                continue;
+            fields.insert(QStringLiteral("object"), it.key());
+            if (it->relay)
+                it->relay->flush();
+            break;
+        }
+    }
+    sendEvent(QStringLiteral("box"), fields);
+}
 
 // Requests are taken in arrival order even while an earlier call waits. They are
 // handled from the event loop, not from the socket's signal: a socket does not
@@ -438,6 +463,7 @@ int workerMain(int argc, char **argv)
     if (options.automation && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ui::installQtTranslations();
     app.setQuitOnLastWindowClosed(false);
     ui::setInteractive(!options.automation);
     if (!options.automation)
