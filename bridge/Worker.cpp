@@ -76,15 +76,18 @@ void Worker::relayBox(const ui::MessageBoxRecord &r)
                        {QStringLiteral("icon"), ui::iconName(r.icon)},
                        {QStringLiteral("buttons"), ui::buttonsName(r.buttons)},
                        {QStringLiteral("answer"), ui::answerName(r.answer)}};
-    if (const QObject *control = activity::innermost()) {
-        for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
-            if (host::controlOf(it->dispatch) != control)
-                continue;
-            fields.insert(QStringLiteral("object"), it.key());
-            if (it->relay)
-                it->relay->flush();
-            break;
-        }
+    // A person's click outside any operation: the control in the window they used.
+    const QObject *control = activity::innermost();
+    const QWidget *active = QApplication::activeWindow();
+    for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
+        const QObject *mine = host::controlOf(it->dispatch);
+        const auto *widget = qobject_cast<const QWidget *>(mine);
+        if (control ? mine != control : !(active && widget && widget->window() == active))
+            continue;
+        fields.insert(QStringLiteral("object"), it.key());
+        if (it->relay)
+            it->relay->flush();
+        break;
     }
     sendEvent(QStringLiteral("box"), fields);
 }
@@ -399,6 +402,8 @@ QJsonValue Worker::automation(const QJsonObject &m)
         if (!control)
             raiseRuntime(ErrInvalidCall, QStringLiteral("%1 has no form").arg(QLatin1String(e.info->name)));
         const QPointer<EventRelay> relay = e.relay;  // the entry may go while a click's batch runs
+        // What the action shows (a box) belongs to this control.
+        const activity::Scope acting(control);
         const QJsonValue result = childAction(control, args);
         // What the action moved reaches the page before its reply, as for a call.
         if (relay)
