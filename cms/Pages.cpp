@@ -18,7 +18,8 @@ QString frame(const QString &title, const QString &body)
                "table{border-collapse:collapse;display:block;overflow-x:auto;max-width:100%}"
                "td,th{border:1px solid #888;padding:4px 8px;text-align:left}"
                "iframe{width:100%;height:70vh;min-height:12em;border:1px solid #888;resize:vertical;"
-               "background:#fff}</style>\n"
+               "background:#fff}@media(prefers-color-scheme:dark){body{background:#161616;color:#e8e8e8}a{color:#8ab4ff}a:visited{color:#c5a8ff}}"
+               "</style>\n"
                "</head><body>\n%2</body></html>\n")
         .arg(escape(title), body);
 }
