@@ -2,6 +2,7 @@
 #include "shell/Controls.h"
 #include "shell/MemberCall.h"
 #include "shell/TypeLibraryFile.h"
+#include "platform/QtTranslations.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -12,6 +13,9 @@
 #include <QLabel>
 #include <QMetaMethod>
 #include <QSet>
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -251,6 +255,25 @@ TEST(Catalogue, EveryCaptionFitsItsForm)
         const QStringList overlapping = overlaps(form);
         EXPECT_TRUE(overlapping.isEmpty()) << c.name << ": " << overlapping.join(QStringLiteral("; ")).toStdString();
     }
+}
+
+// A Chinese user's boxes say 是 and 否 rather than Yes and No; an English one's
+// keep Qt's own words. Needs Debian's Qt translations (the set-up installs them).
+TEST(Catalogue, QtsOwnWordsInTheUsersLanguage)
+{
+    const QString yes = QCoreApplication::translate("QPlatformTheme", "&Yes");
+    const auto removeAll = [] {
+        qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>(QString(), Qt::FindDirectChildrenOnly));
+    };
+    if (!tx::ui::installQtTranslations(QLocale(QStringLiteral("zh_CN"))))
+        GTEST_SKIP() << "no Qt translations for zh_CN installed (qt6-translations-l10n)";
+    EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "&Yes"), yes);
+    EXPECT_TRUE(tx::ui::installQtTranslations(QLocale(QStringLiteral("zh_CN")))) << "installed once";
+    removeAll();
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), yes);
+    tx::ui::installQtTranslations(QLocale(QStringLiteral("en_US")));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), yes);
+    removeAll();
 }
 
 } // namespace
