@@ -11,7 +11,7 @@
 #include "cms/Refused.h"
 #include "cms/Storage.h"
 #include "cms/UploadScript.h"
-#include "platform/CodePage.h"
+#include "core/CodePage.h"
 
 #include <httplib.h>
 

@@ -2,7 +2,7 @@
 
 #include "cms/ReceivedForm.h"
 #include "cms/Refused.h"
-#include "platform/FormLook.h"
+#include "platform/CjkFont.h"
 
 #include <QBuffer>
 #include <QFile>

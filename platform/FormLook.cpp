@@ -1,7 +1,8 @@
 #include "platform/FormLook.h"
 
+#include "platform/CjkFont.h"
+
 #include <QApplication>
-#include <QFontDatabase>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QAbstractButton>
@@ -16,26 +17,6 @@
 
 namespace tx::ui {
 namespace {
-
-QString lookUpFamily()
-{
-    const QStringList all = QFontDatabase::families();
-    for (const char *name : {"SimSun", "宋体", "NSimSun"})
-        if (all.contains(QString::fromUtf8(name)))
-            return QString::fromUtf8(name);
-    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
-    for (const QString &family : chinese)
-        if (family.contains(QLatin1String("Song"), Qt::CaseInsensitive) ||
-            family.contains(QLatin1String("Ming"), Qt::CaseInsensitive))
-            return family;
-    for (const QString &family : chinese)
-        if (!family.contains(QLatin1String("Mono"), Qt::CaseInsensitive))
-            return family;
-    // Found by file, whatever the font configuration says.
-    const int id = QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"));
-    const QStringList loaded = QFontDatabase::applicationFontFamilies(id);
-    return loaded.isEmpty() ? QStringLiteral("WenQuanYi Zen Hei") : loaded.first();
-}
 
 // The buttons, check boxes and options the forms were laid out for: a push button
 // as wide as the form says (the style's minimum width is no part of a caption), a
@@ -186,19 +167,6 @@ void fitToFace(QWidget *form)
 }
 
 } // namespace
-
-QString cjkFamily()
-{
-    static const QString family = lookUpFamily();
-    return family;
-}
-
-QFont cjkFont(int pointSize)
-{
-    QFont f(cjkFamily());
-    f.setPointSize(pointSize);
-    return f;
-}
 
 void applyFormLook(QWidget *form)
 {

@@ -1,8 +1,8 @@
 #include "platform/Ui.h"
 
-#include "platform/Activity.h"
+#include "core/Activity.h"
+#include "core/Records.h"
 #include "platform/BoxTitle.h"
-#include "platform/Records.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -101,6 +101,12 @@ QString prefixed(const QString &title)
         return title;
     return title.isEmpty() ? prefix : prefix + QStringLiteral(" — ") + title;
 }
+
+// The busy rules live below the desktop; their notice to a person is a box.
+[[maybe_unused]] const bool busyNoticeInstalled = [] {
+    activity::setBusyNotice([](const QString &text) { messageBox(text); });
+    return true;
+}();
 
 } // namespace
 
