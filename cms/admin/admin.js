@@ -321,6 +321,8 @@ async function uploadFile(chosen) {
       retry.textContent = "Retry";
       retry.setAttribute("aria-label", "Retry uploading " + path);
       retry.onclick = () => {
+        if (!tx || running)
+          return;  // its button says what it waits for
         retry.disabled = true;
         run("file", () => uploadFile(path));
       };
