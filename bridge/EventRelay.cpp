@@ -24,7 +24,7 @@ EventRelay::EventRelay(int objectId, QObject *control, Send sendFn)
             for (int row = first; row <= last; ++row)
                 send(QStringLiteral("log"), {{QStringLiteral("object"), object},
                                              {QStringLiteral("child"), name},
-                                             {QStringLiteral("text"), model->index(row, 0).data().toString()}});
+                                             {QStringLiteral("text"), cut(model->index(row, 0).data().toString())}});
         });
     }
     // Found by its signal: the machinery lives in the component, which this
@@ -43,6 +43,12 @@ void EventRelay::onAnswer(const QString &statusLine, const QString &firstBodyLin
                                     {QStringLiteral("status"), statusLine},
                                     {QStringLiteral("line"), firstBodyLine},
                                     {QStringLiteral("file"), file}});
+}
+
+QString EventRelay::cut(const QString &text)
+{
+    constexpr qsizetype kKept = 4096;
+    return text.size() > kKept ? text.left(kKept) + QStringLiteral("…") : text;
 }
 
 void EventRelay::flush()

@@ -20,6 +20,10 @@ public:
     // Sends what is pending now (before the reply of the call that caused it).
     void flush();
 
+    // A box or a log line may hold a server's whole answer (up to 16 MiB): the
+    // page gets its first 4096 characters, then "…".
+    static QString cut(const QString &text);
+
 private slots:
     void onAnswer(const QString &statusLine, const QString &firstBodyLine, const QString &file);
 

@@ -71,7 +71,7 @@ Worker::~Worker() { ui::setBoxObserver(nullptr); }
 // is the one whose call, handler or operation runs innermost.
 void Worker::relayBox(const ui::MessageBoxRecord &r)
 {
-    QJsonObject fields{{QStringLiteral("text"), r.text},
+    QJsonObject fields{{QStringLiteral("text"), EventRelay::cut(r.text)},
                        {QStringLiteral("title"), r.title},
                        {QStringLiteral("icon"), ui::iconName(r.icon)},
                        {QStringLiteral("buttons"), ui::buttonsName(r.buttons)},

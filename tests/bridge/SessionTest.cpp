@@ -130,7 +130,7 @@ TEST_F(SessionTest, ClosingThePageReleasesEveryObject)
             return QJsonObject();
         };
         TestHttpServer failing;
-        const QByteArray body = QByteArray(3000, 'r') + "\r\nsecond line";
+        const QByteArray body = QByteArray(6000, 'r') + "\r\nsecond line";
         failing.setMode(TestHttpServer::Mode::Raw, "HTTP/1.1 500 Internal Server Error\r\nContent-Length: "
                                                        + QByteArray::number(body.size()) + "\r\n\r\n" + body);
         const int second = page.create(QStringLiteral("Tessarix5.ImageImport"));
@@ -141,6 +141,10 @@ TEST_F(SessionTest, ClosingThePageReleasesEveryObject)
         EXPECT_EQ(answer[QStringLiteral("status")].toString(), QStringLiteral("HTTP/1.1 500 Internal Server Error"));
         EXPECT_EQ(answer[QStringLiteral("line")].toString(), QString(1024, u'r'));
         EXPECT_EQ(answer[QStringLiteral("file")].toString(), picture.fileName());
+        // The control logs the whole answer; the page gets its start.
+        const QString logged = eventOf("log")[QStringLiteral("text")].toString();
+        EXPECT_EQ(logged.size(), 4097) << logged.left(40).toStdString();
+        EXPECT_TRUE(logged.endsWith(QStringLiteral("r…")));
         page.result(page.request({{"type", "automation"}, {"name", "answerFileDialogs"},
                                   {"args", QJsonArray{QJsonArray{QJsonArray{picture.fileName() + ".txt"}}}}}));
         page.result(page.request({{"type", "automation"}, {"name", "child"},
