@@ -138,6 +138,8 @@ const cases = {
 
     // What the server stored, as its own list and the page's list show it.
     const titles = await page.$$eval("#articles td a", (as) => as.map((a) => a.textContent));
+    const newest = await page.$eval("#newest a", (a) => a.getAttribute("href")).catch(() => "");
+    assert(/^\/article\/\d+$/.test(newest), "the newest article is not linked: " + newest);
     for (const t of ["report", "sea", "hills"])
       assert(titles.includes(t), "no article " + t + " in " + titles.join(", ") + "; pictures: " + pictureLog.join(" | "));
     const list = await (await fetch("http://127.0.0.1:" + cms.httpPort + "/")).text();
@@ -253,16 +255,26 @@ const cases = {
     const browser = await launchBrowser(dir, null);
     const page = await openEditor(browser, origin + "/admin/?port=" + bridge.port);
     assert((await connectionState(page)).code === "connected", "not connected");
-    await setting(page, "upload-url", "http://127.0.0.1:" + scriptPort + "/upload.asp");
     // While the page is connected and idle nothing explains a disabled button.
     assert(await page.$eval("#file-why", (w) => w.textContent) === "", "an idle button is explained as waiting");
+    // An error the control raises shows its number in hex.
+    await setting(page, "upload-url", "ftp://nowhere/upload.asp");
+    await automation(page, "answerFileDialogs", [[file]]);
+    await page.$eval("#file", (s) => { delete s.dataset.state; });
+    await page.click("#file-go");
+    await page.waitForFunction(() => document.getElementById("file").dataset.state === "failed", { timeout: 60000 });
+    const raised = await page.$eval("#file .log li.error", (li) => li.textContent);
+    assert(raised.includes("0x80040000") && !raised.includes("-2147"), "the error number: " + raised);
+    await page.$eval("#file", (s) => { delete s.dataset.state; });
+
+    await setting(page, "upload-url", "http://127.0.0.1:" + scriptPort + "/upload.asp");
     await automation(page, "answerFileDialogs", [[file]]);
     await page.click("#file-go");
     await page.waitForFunction(() => ["done", "failed"].includes(document.getElementById("file").dataset.state),
                                { timeout: 60000 });
     const failed = await page.$eval("#file", (s) => ({
       state: s.dataset.state,
-      line: s.querySelector(".log li.error")?.textContent || "",
+      line: [...s.querySelectorAll(".log li.error")].at(-1)?.textContent || "",
       retry: !!s.querySelector(".log li.error button.retry"),
       summary: s.querySelector(".summary").textContent,
       bar: s.querySelector("progress").dataset.failed,
