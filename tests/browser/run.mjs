@@ -226,12 +226,7 @@ const cases = {
   // A failed upload is marked failed with the file, the server and its reason, and
   // Retry sends the file again.
   async "failed-upload"() {
-    const dir = workDir();
-    const cms = await startCms(bin, path.join(dir, "site"));
-    const origin = "http://127.0.0.1:" + cms.httpPort;
-    const bridge = new Bridge(bin, dir);
-    bridge.trust(origin);
-    await bridge.start();
+    const { dir, cms, origin, bridge } = await trustedSite();
     // The first upload is refused with a reason; the second is stored.
     const received = [];
     const script = http.createServer((req, res) => {
@@ -347,14 +342,9 @@ const cases = {
   // The editor's page and an article page for everyone: no serious or critical
   // accessibility fault (light and dark), no sideways scrolling at 360 px, a favicon.
   async accessible() {
-    const dir = workDir();
-    const cms = await startCms(bin, path.join(dir, "site"));
-    const origin = "http://127.0.0.1:" + cms.httpPort;
+    const { dir, cms, origin, bridge } = await trustedSite();
     const id = await postArticle(cms, "Two pages", "<p>One</p>----abcdefghijklmnopqrstuvwxyz----" +
       "<p>Two</p>----abcdefghijklmnopqrstuvwxyz----");
-    const bridge = new Bridge(bin, dir);
-    bridge.trust(origin);
-    await bridge.start();
     const browser = await launchBrowser(dir, null);
     const page = await browser.newPage();
     await page.setBypassCSP(true);  // axe is injected as a script of the test's own
@@ -387,12 +377,7 @@ const cases = {
   // One tab's long upload never slows another's calls; closing it ends its worker
   // alone.
   async "two-tabs"() {
-    const dir = workDir();
-    const cms = await startCms(bin, path.join(dir, "site"));
-    const origin = "http://127.0.0.1:" + cms.httpPort;
-    const bridge = new Bridge(bin, dir);
-    bridge.trust(origin);
-    await bridge.start();
+    const { dir, cms, origin, bridge } = await trustedSite();
     // A sink that takes the body slowly, so the upload is still running when the
     // tab closes.
     let received = 0, sinkClosed = false;
@@ -475,6 +460,17 @@ const cases = {
     assert(!(await b.$eval("#connect", (c) => c.disabled)), "no way to connect again");
   },
 };
+
+// The CMS over plain HTTP and a bridge that trusts it.
+async function trustedSite() {
+  const dir = workDir();
+  const cms = await startCms(bin, path.join(dir, "site"));
+  const origin = "http://127.0.0.1:" + cms.httpPort;
+  const bridge = new Bridge(bin, dir);
+  bridge.trust(origin);
+  await bridge.start();
+  return { dir, cms, origin, bridge };
+}
 
 // A loopback server of the test's own, closed at the end.
 async function listen(server) {
