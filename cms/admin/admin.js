@@ -188,7 +188,7 @@ function reasonOf(answer, boxes) {
   if (answer)
     return "the server's answer was empty";
   const box = boxes.find((b) => b.icon === "critical" || b.icon === "exclamation" || b.icon === "");
-  return box ? box.text : "no answer from the server";
+  return box ? box.text : "no answer from the server (it could not be reached, closed the connection, or did not answer in time)";
 }
 
 // Follows one control of a task: its bar, its log lines, the answers its uploads
