@@ -1,8 +1,15 @@
-# tessarix_layer(NAME [SHARED] DEPS ...): one library from the .cpp/.h files of the
-# calling folder (not its sub-folders).
+# tessarix_layer(NAME [SHARED] DEPS ... [EXCLUDE files...]): one library from the
+# .cpp/.h files of the calling folder (not its sub-folders), less the EXCLUDE ones.
 function(tessarix_layer name)
-  cmake_parse_arguments(L "SHARED" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(L "SHARED" "" "DEPS;EXCLUDE" ${ARGN})
+  set(excluded)
+  foreach(f ${L_EXCLUDE})
+    list(APPEND excluded ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+  endforeach()
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(excluded)
+    list(REMOVE_ITEM srcs ${excluded})
+  endif()
   list(FILTER srcs INCLUDE REGEX "\\.cpp$")
   if(NOT srcs)
     # Nothing built here yet: an interface library keeps the dependants linking.
@@ -12,6 +19,9 @@ function(tessarix_layer name)
     return()
   endif()
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(excluded)
+    list(REMOVE_ITEM srcs ${excluded})
+  endif()
   if(L_SHARED)
     add_library(${name} SHARED ${srcs})
   else()
@@ -21,10 +31,11 @@ function(tessarix_layer name)
   target_link_libraries(${name} PUBLIC ${L_DEPS})
 endfunction()
 
-# tessarix_gtest(NAME SOURCES... DEPS ... [LABELS ...] [XVFB]): a GoogleTest or
-# Qt Test executable registered with CTest; XVFB runs it under xvfb-run -a.
+# tessarix_test(NAME [GTEST] [XVFB] SOURCES ... DEPS ... [LABELS ...] [ENV ...]
+# [TIMEOUT s]): a GoogleTest (GTEST links its main) or Qt Test executable registered
+# with CTest; XVFB runs it under xvfb-run -a, otherwise on the offscreen platform.
 function(tessarix_test name)
-  cmake_parse_arguments(T "XVFB;GTEST" "TIMEOUT" "SOURCES;DEPS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "XVFB;GTEST;WESTON" "TIMEOUT" "SOURCES;DEPS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPS})
   if(T_GTEST)
@@ -41,12 +52,26 @@ function(tessarix_test name)
   # No test leaves an office instance behind that it never used.
   list(PREPEND env "TESSARIX_OFFICE_PRESTART=0")
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
+  if(T_XVFB)
+    # An X test stays one in a developer's Wayland desktop: the grab and the
+    # clipboard choose their way from the session.
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT_MODIFICATION
+                         "WAYLAND_DISPLAY=unset:;XDG_SESSION_TYPE=unset:")
+  endif()
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()
-  if(T_TIMEOUT)
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
-  else()
-    set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_WESTON)
+    set(run $<TARGET_FILE:weston_run> $<TARGET_FILE:${name}>)
+    if(T_XVFB)
+      list(PREPEND run xvfb-run -a -s "-screen 0 1024x768x24")
+    endif()
+    add_test(NAME ${name}_wayland COMMAND ${run})
+    set_tests_properties(${name}_wayland PROPERTIES ENVIRONMENT "TESSARIX_OFFICE_PRESTART=0;TESSARIX_TICK_MS=10"
+                         LABELS wayland TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77)
   endif()
 endfunction()

@@ -1,8 +1,8 @@
 #include "officeimport/HtmlCleaner.h"
 
-#include "platform/AutomationError.h"
-#include "platform/Pump.h"
-#include "platform/TempFolder.h"
+#include "core/AutomationError.h"
+#include "core/Pump.h"
+#include "core/TempFolder.h"
 #include "util/Text.h"
 
 #include <QDir>

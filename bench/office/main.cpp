@@ -6,8 +6,8 @@
 // background by then).
 #include "office/OfficeSamples.h"
 #include "officeimport/OfficeImport.h"
-#include "platform/AutomationError.h"
-#include "platform/office/OfficeBackend.h"
+#include "core/AutomationError.h"
+#include "office/OfficeBackend.h"
 #include "support/TestHttpServer.h"
 
 #include <QApplication>

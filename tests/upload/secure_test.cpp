@@ -1,6 +1,6 @@
 // Uploads over TLS and through a proxy: what is trusted, what each refusal says,
 // and what the proxy and the server each get to see.
-#include "platform/Pump.h"
+#include "core/Pump.h"
 #include "platform/TcpClient.h"
 #include "platform/Ui.h"
 #include "support/TestHttpServer.h"
