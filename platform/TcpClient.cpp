@@ -296,7 +296,9 @@ void TcpClient::refill()
             stream.reset();
             break;
         }
-        const qint64 want = qMin(kChunk, streamTotal - streamRead);
+        // Half chunks over TLS: four in flight let encryption and the wire overlap
+        // in the same memory.
+        const qint64 want = qMin(secure ? kChunk / 2 : kChunk, streamTotal - streamRead);
         chunk.resize(want);
         const qint64 got = stream->read(chunk.data(), want);
         if (got <= 0) {
