@@ -98,6 +98,12 @@ void TcpClient::Connect()
         failLater(sckProxyFailed, QStringLiteral("No connection to %1: %2").arg(target(), current.proxy.unusable));
         return;
     }
+    if (current.secure && !QSslSocket::supportsSsl()) {
+        failLater(sckSecureFailed, QStringLiteral("No secure connection to %1: Qt's TLS backend is missing "
+                                                  "(the OpenSSL plugin of libqt6network6, with libssl3)")
+                                       .arg(target()));
+        return;
+    }
     if (current.secure) {
         keepBuffersMapped();
         auto *s = new QSslSocket();
