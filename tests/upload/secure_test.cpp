@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -149,6 +150,35 @@ TEST_F(Secure, RefusedHandshakesSendNothingAndSayWhy)
         << lastBox().toStdString();
     old.kill();
     old.waitForFinished();
+
+    // A server that takes the connection and never answers the hello: the longer
+    // wait ends, saying so; a server that closes at once fails at once.
+    for (const bool closes : {false, true}) {
+        QTcpServer mute;
+        mute.listen(QHostAddress::LocalHost, 0);
+        QList<QTcpSocket *> held;
+        QObject::connect(&mute, &QTcpServer::newConnection, &mute, [&] {
+            QTcpSocket *s = mute.nextPendingConnection();
+            if (closes)
+                s->close();
+            else
+                held << s;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        control.StartUpload(QStringLiteral("/"), QStringLiteral("https://127.0.0.1:%1/u.asp").arg(mute.serverPort()),
+                            file, 1);
+        EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::NoConnection);
+        EXPECT_TRUE(lastBox().startsWith(QStringLiteral("Secure connection to 127.0.0.1:%1 refused: ")
+                                             .arg(mute.serverPort())) ||
+                    lastBox().startsWith(QStringLiteral("The connection to 127.0.0.1:%1 was closed")
+                                             .arg(mute.serverPort())))
+            << lastBox().toStdString();
+        if (closes)
+            EXPECT_LT(clock.elapsed(), 700);
+        else
+            EXPECT_TRUE(lastBox().endsWith(QStringLiteral("no answer to the handshake"))) << lastBox().toStdString();
+    }
 }
 
 TEST_F(Secure, ThroughTheProxyTheEnvironmentNames)
