@@ -265,6 +265,10 @@ TEST_F(Secure, ProxyRefusalsNameTheProxyAndNeverTheSecret)
         {nullptr, "HTTP/1.1 407 Proxy Authentication Required"},
         {"HTTP/1.1 403 Forbidden", "HTTP/1.1 403 Forbidden"},
         {"HTTP/1.1 502 Bad Gateway", "HTTP/1.1 502 Bad Gateway"},
+        // Not an HTTP status that opens a tunnel, however 2xx it looks.
+        {"XYZ 200 Sure", "XYZ 200 Sure"},
+        {"HTTP/1.1 +200 OK", "HTTP/1.1 +200 OK"},
+        {"HTTP/1.1 403 \x1b[31mNo", "HTTP/1.1 403 ?[31mNo"},
     };
     for (const auto &c : cases) {
         TestProxy proxy;
