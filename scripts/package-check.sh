@@ -73,6 +73,16 @@ grep -qx "ExecStart=/usr/bin/tessarix serve --if-not-running" "$root/usr/lib/sys
   grep -qx "Exec=/usr/bin/tessarix serve --if-not-running" "$root/etc/xdg/autostart/tessarix-bridge.desktop" &&
   pass "unit and autostart entry" || fail "unit or autostart entry"
 
+# The same tree from source, to a prefix of its own.
+prefix="$scratch/prefix"
+if cmake --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1 &&
+   grep -qx "ExecStart=$prefix/bin/tessarix serve --if-not-running" "$prefix/lib/systemd/user/tessarix-bridge.service" &&
+   grep -qx "Exec=$prefix/bin/tessarix serve --if-not-running" "$prefix/etc/xdg/autostart/tessarix-bridge.desktop"; then
+  pass "cmake --install --prefix: session files name the prefix"
+else
+  cat "$scratch/install.log" >&2; fail "cmake --install --prefix"
+fi
+
 # The programs from the root, reached through a folder of links as the tests expect
 # it; the sample maker is a test tool, copied before the build folder goes away.
 bin="$scratch/bin"
@@ -85,7 +95,7 @@ cp "$build/bin/tessarix-samples" "$bin/"
 # allowed the build folder is moved aside until the stage ends.
 cat >"$scratch/installed.sh" <<'EOF'
 set -uo pipefail
-src="$1" build="$2" bin="$3" root="$4" version="$5" home="$6" counts="$7"
+src="$1" build="$2" bin="$3" root="$4" version="$5" home="$6" counts="$7" prefix="$8"
 passed=0 failed=0
 trap 'echo "$passed $failed" >"$counts"' EXIT
 pass() { echo "ok: $*"; passed=$((passed + 1)); }
@@ -97,6 +107,10 @@ export QT_QPA_PLATFORM=offscreen
 mkdir -p "$home"
 [ "$("$bin/tessarix" --version)" = "tessarix $version" ] &&
   [ "$("$bin/tessarix-cms" --version)" = "tessarix-cms $version" ] && pass "--version" || fail "--version"
+[ -z "$("$bin/tessarix" trust --list 2>&1)" ] && pass "a fresh install trusts no origin" || fail "trusted origins in a fresh home"
+"$prefix/bin/tessarix" run "$prefix/share/doc/tessarix/examples/members.js" | grep "Tessarix5.Helper" >/dev/null &&
+  [ "$("$prefix/bin/tessarix-cms" --version)" = "tessarix-cms $version" ] &&
+  pass "installed to a prefix: run" || fail "installed to a prefix: run"
 # Unregistered: the host and the worker find the component in the installed tree.
 for c in fileupload office; do
   if TESSARIX_OFFICE_PRESTART=0 bash "$src/tests/e2e/e2e.sh" "$bin" "$c" >"$home/$c.log" 2>&1; then
@@ -121,7 +135,7 @@ else
 fi
 EOF
 home="$scratch/home"
-args=("$src" "$build" "$bin" "$root" "$version" "$home" "$scratch/counts")
+args=("$src" "$build" "$bin" "$root" "$version" "$home" "$scratch/counts" "$prefix")
 if unshare --mount --propagation private true 2>/dev/null; then
   unshare --mount --propagation private bash -c 'mount -t tmpfs -o size=1m,mode=0755 none "$1" && shift && bash "$@"' \
     _ "$build" "$scratch/installed.sh" "${args[@]}"
