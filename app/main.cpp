@@ -7,6 +7,7 @@
 #include "bridge/BridgeCommands.h"
 #include "host/PageHost.h"
 #include "host/Registrar.h"
+#include "platform/QtTranslations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -55,6 +56,7 @@ int run(int argc, char **argv)
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    tx::ui::installQtTranslations();
     const QStringList args = app.arguments().mid(2);
     bool interactive = false;
     QString page;

@@ -212,4 +212,12 @@ bool quiet()
     return false;
 }
 
+const QObject *innermost()
+{
+    for (auto it = stack().rbegin(); it != stack().rend(); ++it)
+        if (*it)
+            return *it;
+    return nullptr;
+}
+
 } // namespace tx::activity

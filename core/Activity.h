@@ -75,5 +75,8 @@ bool stands(const QObject *part);
 // The control that the innermost running scope belongs to was released: boxes
 // stay unshown.
 bool quiet();
+// The adopted control that the innermost running scope belongs to, or nullptr: for
+// telling which control a box was shown for. Compared, never dereferenced.
+const QObject *innermost();
 
 } // namespace tx::activity

@@ -34,7 +34,9 @@ template <class W, class... Args> W *placeChild(QWidget *parent, const char *nam
 }
 
 // Gives a control's form (and every child in it) the 9-point face, and its buttons,
-// check boxes and options the sizes the form was laid out for.
+// check boxes and options the sizes the form was laid out for; then gives what the
+// face would cut off or draw over (a drop-down list's items, options running into
+// each other, a frame's title) the room it needs.
 void applyFormLook(QWidget *form);
 
 } // namespace tx::ui

@@ -43,7 +43,7 @@ dups="$(for d in "${debs[@]}"; do dpkg-deb -c "$d" | grep -v '^d' | awk '{print 
 deb() { printf '%s\n' "${debs[@]}" | grep "/$1_"; }
 t_depends="$(dpkg-deb -f "$(deb tessarix)" Depends)"
 o_depends="$(dpkg-deb -f "$(deb tessarix-office)" Depends)"
-if [[ "$t_depends" == *libqt6widgets6* && ! "$t_depends" =~ libreoffice|uno ]] &&
+if [[ "$t_depends" == *libqt6widgets6* && "$t_depends" == *qt6-translations-l10n* && ! "$t_depends" =~ libreoffice|uno ]] &&
    [[ "$(dpkg-deb -f "$(deb tessarix)" Recommends)" == *tessarix-office* ]] &&
    [[ "$o_depends" == *"tessarix (= $version)"* && "$o_depends" == *libreoffice-writer* &&
       "$o_depends" == *libreoffice-calc* && "$o_depends" == *libreoffice-impress* && "$o_depends" == *libuno-cppu3* ]]; then
