@@ -152,14 +152,9 @@ const cases = {
   // on the server's own origin connects and uploads one file, in a worker of the
   // same program as the bridge.
   async session() {
-    const dir = workDir();
+    const { dir, cms, origin, bridge } = await trustedSite();
     const one = path.join(dir, "one.bin");
     fs.writeFileSync(one, crypto.randomBytes(200000));
-    const cms = await startCms(bin, path.join(dir, "site"));
-    const origin = "http://127.0.0.1:" + cms.httpPort;
-    const bridge = new Bridge(bin, dir);
-    bridge.trust(origin);
-    await bridge.start();
     const browser = await launchBrowser(dir, null);
     const page = await openEditor(browser, origin + "/admin/?port=" + bridge.port);
     const state = await connectionState(page);
