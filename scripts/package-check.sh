@@ -111,6 +111,11 @@ mkdir -p "$home"
 "$prefix/bin/tessarix" run "$prefix/share/doc/tessarix/examples/members.js" | grep "Tessarix5.Helper" >/dev/null &&
   [ "$("$prefix/bin/tessarix-cms" --version)" = "tessarix-cms $version" ] &&
   pass "installed to a prefix: run" || fail "installed to a prefix: run"
+# An office instance of the stage's own, started from the installed module and
+# ended with the stage (found by its pipe's name, ended by its id).
+export TESSARIX_OFFICE_INSTANCE="tessarix-package-$$"
+trap 'echo "$passed $failed" >"$counts"
+      for pid in $(pgrep -f "name=$TESSARIX_OFFICE_INSTANCE-" || true); do kill "$pid" 2>/dev/null; done' EXIT
 # Unregistered: the host and the worker find the component in the installed tree.
 for c in fileupload office; do
   if TESSARIX_OFFICE_PRESTART=0 bash "$src/tests/e2e/e2e.sh" "$bin" "$c" >"$home/$c.log" 2>&1; then
@@ -145,6 +150,9 @@ else
     trap 'rmdir "$build" && mv "$aside" "$build"; rm -rf "$scratch"' EXIT
   bash "$scratch/installed.sh" "${args[@]}"
 fi
-read -r p f <"$scratch/counts" 2>/dev/null
-passed=$((passed + ${p:-0})) failed=$((failed + ${f:-1}))
+if read -r p f <"$scratch/counts" 2>/dev/null; then
+  passed=$((passed + p)) failed=$((failed + f))
+else
+  fail "the stage from the scratch root did not run (the build folder could not be hidden?)"
+fi
 finish
