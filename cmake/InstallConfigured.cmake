@@ -1,15 +1,20 @@
 # Run at install time (install(CODE) in TessarixInstall.cmake), when the prefix is
 # final: writes the files that name installed paths and installs them like any
 # other file (DESTDIR and the install manifest included).
-set(prefix "${CMAKE_INSTALL_PREFIX}")
+string(REGEX REPLACE "/+$" "" prefix "${CMAKE_INSTALL_PREFIX}")
 set(TESSARIX_PROGRAM "${prefix}/${TESSARIX_BINDIR}/tessarix")
+# Both the unit and the desktop entry split their command lines at spaces.
+if(TESSARIX_PROGRAM MATCHES " ")
+  set(TESSARIX_PROGRAM "\"${TESSARIX_PROGRAM}\"")
+endif()
 set(TESSARIX_LIB_DIR "${prefix}/${TESSARIX_PKGLIBDIR}")
 set(TESSARIX_DATA_DIR "${prefix}/${TESSARIX_DATADIR}")
 set(TESSARIX_DOC_DIR "${prefix}/${TESSARIX_DOCDIR}")
+string(REPLACE " " "%20" TESSARIX_DOC_URL "${TESSARIX_DOC_DIR}")
 set(TESSARIX_CMS_DOC_DIR "${prefix}/${TESSARIX_CMS_DOCDIR}")
 set(TESSARIX_UNIT_DIR "${prefix}/${TESSARIX_UNITDIR}")
 # The system's configuration folder for the system prefix, the prefix's own otherwise.
-if(prefix STREQUAL "/usr")
+if(prefix STREQUAL "/usr" OR prefix STREQUAL "")
   set(TESSARIX_AUTOSTART_DIR "/etc/xdg/autostart")
 else()
   set(TESSARIX_AUTOSTART_DIR "${prefix}/etc/xdg/autostart")
