@@ -56,7 +56,7 @@ the controls through the browser bridge.")
 # Qt's own words (dialog buttons and the like) in the user's language: the forms
 # load Debian's Qt translations, which no library links.
 set(CPACK_DEBIAN_TESSARIX_PACKAGE_DEPENDS "qt6-translations-l10n")
-set(CPACK_DEBIAN_TESSARIX_PACKAGE_RECOMMENDS "tessarix-office, fonts-wqy-zenhei")
+set(CPACK_DEBIAN_TESSARIX_PACKAGE_RECOMMENDS "tessarix-office, fonts-wqy-zenhei, qt6-wayland")
 set(CPACK_DEBIAN_OFFICE_PACKAGE_DEPENDS
     "tessarix (= ${PROJECT_VERSION}), libreoffice-writer | libreoffice-writer-nogui, libreoffice-calc | libreoffice-calc-nogui, libreoffice-impress | libreoffice-impress-nogui")
 set(CPACK_DEBIAN_CMS_PACKAGE_RECOMMENDS "fonts-wqy-zenhei")

@@ -14,6 +14,7 @@ packages=(
   qt6-websockets-dev fonts-wqy-zenhei curl libxml2-utils
   libssl-dev openssl chromium qt6-translations-l10n
   dpkg-dev file lintian
+  libxcb1-dev dbus-daemon weston qt6-wayland
 )
 # The browser tests run on node; Debian's nodejs and npm only where npm is missing.
 command -v npm >/dev/null || packages+=(nodejs npm)
