@@ -15,6 +15,8 @@ packages=(
   libssl-dev openssl chromium qt6-translations-l10n
   dpkg-dev file lintian
   libxcb1-dev dbus-daemon weston qt6-wayland
+  # TLS for the controls: Qt's OpenSSL backend plugin, the library it loads, the system's CAs.
+  libqt6network6 libssl3 ca-certificates
 )
 # The browser tests run on node; Debian's nodejs and npm only where npm is missing.
 command -v npm >/dev/null || packages+=(nodejs npm)
