@@ -13,6 +13,7 @@ packages=(
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-dev
   qt6-websockets-dev fonts-wqy-zenhei curl libxml2-utils
   libssl-dev openssl chromium qt6-translations-l10n
+  dpkg-dev file lintian
   libxcb1-dev dbus-daemon weston qt6-wayland
   # TLS for the controls: Qt's OpenSSL backend plugin, the library it loads, the system's CAs.
   libqt6network6 libssl3 ca-certificates
