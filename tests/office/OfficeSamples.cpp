@@ -17,6 +17,7 @@ const char *const kNamespaces =
     "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
     "xmlns:presentation=\"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0\" "
     "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+    "xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
     "office:version=\"1.2\"";
 
 QString picture(const QString &anchor)
@@ -140,6 +141,54 @@ void writeFeature(const QString &path, const QString &feature)
         body = QStringLiteral("<text:p>%1</text:p><text:p>").arg(marker)
             + picture(QStringLiteral("text:anchor-type=\"as-char\"")) + QStringLiteral("</text:p>");
     write(path, QStringLiteral("text"), QString(),
+          QStringLiteral("<office:text>") + body + QStringLiteral("</office:text>"));
+}
+
+void writeProse(const QString &path, int paragraphs, bool features)
+{
+    static const char *const words[] = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf",
+                                        "hotel", "india", "juliet", "kilo", "lima", "mike", "november"};
+    QString body;
+    for (int p = 1; p <= paragraphs; ++p) {
+        QString text = QStringLiteral("Paragraph %1:").arg(p);
+        for (int w = 0; w < 100; ++w) {
+            text += QLatin1Char(' ');
+            if (features && p % 7 == 3 && w == 40)
+                text += QStringLiteral("<text:span text:style-name=\"B\">");
+            if (features && p % 7 == 3 && w == 95)
+                text += QStringLiteral("</text:span>");
+            text += QLatin1String(words[(p * 31 + w * 7) % 14]);
+        }
+        if (features && p % 5 == 0)
+            text += QStringLiteral("<text:note text:id=\"f%1\" text:note-class=\"footnote\"><text:note-citation>x"
+                                   "</text:note-citation><text:note-body><text:p>Note of %1</text:p></text:note-body>"
+                                   "</text:note>").arg(p);
+        if (features && p == paragraphs / 2)
+            text += QStringLiteral("<text:note text:id=\"e1\" text:note-class=\"endnote\"><text:note-citation>i"
+                                   "</text:note-citation><text:note-body><text:p>Endnote of %1</text:p></text:note-body>"
+                                   "</text:note>").arg(p);
+        if (features && p % 11 == 4)
+            text += QStringLiteral(" <text:a xlink:type=\"simple\" xlink:href=\"https://example.org/%1\">link %1</text:a>").arg(p);
+        body += QStringLiteral("<text:p>") + text + QStringLiteral("</text:p>");
+        if (features && p == 6)
+            body += QStringLiteral("<text:list><text:list-item><text:p>Listed one</text:p></text:list-item>"
+                                   "<text:list-item><text:p>Listed two</text:p></text:list-item></text:list>");
+        if (features && p == 9)
+            body += QStringLiteral("<table:table table:name=\"T\"><table:table-column table:number-columns-repeated=\"2\"/>"
+                                   "<table:table-row><table:table-cell><text:p>Cell A</text:p></table:table-cell>"
+                                   "<table:table-cell><text:p>Cell B</text:p></table:table-cell></table:table-row></table:table>");
+        if (features && p == 13)
+            body += QStringLiteral("<text:p>Pictured ") + picture(QStringLiteral("text:anchor-type=\"as-char\""))
+                + QStringLiteral("</text:p>");
+    }
+    const QString styles = QStringLiteral("<office:automatic-styles><style:style style:name=\"B\" style:family=\"text\">"
+                                          "<style:text-properties fo:font-weight=\"bold\"/></style:style></office:automatic-styles>");
+    const QString master = features ? QStringLiteral("<office:master-styles><style:master-page style:name=\"Standard\">"
+                                                     "<style:header><text:p>Running head</text:p></style:header>"
+                                                     "<style:footer><text:p>Running foot</text:p></style:footer>"
+                                                     "</style:master-page></office:master-styles>")
+                                    : QString();
+    write(path, QStringLiteral("text"), styles + master,
           QStringLiteral("<office:text>") + body + QStringLiteral("</office:text>"));
 }
 

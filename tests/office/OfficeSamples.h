@@ -30,6 +30,13 @@ void writeFeature(const QString &path, const QString &feature);
 // ("Listed") on page 3, a table ("Cell A") opening page 4.
 void writeMixed(const QString &path);
 
+// Running text of `paragraphs` paragraphs of about a hundred words, breaking
+// across pages wherever the layout puts it (about four to a page). With
+// `features`, a header and a footer, and on the way a footnote every fifth
+// paragraph, an endnote, a list, a table, a picture, a link and bold text
+// running over several lines.
+void writeProse(const QString &path, int paragraphs, bool features);
+
 // A .docx written from its XML text: "strict" (strict OOXML, which LibreOffice
 // reads but cannot write) or "linked" (a picture linked by the relative path
 // "tiny-picture.png", not embedded). Both hold the text "Marker <kind>".

@@ -1,5 +1,6 @@
 #include "LoDocument.h"
 
+#include "PageCut.h"
 #include "UnoText.h"
 #include "platform/AutomationError.h"
 #include "platform/TempFolder.h"
@@ -169,14 +170,22 @@ void closeModel(const Reference<css::lang::XComponent> &model)
     model->dispose();
 }
 
-// The copy and the lock file beside it, which a killed office leaves behind.
+// The copy and the lock file beside it, which a killed office leaves behind,
+// and what its pages' export left there.
 void removeCopy(const QString &path)
 {
     if (path.isEmpty())
         return;
     const QFileInfo info(path);
-    QFile::remove(info.absoluteDir().filePath(QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#')));
+    QDir dir = info.absoluteDir();
+    QFile::remove(dir.filePath(QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#')));
     QFile::remove(path);
+    const QString exported = exportFileOf(path);
+    QFile::remove(exported);
+    QDir(pagePicturesOf(path)).removeRecursively();
+    const QString pictures = QFileInfo(exported).fileName().replace(QLatin1Char('.'), QLatin1Char('_')) + QStringLiteral("_*");
+    for (const QString &name : dir.entryList({pictures}, QDir::Files))
+        dir.remove(name);
 }
 
 } // namespace
