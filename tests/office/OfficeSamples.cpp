@@ -279,8 +279,72 @@ QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries)
 
 } // namespace
 
+namespace {
+
+// A .docx with comments as Word writes them: a ranged comment with a reply
+// inside page 1, a comment without a range (a point), and a ranged one
+// running over the page break into page 2.
+void writeCommentedDocx(const QString &path)
+{
+    const QByteArray ns = " xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\""
+                          " xmlns:w14=\"http://schemas.microsoft.com/office/word/2010/wordml\""
+                          " xmlns:w15=\"http://schemas.microsoft.com/office/word/2012/wordml\"";
+    const auto ref = [](int id) {
+        return "<w:r><w:commentReference w:id=\"" + QByteArray::number(id) + "\"/></w:r>";
+    };
+    const QByteArray document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document" + ns + "><w:body>"
+        "<w:p><w:r><w:t xml:space=\"preserve\">Marker page 1 </w:t></w:r><w:commentRangeStart w:id=\"0\"/>"
+        "<w:commentRangeStart w:id=\"1\"/><w:r><w:t>ranged</w:t></w:r><w:commentRangeEnd w:id=\"0\"/>"
+        "<w:commentRangeEnd w:id=\"1\"/>" + ref(0) + ref(1) +
+        "<w:r><w:t xml:space=\"preserve\"> and a point</w:t></w:r>" + ref(2) + "</w:p>"
+        "<w:p><w:commentRangeStart w:id=\"3\"/><w:r><w:t>Across</w:t></w:r><w:r><w:br w:type=\"page\"/></w:r>"
+        "<w:r><w:t xml:space=\"preserve\">Marker page 2 </w:t></w:r><w:commentRangeEnd w:id=\"3\"/>" + ref(3) +
+        "</w:p></w:body></w:document>";
+    QByteArray comments = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:comments" + ns + ">";
+    const char *const texts[] = {"First remark", "A reply", "Point remark", "Spanning remark"};
+    for (int id = 0; id < 4; ++id)
+        comments += "<w:comment w:id=\"" + QByteArray::number(id) + "\" w:author=\"Reviewer\" w:date=\"2020-01-01T00:00:00Z\">"
+                    "<w:p w14:paraId=\"0000000" + QByteArray::number(id + 1) + "\"><w:r><w:t>" + texts[id]
+                    + "</w:t></w:r></w:p></w:comment>";
+    comments += "</w:comments>";
+    const QByteArray extended = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w15:commentsEx" + ns
+        + "><w15:commentEx w15:paraId=\"00000001\" w15:done=\"0\"/><w15:commentEx w15:paraId=\"00000002\" "
+          "w15:paraIdParent=\"00000001\" w15:done=\"0\"/><w15:commentEx w15:paraId=\"00000003\" w15:done=\"0\"/>"
+          "<w15:commentEx w15:paraId=\"00000004\" w15:done=\"0\"/></w15:commentsEx>";
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const QByteArray rels = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\""
+                            "http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
+                            "Type=\"" + rel + "/officeDocument\" Target=\"word/document.xml\"/></Relationships>";
+    const QByteArray docRels = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\""
+                               "http://schemas.openxmlformats.org/package/2006/relationships\">"
+                               "<Relationship Id=\"rIdC\" Type=\"" + rel + "/comments\" Target=\"comments.xml\"/>"
+                               "<Relationship Id=\"rIdX\" Type=\"http://schemas.microsoft.com/office/2011/relationships/"
+                               "commentsExtended\" Target=\"commentsExtended.xml\"/></Relationships>";
+    const QByteArray types =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+        "content-types\"><Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+        "<Default Extension=\"xml\" ContentType=\"application/xml\"/><Override PartName=\"/word/document.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/>"
+        "<Override PartName=\"/word/comments.xml\" ContentType=\"application/vnd.openxmlformats-officedocument."
+        "wordprocessingml.comments+xml\"/><Override PartName=\"/word/commentsExtended.xml\" ContentType=\""
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.commentsExtended+xml\"/></Types>";
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(storedZip({{"[Content_Types].xml", types}, {"_rels/.rels", rels}, {"word/document.xml", document},
+                       {"word/_rels/document.xml.rels", docRels}, {"word/comments.xml", comments},
+                       {"word/commentsExtended.xml", extended}}));
+}
+
+} // namespace
+
 void writeDocx(const QString &path, const QString &kind)
 {
+    if (kind == u"commented") {
+        writeCommentedDocx(path);
+        return;
+    }
     const bool strict = kind == u"strict";
     const QByteArray w = strict ? "http://purl.oclc.org/ooxml/wordprocessingml/main"
                                 : "http://schemas.openxmlformats.org/wordprocessingml/2006/main";

@@ -39,7 +39,10 @@ void writeProse(const QString &path, int paragraphs, bool features);
 
 // A .docx written from its XML text: "strict" (strict OOXML, which LibreOffice
 // reads but cannot write) or "linked" (a picture linked by the relative path
-// "tiny-picture.png", not embedded). Both hold the text "Marker <kind>".
+// "tiny-picture.png", not embedded), both holding the text "Marker <kind>";
+// or "commented": two pages, "Marker page 1" and "Marker page 2", with
+// comments ("… remark", "A reply") as Word writes them: ranged, a reply, one
+// without a range, one running over the page break.
 void writeDocx(const QString &path, const QString &kind);
 
 } // namespace samples

@@ -32,6 +32,12 @@
 namespace tx::office::lo {
 namespace {
 
+QString cleanCopyOf(const QString &copyPath)
+{
+    const QFileInfo info(copyPath);
+    return info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".clean.odt"));
+}
+
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
@@ -98,7 +104,7 @@ rtl::OUString detectFilter(LoSession &s, const rtl::OUString &url)
 // the load returns (a one-shot conversion closes the document before, so it
 // survives). So the document is loaded without a view, its comments removed
 // (the cleaner drops them from the HTML anyway), and only then shown hidden.
-Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url)
+Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url, bool *hadComments)
 {
     auto ctx = s.instance.context;
     const rtl::OUString filter = loading(url, [&] { return detectFilter(s, url); });
@@ -118,9 +124,10 @@ Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl
             if (field.is() && field->supportsService("com.sun.star.text.textfield.Annotation"))
                 comments.emplace_back(field, UNO_QUERY);
         }
+        *hadComments = !comments.empty();
         for (const auto &c : comments)
             if (c.is())
-                c->getAnchor()->getText()->removeTextContent(c);
+                Reference<css::lang::XComponent>(c, UNO_QUERY_THROW)->dispose();
         Reference<css::frame::XComponentLoader> loader(s.instance.desktop, UNO_QUERY_THROW);
         loader->loadComponentFromURL("private:object", "_blank", 0,
                                      props({{"Model", css::uno::Any(Reference<css::frame::XModel>(model, UNO_QUERY_THROW))},
@@ -183,6 +190,7 @@ void removeCopy(const QString &path)
     const QString exported = exportFileOf(path);
     QFile::remove(exported);
     QDir(pagePicturesOf(path)).removeRecursively();
+    QFile::remove(cleanCopyOf(path));
     const QString pictures = QFileInfo(exported).fileName().replace(QLatin1Char('.'), QLatin1Char('_')) + QStringLiteral("_*");
     for (const QString &name : dir.entryList({pictures}, QDir::Files))
         dir.remove(name);
@@ -205,8 +213,9 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
         s.call(what, [&s, doc, url, service] {
             SofficeInstance::Lock loading(s.instance, false);
             s.instance.keepTempFolder();
-            Reference<css::lang::XComponent> model = s.instance.kind() == u"writer" ? loadTextWithoutComments(s, url)
-                                                                                    : loadHidden(s, url);
+            Reference<css::lang::XComponent> model = s.instance.kind() == u"writer"
+                ? loadTextWithoutComments(s, url, &doc->hadComments)
+                : loadHidden(s, url);
             s.instance.countConversion();
             // Random bytes or a renamed file open as plain text (or in another
             // application): never converted as if they were the document.
@@ -232,6 +241,21 @@ std::shared_ptr<LoDocument> LoDocument::create(LoSession &s, const QString &fact
     const rtl::OUString url = ou(factory);
     s.call(what, [&s, doc, url] { doc->model = loadHidden(s, url); });
     return doc;
+}
+
+void LoDocument::reloadWithoutComments(LoSession &s)
+{
+    if (!hadComments || closed)
+        return;
+    const QString clean = cleanCopyOf(copyPath);
+    s.call(QStringLiteral("Documents.Open"), [&s, self = this, clean] {
+        self->storeTo(clean, "writer8");
+        closeModel(self->model);
+        self->forget();
+        bool again = false;
+        self->model = loadTextWithoutComments(s, fileUrl(clean), &again);
+    });
+    hadComments = false;
 }
 
 void LoDocument::forget()

@@ -130,8 +130,10 @@ public:
             return false;
         // Copied page by page on request: where a cut page looks wrong, what the
         // office itself makes of the page is at hand to compare.
-        if (!d.cutTried && qEnvironmentVariable("TESSARIX_OFFICE_PAGE_COPY") == u"1")
+        if (!d.cutTried && qEnvironmentVariable("TESSARIX_OFFICE_PAGE_COPY") == u"1") {
             d.cutTried = true;
+            d.doc->reloadWithoutComments(s);
+        }
         if (!d.cutTried) {
             d.cutTried = true;
             const int n = d.pageCount >= 0 ? d.pageCount : pageCount(d);
@@ -143,6 +145,8 @@ public:
             } catch (const AutomationError &) {
                 cut.reset(); // the office refused a step: the pages are copied instead
             }
+            if (!cut)
+                d.doc->reloadWithoutComments(s);
             if (cut) {
                 Pages all{cut, {}};
                 for (int i = 1; i <= n; ++i)
