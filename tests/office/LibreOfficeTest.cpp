@@ -229,7 +229,9 @@ int main(int argc, char **argv)
     qputenv("TESSARIX_OFFICE_RESTART_AFTER", QByteArray::number(kRestartAfter));
     QCoreApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--exit-with-open-document")
-        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]));
+        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), false);
+    if (argc == 3 && QByteArray(argv[1]) == "--killed-with-open-document")
+        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), true);
     if (argc == 2 && QByteArray(argv[1]) == "--start-in-background")
         return startInBackground();
     ::testing::InitGoogleTest(&argc, argv);

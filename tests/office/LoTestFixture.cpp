@@ -29,7 +29,7 @@ QByteArray digest(const QString &path)
 
 QStringList leftovers(const QString &dir)
 {
-    return QDir(dir).entryList({".~lock*", "~tx*"}, QDir::Files | QDir::Hidden);
+    return QDir(dir).entryList({".~lock*", "~tx*"}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
 std::unique_ptr<WordApplication> word()

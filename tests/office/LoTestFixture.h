@@ -33,7 +33,7 @@ pid_t instancePidIn(const QString &cache, const QString &instance, const char *k
 pid_t writerPid();
 
 // The child sides of tests that start this program again.
-int exitWithOpenDocument(const QString &file);
+int exitWithOpenDocument(const QString &file, bool killed);
 int startInBackground();
 
 class LibreOfficeTest : public ::testing::Test {
