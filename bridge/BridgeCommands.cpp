@@ -5,6 +5,7 @@
 #include "bridge/OriginPrompt.h"
 #include "bridge/Origins.h"
 #include "bridge/Worker.h"
+#include "platform/QtTranslations.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -56,6 +57,7 @@ int serve(int argc, char **argv)
     // A worker that dies while we write to it must cost only its own session.
     ::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
+    ui::installQtTranslations();
     app.setQuitOnLastWindowClosed(false);
     options.prompt = hasDisplay() && !options.automation;
     OriginList origins;

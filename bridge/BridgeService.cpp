@@ -3,7 +3,7 @@
 #include "bridge/AuditLog.h"
 #include "bridge/PeerUid.h"
 #include "bridge/Protocol.h"
-#include "platform/Pump.h"
+#include "core/Pump.h"
 
 #include <QFile>
 #include <QJsonArray>

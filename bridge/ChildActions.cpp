@@ -1,8 +1,8 @@
 #include "bridge/ChildActions.h"
 
-#include "host/automation/ChildHandle.h"
-#include "host/automation/WidgetActions.h"
-#include "platform/AutomationError.h"
+#include "hostcore/ChildHandle.h"
+#include "hostcore/WidgetActions.h"
+#include "core/AutomationError.h"
 
 #include <QWidget>
 

@@ -24,9 +24,31 @@ EventRelay::EventRelay(int objectId, QObject *control, Send sendFn)
             for (int row = first; row <= last; ++row)
                 send(QStringLiteral("log"), {{QStringLiteral("object"), object},
                                              {QStringLiteral("child"), name},
-                                             {QStringLiteral("text"), model->index(row, 0).data().toString()}});
+                                             {QStringLiteral("text"), cut(model->index(row, 0).data().toString())}});
         });
     }
+    // Found by its signal: the machinery lives in the component, which this
+    // program loads at run time and does not link.
+    for (QObject *child : control->findChildren<QObject *>()) {
+        if (child->metaObject()->indexOfSignal("answerReceived(QString,QString,QString)") >= 0)
+            connect(child, SIGNAL(answerReceived(QString,QString,QString)), this,
+                    SLOT(onAnswer(QString,QString,QString)));
+    }
+}
+
+void EventRelay::onAnswer(const QString &statusLine, const QString &firstBodyLine, const QString &file)
+{
+    flush();
+    send(QStringLiteral("answer"), {{QStringLiteral("object"), object},
+                                    {QStringLiteral("status"), statusLine},
+                                    {QStringLiteral("line"), firstBodyLine},
+                                    {QStringLiteral("file"), file}});
+}
+
+QString EventRelay::cut(const QString &text)
+{
+    constexpr qsizetype kKept = 4096;
+    return text.size() > kKept ? text.left(kKept) + QStringLiteral("…") : text;
 }
 
 void EventRelay::flush()

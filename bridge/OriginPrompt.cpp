@@ -1,5 +1,6 @@
 #include "bridge/OriginPrompt.h"
 
+#include "bridge/PromptWords.h"
 #include "platform/QuestionBox.h"
 
 namespace tx::bridge {
@@ -18,15 +19,8 @@ void OriginPrompt::ask(const QString &origin, Decide decide)
         return;
     }
     waiting.insert(origin, {std::move(decide)});
-    const QString text =
-        QStringLiteral("The page at %1 wants to use the Tessarix controls on this computer.\n\n"
-                       "It will be able to upload files and folders that you pick in a dialog, import office "
-                       "documents and pictures you pick, capture the screen, read the clipboard's list of copied "
-                       "pictures, and send all of it to its server. It cannot read any other file of yours.\n\n"
-                       "Allow it?")
-            .arg(origin);
-    ui::askLater(QStringLiteral("Tessarix: %1").arg(origin), text,
-                 {QStringLiteral("Allow once"), QStringLiteral("Always"), QStringLiteral("Deny")}, Deny, Deny, kAnswerMs,
+    const PromptWords words = promptWords(origin);
+    ui::askLater(words.title, words.text, words.buttons, Deny, Deny, kAnswerMs,
                  [this, origin](int answer) {
                      QList<Decide> all = waiting.take(origin);
                      if (answer == AllowOnce && !all.isEmpty()) {

@@ -2,7 +2,7 @@
 // The page's side of a session: JSON text frames. Every request carries an "id"
 // and a "type"; its reply carries the same id with "result" or "error"
 // {number, source, description}. Events carry "event" and no id.
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <QJsonObject>
 #include <QJsonValue>

@@ -2,9 +2,11 @@
 
 #include "bridge/ChildActions.h"
 #include "bridge/EventRelay.h"
-#include "host/ComponentLoader.h"
-#include "host/MemberInvoke.h"
-#include "platform/Pump.h"
+#include "core/Activity.h"
+#include "core/Pump.h"
+#include "hostcore/ComponentLoader.h"
+#include "hostcore/MemberInvoke.h"
+#include "platform/QtTranslations.h"
 #include "platform/Ui.h"
 #include "shell/com/Interfaces.h"
 
@@ -57,12 +59,38 @@ QStringList strings(const QJsonValue &v)
 
 Worker::Worker(WorkerOptions opts, QLocalSocket *socket) : options(std::move(opts)), channel(socket)
 {
+    ui::setBoxObserver([this](const ui::MessageBoxRecord &r) { relayBox(r); });
     connect(channel, &QLocalSocket::readyRead, this, &Worker::readLines);
     connect(channel, &QLocalSocket::disconnected, this, [this] { end(false); });
     readLines();
 }
 
-Worker::~Worker() = default;
+Worker::~Worker() { ui::setBoxObserver(nullptr); }
+
+// A box a control showed, once answered, for the page to show as well. The control
+// is the one whose call, handler or operation runs innermost.
+void Worker::relayBox(const ui::MessageBoxRecord &r)
+{
+    QJsonObject fields{{QStringLiteral("text"), EventRelay::cut(r.text)},
+                       {QStringLiteral("title"), r.title},
+                       {QStringLiteral("icon"), ui::iconName(r.icon)},
+                       {QStringLiteral("buttons"), ui::buttonsName(r.buttons)},
+                       {QStringLiteral("answer"), ui::answerName(r.answer)}};
+    // A person's click outside any operation: the control in the window they used.
+    const QObject *control = activity::innermost();
+    const QWidget *active = QApplication::activeWindow();
+    for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
+        const QObject *mine = host::controlOf(it->dispatch);
+        const auto *widget = qobject_cast<const QWidget *>(mine);
+        if (control ? mine != control : !(active && widget && widget->window() == active))
+            continue;
+        fields.insert(QStringLiteral("object"), it.key());
+        if (it->relay)
+            it->relay->flush();
+        break;
+    }
+    sendEvent(QStringLiteral("box"), fields);
+}
 
 // Requests are taken in arrival order even while an earlier call waits. They are
 // handled from the event loop, not from the socket's signal: a socket does not
@@ -374,6 +402,8 @@ QJsonValue Worker::automation(const QJsonObject &m)
         if (!control)
             raiseRuntime(ErrInvalidCall, QStringLiteral("%1 has no form").arg(QLatin1String(e.info->name)));
         const QPointer<EventRelay> relay = e.relay;  // the entry may go while a click's batch runs
+        // What the action shows (a box) belongs to this control.
+        const activity::Scope acting(control);
         const QJsonValue result = childAction(control, args);
         // What the action moved reaches the page before its reply, as for a call.
         if (relay)
@@ -438,6 +468,7 @@ int workerMain(int argc, char **argv)
     if (options.automation && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ui::installQtTranslations();
     app.setQuitOnLastWindowClosed(false);
     ui::setInteractive(!options.automation);
     if (!options.automation)

@@ -6,6 +6,7 @@
 // {"event": ...}, {"audit": "..."} and {"ended": ...} out.
 #include "bridge/PathGrants.h"
 #include "bridge/Protocol.h"
+#include "platform/Ui.h"
 
 #include <QHash>
 #include <QObject>
@@ -66,6 +67,7 @@ private:
 
     void send(const char *kind, const QJsonValue &value);
     void sendEvent(const QString &event, const QJsonObject &fields);
+    void relayBox(const ui::MessageBoxRecord &r);
     void end(bool report);
 
     WorkerOptions options;

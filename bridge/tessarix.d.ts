@@ -14,17 +14,29 @@ export declare class TessarixError extends Error {
   readonly number?: number;
   readonly source?: string;
   readonly description?: string;
+  /** origin-refused only: the user denied this origin in the bridge's question. */
+  readonly denied?: boolean;
 }
 
 export interface BridgeStatus {
   version: string;
   protocol: string;
   originTrusted: boolean;
+  /** The bridge's question about this origin on the desktop. */
+  question?: "none" | "open" | "denied";
 }
 
 export interface ProgressEvent { event: "progress"; object: number; child: string; value: number; }
 export interface LogEvent { event: "log"; object: number; child: string; text: string; }
 export interface ClosedEvent { event: "closed"; object: number; }
+/** An answer the control's upload received: status line and first body line (1 KiB at most each). */
+export interface AnswerEvent { event: "answer"; object: number; status: string; line: string; file: string; }
+/** A message box the control showed, once answered. `object` is missing when no object is known. */
+export interface BoxEvent {
+  event: "box"; object?: number; text: string; title: string;
+  icon: "" | "critical" | "question" | "exclamation" | "information";
+  buttons: "OK" | "OKCancel" | "YesNo" | "YesNoCancel"; answer: "OK" | "Cancel" | "Yes" | "No";
+}
 
 /**
  * A control created through the bridge. Any other member name calls that member
@@ -38,7 +50,9 @@ export interface TessarixObject {
   on(event: "progress", cb: (e: ProgressEvent) => void): TessarixObject;
   on(event: "log", cb: (e: LogEvent) => void): TessarixObject;
   on(event: "closed", cb: (e: ClosedEvent) => void): TessarixObject;
-  off(event: "progress" | "log" | "closed", cb: (e: any) => void): TessarixObject;
+  on(event: "answer", cb: (e: AnswerEvent) => void): TessarixObject;
+  on(event: "box", cb: (e: BoxEvent) => void): TessarixObject;
+  off(event: "progress" | "log" | "closed" | "answer" | "box", cb: (e: any) => void): TessarixObject;
   /** Shows the control's form in its own window. */
   show(): Promise<void>;
   release(): Promise<void>;
@@ -63,7 +77,9 @@ export interface Connection {
   /** A raw protocol request, for messages this library has no method for. */
   request(type: string, fields?: Record<string, unknown>): Promise<any>;
   on(event: "close", cb: (e: TessarixError) => void): Connection;
-  off(event: "close", cb: (e: TessarixError) => void): Connection;
+  /** Every box of the session, also those of no known object. */
+  on(event: "box", cb: (e: BoxEvent) => void): Connection;
+  off(event: "close" | "box", cb: (e: any) => void): Connection;
   close(): void;
 }
 
@@ -72,8 +88,10 @@ export interface ConnectOptions {
   port?: number;
   /** Default "127.0.0.1". */
   host?: string;
-  /** How long GET /status may take, in ms (default 10000): something else may hold the port. */
+  /** How long GET /status may take, in ms (default 5000): something else may hold the port. */
   statusTimeout?: number;
+  /** Called while the socket waits to be let in, each time /status's `question` changes. */
+  onWaiting?: (status: BridgeStatus) => void;
 }
 
 export declare function connect(options?: ConnectOptions): Promise<Connection>;

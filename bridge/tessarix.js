@@ -59,7 +59,11 @@
     }
     return new TessarixError("not-running",
       "The Tessarix bridge is not running on " + host + ":" + port + ". Start it with `" +
-      START_COMMAND + (port !== DEFAULT_PORT ? " --port " + port : "") + "` and try again.");
+      startCommand(port) + "` and try again.");
+  }
+
+  function startCommand(port) {
+    return START_COMMAND + (port !== DEFAULT_PORT ? " --port " + port : "");
   }
 
   async function readStatus(host, port, timeoutMs) {
@@ -74,8 +78,12 @@
                                signal: abort ? abort.signal : undefined });
       status = await response.json().catch(function () { return null; });
     } catch (e) {
-      if (timedOut)
-        throw new TessarixError("protocol", "Port " + port + " on " + host + " did not answer as a Tessarix bridge.");
+      if (timedOut) {
+        throw new TessarixError("protocol", "Port " + port + " on " + host + " did not answer within " +
+          Math.round(timeoutMs / 1000) + " s as a Tessarix bridge would: another program may hold it, or " +
+          "the bridge there is stuck. Start the bridge with `" + startCommand(port) + "` (or choose " +
+          "another port with --port and enter it here).");
+      }
       throw await accessFailure(host, port);
     } finally {
       clearTimeout(timer);
@@ -89,14 +97,45 @@
     return status;
   }
 
-  function originRefused() {
+  function originRefused(denied) {
     var origin = global.location ? global.location.origin : "this page's origin";
-    return new TessarixError("origin-refused",
-      "The Tessarix bridge does not trust " + origin + ". To allow it, run `tessarix trust " +
-      origin + "` and reload the page.");
+    var e = new TessarixError("origin-refused", denied
+      ? "This site (" + origin + ") was denied in the question the Tessarix bridge asked on this " +
+        "computer. To trust it, run `tessarix trust " + origin + "` and try again."
+      : "The Tessarix bridge does not trust " + origin + ". To allow it, run `tessarix trust " +
+        origin + "` and reload the page.");
+    e.denied = !!denied;
+    return e;
   }
 
-  function openSocket(host, port, trusted) {
+  // While the socket waits for the bridge to let it in, the bridge may be asking the
+  // user on the desktop; /status says so. Reports each change of `question`.
+  function watchQuestion(host, port, onWaiting) {
+    var stopped = false, last = null, timer = null;
+    async function look() {
+      if (stopped)
+        return;
+      try {
+        var status = await readStatus(host, port, 5000);
+        if (!stopped && status.question !== last) {
+          last = status.question;
+          if (onWaiting)
+            onWaiting(status);
+        }
+      } catch (e) {
+        // the socket's own end tells what went wrong
+      }
+      if (!stopped)
+        timer = setTimeout(look, 1000);
+    }
+    timer = setTimeout(look, 300);
+    return {
+      stop: function () { stopped = true; clearTimeout(timer); },
+      last: function () { return last; }
+    };
+  }
+
+  function openSocket(host, port, trusted, onWaiting) {
     return new Promise(function (resolve, reject) {
       var ws;
       try {
@@ -106,8 +145,11 @@
         return;
       }
       var opened = false;
+      var watch = onWaiting ? watchQuestion(host, port, onWaiting) : null;
       ws.onopen = function () {
         opened = true;
+        if (watch)
+          watch.stop();
         if (ws.protocol !== PROTOCOL) {
           ws.close();
           reject(new TessarixError("protocol", "The bridge did not agree to " + PROTOCOL + "."));
@@ -115,14 +157,25 @@
         }
         resolve(ws);
       };
-      ws.onclose = function (ev) {
+      ws.onclose = async function (ev) {
         if (opened)
           return;
-        // A handshake refused with 403 shows the page nothing but a closed socket.
-        reject(trusted
-          ? new TessarixError("connection-lost", "The bridge closed the connection" +
-              (ev.reason ? ": " + ev.reason : "") + ".")
-          : originRefused());
+        if (watch)
+          watch.stop();
+        if (trusted) {
+          reject(new TessarixError("connection-lost", "The bridge closed the connection" +
+            (ev.reason ? ": " + ev.reason : "") + "."));
+          return;
+        }
+        // A handshake refused with 403 shows the page nothing but a closed socket;
+        // /status tells a denied question from an origin never asked about.
+        var question = watch ? watch.last() : null;
+        try {
+          question = (await readStatus(host, port, 5000)).question;
+        } catch (e) {
+          // keep what was seen last
+        }
+        reject(originRefused(question === "denied"));
       };
     });
   }
@@ -136,7 +189,7 @@
       this._nextId = 1;
       this._pending = new Map();
       this._objects = new Map();  // object id → handlers by event name
-      this._listeners = { close: [] };
+      this._listeners = { close: [], box: [] };
       this._closed = null;
       var self = this;
       ws.onmessage = function (ev) { self._receive(ev.data); };
@@ -178,16 +231,17 @@
       }
       if (msg && typeof msg.event === "string") {
         var handlers = this._objects.get(msg.object);
-        var list = handlers && handlers[msg.event];
-        if (list) {
-          list.slice().forEach(function (cb) {
-            try {
-              cb(msg);
-            } catch (e) {
-              setTimeout(function () { throw e; });  // the page's own fault, reported as such
-            }
-          });
-        }
+        var list = (handlers && handlers[msg.event]) || [];
+        // Every box also reaches the connection: one of no known object only there.
+        if (msg.event === "box")
+          list = list.concat(this._listeners.box);
+        list.slice().forEach(function (cb) {
+          try {
+            cb(msg);
+          } catch (e) {
+            setTimeout(function () { throw e; });  // the page's own fault, reported as such
+          }
+        });
       }
     }
 
@@ -224,9 +278,9 @@
     }
 
     on(name, cb) {
-      if (name !== "close")
+      if (name !== "close" && name !== "box")
         throw new TypeError("unknown connection event " + name);
-      this._listeners.close.push(cb);
+      this._listeners[name].push(cb);
       return this;
     }
 
@@ -307,8 +361,11 @@
     var host = o.host || "127.0.0.1";
     if (!(port > 0 && port < 65536 && Math.floor(port) === port))
       throw new TessarixError("protocol", "Not a port number: " + o.port);
-    var status = await readStatus(host, port, o.statusTimeout == null ? 10000 : Number(o.statusTimeout));
-    var ws = await openSocket(host, port, status.originTrusted === true);
+    var status = await readStatus(host, port, o.statusTimeout == null ? 5000 : Number(o.statusTimeout));
+    if (typeof o.onWaiting === "function" && status.question === "open")
+      o.onWaiting(status);
+    var ws = await openSocket(host, port, status.originTrusted === true,
+                              typeof o.onWaiting === "function" ? o.onWaiting : null);
     return new Connection(ws, status);
   }
 

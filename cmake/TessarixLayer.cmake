@@ -1,8 +1,15 @@
-# tessarix_layer(NAME [SHARED] DEPS ...): one library from the .cpp/.h files of the
-# calling folder (not its sub-folders).
+# tessarix_layer(NAME [SHARED] DEPS ... [EXCLUDE files...]): one library from the
+# .cpp/.h files of the calling folder (not its sub-folders), less the EXCLUDE ones.
 function(tessarix_layer name)
-  cmake_parse_arguments(L "SHARED" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(L "SHARED" "" "DEPS;EXCLUDE" ${ARGN})
+  set(excluded)
+  foreach(f ${L_EXCLUDE})
+    list(APPEND excluded ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+  endforeach()
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(excluded)
+    list(REMOVE_ITEM srcs ${excluded})
+  endif()
   list(FILTER srcs INCLUDE REGEX "\\.cpp$")
   if(NOT srcs)
     # Nothing built here yet: an interface library keeps the dependants linking.
@@ -12,6 +19,9 @@ function(tessarix_layer name)
     return()
   endif()
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(excluded)
+    list(REMOVE_ITEM srcs ${excluded})
+  endif()
   if(L_SHARED)
     add_library(${name} SHARED ${srcs})
   else()
@@ -21,8 +31,9 @@ function(tessarix_layer name)
   target_link_libraries(${name} PUBLIC ${L_DEPS})
 endfunction()
 
-# tessarix_gtest(NAME SOURCES... DEPS ... [LABELS ...] [XVFB]): a GoogleTest or
-# Qt Test executable registered with CTest; XVFB runs it under xvfb-run -a.
+# tessarix_test(NAME [GTEST] [XVFB] SOURCES ... DEPS ... [LABELS ...] [ENV ...]
+# [TIMEOUT s]): a GoogleTest (GTEST links its main) or Qt Test executable registered
+# with CTest; XVFB runs it under xvfb-run -a, otherwise on the offscreen platform.
 function(tessarix_test name)
   cmake_parse_arguments(T "XVFB;GTEST" "TIMEOUT" "SOURCES;DEPS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})

@@ -11,7 +11,7 @@
 #include "cms/Refused.h"
 #include "cms/Storage.h"
 #include "cms/UploadScript.h"
-#include "platform/CodePage.h"
+#include "core/CodePage.h"
 
 #include <httplib.h>
 
@@ -238,6 +238,10 @@ void CmsServer::Impl::get(const httplib::Request &req, httplib::Response &res)
         return answerPage(res, pages::index(articles.list()));
     if (path.rfind("/files/", 0) == 0)
         return serveFile(req, res);
+    if (path == "/favicon.ico") {
+        res.set_header("Cache-Control", "max-age=86400");
+        return res.set_content(pages::favicon().toStdString(), "image/svg+xml");
+    }
     if ((path == "/admin" || path.rfind("/admin/", 0) == 0) && serveAdmin(req, res))
         return;
     static const std::string articlePrefix = "/article/";

@@ -1,7 +1,7 @@
 #include "cms/MultipartParser.h"
 
 #include "cms/Refused.h"
-#include "platform/CodePage.h"
+#include "core/CodePage.h"
 
 #include <algorithm>
 #include <cctype>

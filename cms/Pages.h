@@ -4,6 +4,7 @@
 // markup and pictures render while no script of it runs.
 #include "cms/ArticleStore.h"
 
+#include <QByteArray>
 #include <QString>
 #include <vector>
 
@@ -11,5 +12,7 @@ namespace tx::cms::pages {
 
 QString index(const std::vector<Article> &articles);
 QString article(const Article &article);
+// The site's icon (SVG), answered for /favicon.ico.
+QByteArray favicon();
 
 } // namespace tx::cms::pages

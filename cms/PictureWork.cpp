@@ -2,7 +2,7 @@
 
 #include "cms/ReceivedForm.h"
 #include "cms/Refused.h"
-#include "platform/FormLook.h"
+#include "platform/CjkFont.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
@@ -153,11 +154,16 @@ void stamp(QImage &image, const PictureRequest &request)
     const QRect rect(at, box);
 
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect, request.background);
-    painter.setFont(font);
-    painter.setPen(request.color);
-    painter.drawText(rect, Qt::AlignCenter, request.text);
+    // A thin outline in black or white, whichever stands out from the text: the
+    // text stays readable on any box, also one of its own colour.
+    QPainterPath text;
+    text.addText(rect.x() + (rect.width() - metrics.horizontalAdvance(request.text)) / 2.0,
+                 rect.y() + (rect.height() - metrics.height()) / 2.0 + metrics.ascent(), font, request.text);
+    const QColor outline = request.color.lightnessF() > 0.6 ? Qt::black : Qt::white;
+    painter.strokePath(text, QPen(outline, std::max(1.0, px / 8.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.fillPath(text, request.color);
 }
 
 QSize thumbnailSize(QSize picture, int width, int height)

@@ -1,7 +1,7 @@
 #include "cms/Storage.h"
 
 #include "cms/Refused.h"
-#include "platform/CodePage.h"
+#include "core/CodePage.h"
 
 #include <QDir>
 #include <QFileInfo>

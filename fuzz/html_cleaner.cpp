@@ -5,7 +5,7 @@
 #include "officeimport/HtmlCleaner.h"
 #include "util/PageSeparator.h"
 #include "officeimport/TextArticle.h"
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <cstdint>
 #include <cstdlib>

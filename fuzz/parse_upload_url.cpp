@@ -1,7 +1,7 @@
 // fuzz-deps: tx_upload
 // Any text as an upload URL: either a clean refusal or parts that rebuild a URL
 // of the same meaning.
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "upload/UploadUrl.h"
 
 #include <cstdint>

@@ -1,11 +1,11 @@
 #include "host/PageHost.h"
 
 #include "host/automation/AutomationArea.h"
-#include "host/ComponentLoader.h"
-#include "host/DispatchBridge.h"
-#include "host/ScriptErrors.h"
+#include "hostcore/ComponentLoader.h"
+#include "hostcore/DispatchBridge.h"
+#include "hostcore/ScriptErrors.h"
 #include "host/ScriptGlue.h"
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "platform/Ui.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "host/Registrar.h"
 
-#include "host/ComponentLoader.h"
+#include "hostcore/ComponentLoader.h"
 #include "shell/com/Registry.h"
 
 #include <QFileInfo>

@@ -5,9 +5,9 @@
 #include "imageimport/SettingsPanel.h"
 #include "imageimport/ThumbnailSize.h"
 #include "imageimport/UploadFields.h"
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "platform/Picture.h"
-#include "platform/Pump.h"
+#include "core/Pump.h"
 #include "platform/Ui.h"
 #include "upload/UploadMachinery.h"
 

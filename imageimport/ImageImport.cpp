@@ -4,7 +4,7 @@
 #include "imageimport/ImageImportForm.h"
 #include "imageimport/PictureList.h"
 #include "imageimport/SettingsPanel.h"
-#include "platform/Activity.h"
+#include "core/Activity.h"
 #include "upload/UploadMachinery.h"
 
 #include <QLineEdit>

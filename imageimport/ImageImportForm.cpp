@@ -1,5 +1,7 @@
 #include "imageimport/ImageImportForm.h"
 
+#include "platform/FormLook.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -15,16 +17,10 @@
 namespace tx::image {
 namespace {
 
-// Form sizes are given in twips, 15 to a pixel at 96 dpi.
-constexpr int px(int twips) { return twips / 15; }
-
 template <class W>
 W *place(QWidget *parent, const char *name, int left, int top, int width, int height)
 {
-    auto *w = new W(parent);
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(px(left), px(top), px(width), px(height));
-    return w;
+    return ui::placeChild<W>(parent, name, ui::fromTwips(left, top, width, height));
 }
 
 template <class W>
@@ -148,7 +144,7 @@ ImageImportForm::ImageImportForm(QWidget *owner)
     // cmbScale's start-up selection goes through the scale rule (SettingsPanel).
     cmbScale->setCurrentIndex(-1);
 
-    owner->resize(px(120 + 9375), px(7320 + 375));
+    owner->resize(ui::fromTwips(0, 0, 120 + 9375, 7320 + 375).size());
 }
 
 } // namespace tx::image

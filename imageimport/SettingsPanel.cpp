@@ -2,7 +2,7 @@
 
 #include "imageimport/ImageImportForm.h"
 #include "imageimport/ThumbnailSize.h"
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "platform/Ui.h"
 #include "util/Text.h"
 

@@ -1,6 +1,6 @@
 #include "imageimport/ThumbnailSize.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <cmath>
 #include <optional>

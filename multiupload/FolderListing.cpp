@@ -1,6 +1,6 @@
 #include "multiupload/FolderListing.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <QFile>
 #include <algorithm>

@@ -2,9 +2,11 @@
 
 #include "multiupload/FolderListing.h"
 #include "multiupload/ModFolderBrowse.h"
-#include "platform/Activity.h"
-#include "platform/AutomationError.h"
-#include "platform/Pump.h"
+#include "core/Activity.h"
+#include "core/AutomationError.h"
+#include "core/Pump.h"
+#include "platform/ActionGuard.h"
+#include "platform/FormLook.h"
 #include "platform/Ui.h"
 #include "upload/UploadMachinery.h"
 
@@ -20,34 +22,15 @@ namespace {
 template <typename W>
 W *child(QWidget *parent, const char *name, const QString &caption, QRect twips)
 {
-    auto *w = new W(caption, parent);
-    w->setObjectName(QLatin1String(name));
-    // Form positions are kept in twips, 15 to a pixel.
-    w->setGeometry(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
-    return w;
+    return ui::placeChild<W>(parent, name, ui::fromTwips(twips), caption);
 }
 
 QProgressBar *bar(QWidget *parent, const char *name, QRect twips)
 {
-    auto *p = new QProgressBar(parent);
-    p->setObjectName(QLatin1String(name));
+    auto *p = ui::placeChild<QProgressBar>(parent, name, ui::fromTwips(twips));
     p->setRange(0, 100);
     p->setValue(0);
-    p->setGeometry(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
     return p;
-}
-
-// A handler of a user action reports what went wrong and returns to the loop.
-template <typename F>
-void guarded(F &&f)
-{
-    try {
-        f();
-    } catch (const AutomationError &e) {
-        ui::messageBox(e.description.isEmpty() ? e.source : e.description);
-    } catch (const std::exception &e) {
-        ui::messageBox(QString::fromLocal8Bit(e.what()));
-    }
 }
 
 } // namespace
@@ -78,8 +61,8 @@ MultiUpload::MultiUpload(QWidget *parent) : QWidget(parent)
     };
     upload = new UploadMachinery(this, pbFile, std::move(profile));
 
-    connect(Command1, &QPushButton::clicked, this, [this] { guarded([this] { Command1_Click(); }); });
-    connect(Command2, &QPushButton::clicked, this, [this] { guarded([this] { Command2_Click(); }); });
+    connect(Command1, &QPushButton::clicked, this, [this] { ui::guarded([this] { Command1_Click(); }, ui::Icon::None); });
+    connect(Command2, &QPushButton::clicked, this, [this] { ui::guarded([this] { Command2_Click(); }, ui::Icon::None); });
 }
 
 MultiUpload::~MultiUpload() = default;

@@ -1,7 +1,7 @@
 #include "officeimport/ArticlePost.h"
 
 #include "officeimport/ImportErrors.h"
-#include "platform/Pump.h"
+#include "core/Pump.h"
 #include "upload/UploadMachinery.h"
 
 namespace tx {

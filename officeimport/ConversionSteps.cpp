@@ -1,11 +1,11 @@
 #include "officeimport/ConversionSteps.h"
-#include "platform/office/WorkFolders.h"
+#include "office/WorkFolders.h"
 
 #include "officeimport/HtmlCleaner.h"
 #include "officeimport/ImportErrors.h"
 #include "officeimport/NumericText.h"
-#include "platform/AutomationError.h"
-#include "platform/TempFolder.h"
+#include "core/AutomationError.h"
+#include "core/TempFolder.h"
 #include "util/FileUtils.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 // Steps the Word, PowerPoint and Excel conversions share.
-#include "platform/office/OfficeFailure.h"
+#include "office/OfficeFailure.h"
 
 #include <QString>
 #include <QStringList>

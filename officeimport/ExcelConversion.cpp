@@ -4,9 +4,9 @@
 #include "officeimport/HtmlCleaner.h"
 #include "officeimport/ImportContext.h"
 #include "util/PageSeparator.h"
-#include "platform/AutomationError.h"
-#include "platform/office/OfficeBackend.h"
-#include "platform/office/OfficeConstants.h"
+#include "core/AutomationError.h"
+#include "office/OfficeBackend.h"
+#include "office/OfficeConstants.h"
 #include "util/FileUtils.h"
 
 #include <QFileInfo>

@@ -2,9 +2,9 @@
 
 #include "officeimport/LinkedPicture.h"
 
-#include "platform/AutomationError.h"
-#include "platform/Pump.h"
-#include "platform/TempFolder.h"
+#include "core/AutomationError.h"
+#include "core/Pump.h"
+#include "core/TempFolder.h"
 #include "util/Text.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 // The errors of the office import that a page script or the import loop shows:
 // number 440, source "OfficeImport", a Chinese description naming what failed.
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <QString>
 

@@ -2,9 +2,10 @@
 
 #include "officeimport/NumericText.h"
 #include "officeimport/OfficeImport.h"
-#include "platform/Activity.h"
-#include "platform/AutomationError.h"
-#include "platform/Pump.h"
+#include "core/Activity.h"
+#include "core/AutomationError.h"
+#include "core/Pump.h"
+#include "platform/ActionGuard.h"
 #include "platform/Ui.h"
 #include "util/FileUtils.h"
 #include "util/Text.h"
@@ -50,20 +51,6 @@ QStringList droppedFiles(const QMimeData *data)
     return files;
 }
 
-// No error of a user action may reach the event loop; what is left is shown.
-template <typename F> void guarded(F &&f)
-{
-    try {
-        f();
-    } catch (const AutomationError &e) {
-        ui::messageBox(e.description, ui::Buttons::OK, ui::Icon::Critical);
-    } catch (const std::exception &e) {
-        ui::messageBox(QString::fromLocal8Bit(e.what()), ui::Buttons::OK, ui::Icon::Critical);
-    } catch (...) {
-        ui::messageBox(QStringLiteral("未知错误"), ui::Buttons::OK, ui::Icon::Critical);
-    }
-}
-
 void reportFailure(const QString &path, const QString &description)
 {
     ui::messageBox(QStringLiteral("导入文件时出错：") + path + QLatin1Char('\n') + description, ui::Buttons::OK,
@@ -80,10 +67,10 @@ const QString ImportLoop::kFilter = QStringLiteral(
 ImportLoop::ImportLoop(OfficeImport &c, const OfficeImportForm &form, QObject *parent)
     : QObject(parent), control(c), ui(form)
 {
-    connect(ui.Command1, &QPushButton::clicked, this, [this] { guarded([this] { addFiles(); }); });
-    connect(ui.Command2, &QPushButton::clicked, this, [this] { guarded([this] { deleteSelected(); }); });
-    connect(ui.Command3, &QPushButton::clicked, this, [this] { guarded([this] { start(); }); });
-    connect(ui.Command4, &QPushButton::clicked, this, [this] { guarded([this] { cancel(); }); });
+    connect(ui.Command1, &QPushButton::clicked, this, [this] { ui::guarded([this] { addFiles(); }); });
+    connect(ui.Command2, &QPushButton::clicked, this, [this] { ui::guarded([this] { deleteSelected(); }); });
+    connect(ui.Command3, &QPushButton::clicked, this, [this] { ui::guarded([this] { start(); }); });
+    connect(ui.Command4, &QPushButton::clicked, this, [this] { ui::guarded([this] { cancel(); }); });
     ui.List1->installEventFilter(this);
     ui.List1->viewport()->installEventFilter(this);
 }
@@ -177,7 +164,7 @@ void ImportLoop::runLoop()
     // Lines dropped while the loop runs wait for the next start.
     const int count = ui.List1->count();
     for (int i = 0; i < count && control.bRunning; ++i)
-        guarded([&] { importOne(i); });
+        ui::guarded([&] { importOne(i); });
 }
 
 void ImportLoop::importOne(int row)
@@ -272,7 +259,7 @@ bool ImportLoop::eventFilter(QObject *watched, QEvent *event)
         }
         e->setDropAction(Qt::CopyAction);
         e->accept();
-        guarded([&] {
+        ui::guarded([&] {
             for (const QString &f : files)
                 AddFileToList(f);
         });

@@ -1,6 +1,6 @@
 #include "officeimport/LinkedPicture.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "officeimport/NumericText.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <cmath>
 

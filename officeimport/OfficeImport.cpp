@@ -7,8 +7,8 @@
 #include "officeimport/PowerPointConversion.h"
 #include "officeimport/TextArticle.h"
 #include "officeimport/WordConversion.h"
-#include "platform/AutomationError.h"
-#include "platform/office/OfficeBackend.h"
+#include "core/AutomationError.h"
+#include "office/OfficeBackend.h"
 #include "upload/UploadMachinery.h"
 #include "util/FileUtils.h"
 

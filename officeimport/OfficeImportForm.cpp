@@ -1,5 +1,7 @@
 #include "officeimport/OfficeImportForm.h"
 
+#include "platform/FormLook.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,22 +13,17 @@
 namespace tx {
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
 template <typename W>
 W *place(QWidget *parent, const char *name, const QRect &r)
 {
-    auto *w = new W(parent);
-    w->setObjectName(QLatin1String(name));
-    w->setGeometry(r);
-    return w;
+    return ui::placeChild<W>(parent, name, r);
 }
 
 } // namespace
 
 QRect OfficeImportForm::twips(int left, int top, int width, int height)
 {
-    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
+    return ui::fromTwips(left, top, width, height);
 }
 
 OfficeImportForm::OfficeImportForm(QWidget *owner)

@@ -1,13 +1,13 @@
 #include "officeimport/PowerPointConversion.h"
-#include "platform/office/WorkFolders.h"
+#include "office/WorkFolders.h"
 
 #include "officeimport/ConversionSteps.h"
 #include "officeimport/HtmlCleaner.h"
 #include "officeimport/ImportContext.h"
 #include "util/PageSeparator.h"
 #include "officeimport/Tag.h"
-#include "platform/office/OfficeBackend.h"
-#include "platform/office/OfficeConstants.h"
+#include "office/OfficeBackend.h"
+#include "office/OfficeConstants.h"
 #include "util/FileUtils.h"
 
 namespace tx {

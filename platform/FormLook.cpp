@@ -1,10 +1,15 @@
 #include "platform/FormLook.h"
 
+#include "platform/CjkFont.h"
+
 #include <QApplication>
-#include <QFontDatabase>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QStyleOption>
 #include <QStyleOption>
 #include <QWidget>
 
@@ -12,26 +17,6 @@
 
 namespace tx::ui {
 namespace {
-
-QString lookUpFamily()
-{
-    const QStringList all = QFontDatabase::families();
-    for (const char *name : {"SimSun", "宋体", "NSimSun"})
-        if (all.contains(QString::fromUtf8(name)))
-            return QString::fromUtf8(name);
-    const QStringList chinese = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
-    for (const QString &family : chinese)
-        if (family.contains(QLatin1String("Song"), Qt::CaseInsensitive) ||
-            family.contains(QLatin1String("Ming"), Qt::CaseInsensitive))
-            return family;
-    for (const QString &family : chinese)
-        if (!family.contains(QLatin1String("Mono"), Qt::CaseInsensitive))
-            return family;
-    // Found by file, whatever the font configuration says.
-    const int id = QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"));
-    const QStringList loaded = QFontDatabase::applicationFontFamilies(id);
-    return loaded.isEmpty() ? QStringLiteral("WenQuanYi Zen Hei") : loaded.first();
-}
 
 // The buttons, check boxes and options the forms were laid out for: a push button
 // as wide as the form says (the style's minimum width is no part of a caption), a
@@ -84,26 +69,111 @@ QStyle *formStyle()
     return style;
 }
 
+bool shownIn(const QWidget *w, const QWidget *form) { return w->isVisibleTo(form) && !w->isWindow(); }
+
+QList<QWidget *> shownChildren(QWidget *parent, const QWidget *form)
+{
+    QList<QWidget *> out;
+    for (QWidget *w : parent->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (shownIn(w, form))
+            out << w;
+    return out;
+}
+
+// A drop-down list as wide as its longest item, when its parent has the room.
+void widenForItems(QComboBox *box)
+{
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max(widest, box->fontMetrics().horizontalAdvance(box->itemText(i)));
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    const int needed = box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(widest, 1), box).width();
+    if (box->width() < needed && box->parentWidget())
+        box->resize(std::min(needed, box->parentWidget()->width() - box->x()), box->height());
+}
+
+// A caption as tall as its face writes it, grown about its middle: the forms give
+// one line of text 12 pixels.
+void heightenForCaption(QWidget *w)
+{
+    const int needed = w->fontMetrics().height();
+    if (w->height() >= needed)
+        return;
+    w->setGeometry(w->x(), w->y() - (needed - w->height()) / 2, w->width(), needed);
+}
+
+// Neighbours on one line that the face made run into each other: the right one
+// moves along, while its parent has the room.
+void separate(QList<QWidget *> kids, int parentWidth)
+{
+    constexpr int kGap = 6;
+    std::sort(kids.begin(), kids.end(), [](QWidget *a, QWidget *b) { return a->x() < b->x(); });
+    for (qsizetype i = 0; i < kids.size(); ++i)
+        for (qsizetype j = i + 1; j < kids.size(); ++j) {
+            QWidget *left = kids[i], *right = kids[j];
+            if (!left->geometry().intersects(right->geometry()))
+                continue;
+            const int x = left->geometry().right() + 1 + kGap;
+            if (x + right->width() <= parentWidth)
+                right->move(x, right->y());
+        }
+}
+
+// A frame's title and its top line take the frame's first pixels; what the layout
+// put there moves below them, keeping its bottom where it was.
+void clearTitle(QGroupBox *group, const QList<QWidget *> &kids)
+{
+    if (group->title().isEmpty())
+        return;
+    QStyleOptionGroupBox option;
+    option.initFrom(group);
+    option.text = group->title();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    const QRect inside = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, group);
+    for (QWidget *w : kids) {
+        if (w->y() >= inside.top())
+            continue;
+        const int top = inside.top();
+        const int height = w->geometry().bottom() + 1 - top;
+        if (height >= std::min(w->minimumSizeHint().height(), w->fontMetrics().height()))
+            w->setGeometry(w->x(), top, w->width(), height);
+        else
+            w->move(w->x(), top);
+    }
+}
+
+// The forms were laid out in twips for one face; in another, a caption or an item
+// may need more room than it was given. Only what would be cut off or drawn over
+// changes.
+void fitToFace(QWidget *form)
+{
+    for (QComboBox *box : form->findChildren<QComboBox *>())
+        widenForItems(box);
+    for (QWidget *w : form->findChildren<QWidget *>()) {
+        auto *label = qobject_cast<QLabel *>(w);
+        auto *option = qobject_cast<QAbstractButton *>(w);
+        if ((label && !label->text().isEmpty() && !label->wordWrap()) || (option && !option->text().isEmpty()))
+            heightenForCaption(w);
+    }
+    for (QWidget *parent : QList<QWidget *>{form} + form->findChildren<QWidget *>()) {
+        if (parent != form && !shownIn(parent, form))
+            continue;
+        const QList<QWidget *> kids = shownChildren(parent, form);
+        separate(kids, parent->width());
+        if (auto *group = qobject_cast<QGroupBox *>(parent))
+            clearTitle(group, kids);
+    }
+}
+
 } // namespace
-
-QString cjkFamily()
-{
-    static const QString family = lookUpFamily();
-    return family;
-}
-
-QFont cjkFont(int pointSize)
-{
-    QFont f(cjkFamily());
-    f.setPointSize(pointSize);
-    return f;
-}
 
 void applyFormLook(QWidget *form)
 {
     form->setFont(cjkFont(kFormPointSize));
     for (QAbstractButton *b : form->findChildren<QAbstractButton *>())
         b->setStyle(formStyle());
+    fitToFace(form);
 }
 
 } // namespace tx::ui

@@ -1,7 +1,7 @@
 #include "platform/Jpeg.h"
 
-#include "platform/AutomationError.h"
-#include "platform/TempFolder.h"
+#include "core/AutomationError.h"
+#include "core/TempFolder.h"
 
 #include <QFile>
 #include <QImageWriter>
@@ -12,7 +12,7 @@ namespace {
 
 int &injected()
 {
-    static int status = qEnvironmentVariableIntValue("TESSARIX_JPEG_FAIL");
+    static int status = 0;
     return status;
 }
 

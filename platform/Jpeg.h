@@ -21,9 +21,8 @@ enum Status : int {
 // component. Returns a Status; a failed write leaves no file behind.
 int write(const QImage &image, const QString &path, int quality = 100);
 
-// Makes every following write fail with `status` without touching the file
-// system; 0 ends the injection. The environment variable TESSARIX_JPEG_FAIL (a
-// status number) sets it at start-up, for page scripts run by the host.
+// The scriptable twin's switch: makes every following write fail with `status`
+// without touching the file system; 0 ends the injection.
 void setInjectedFailure(int status);
 int injectedFailure();
 

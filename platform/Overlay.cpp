@@ -1,6 +1,6 @@
 #include "platform/Overlay.h"
 
-#include "platform/Records.h"
+#include "core/Records.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

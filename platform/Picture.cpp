@@ -1,6 +1,6 @@
 #include "platform/Picture.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <QFileInfo>
 #include <QImageReader>

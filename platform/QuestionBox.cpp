@@ -1,5 +1,7 @@
 #include "platform/QuestionBox.h"
 
+#include "platform/BoxTitle.h"
+
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -35,6 +37,7 @@ void askLater(const QString &title, const QString &text, const QStringList &butt
     });
     QObject::connect(box, &QObject::destroyed, [answer, fallback] { answer(fallback); });
     QTimer::singleShot(timeoutMs, box, [box] { box->close(); });
+    fitTitle(*box);
     box->open();
 }
 

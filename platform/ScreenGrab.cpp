@@ -1,6 +1,6 @@
 #include "platform/ScreenGrab.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

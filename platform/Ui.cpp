@@ -1,7 +1,8 @@
 #include "platform/Ui.h"
 
-#include "platform/Activity.h"
-#include "platform/Records.h"
+#include "core/Activity.h"
+#include "core/Records.h"
+#include "platform/BoxTitle.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -22,6 +23,7 @@ struct State {
     QList<MessageBoxRecord> boxes;
     QList<FileDialogRequest> dialogs;
     int folders = 0;
+    std::function<void(const MessageBoxRecord &)> observer;
 };
 
 State &state()
@@ -69,6 +71,7 @@ int showReal(const MessageBoxRecord &r)
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    fitTitle(box);
     switch (box.exec()) {
     case QMessageBox::Cancel: return IDCANCEL;
     case QMessageBox::Yes: return IDYES;
@@ -99,6 +102,12 @@ QString prefixed(const QString &title)
     return title.isEmpty() ? prefix : prefix + QStringLiteral(" — ") + title;
 }
 
+// The busy rules live below the desktop; their notice to a person is a box.
+[[maybe_unused]] const bool busyNoticeInstalled = [] {
+    activity::setBusyNotice([](const QString &text) { messageBox(text); });
+    return true;
+}();
+
 } // namespace
 
 QString defaultTitle() { return QStringLiteral("Tessarix5"); }
@@ -119,6 +128,11 @@ int messageBox(const QString &text, Buttons buttons, Icon icon, const QString &t
         r.answer = defaultAnswer(buttons);
     }
     keepLatest(s.boxes, r);
+    if (s.observer) {
+        MessageBoxRecord told = r;
+        told.title = title.isEmpty() ? defaultTitle() : title;
+        s.observer(told);
+    }
     if (s.echo && !s.interactive) {
         QTextStream err(stderr);
         err << "[message box] " << r.title << ": " << r.text << Qt::endl;
@@ -151,6 +165,19 @@ QString browseForFolder()
     return f;
 }
 
+void setBoxObserver(std::function<void(const MessageBoxRecord &)> observer) { state().observer = std::move(observer); }
+
+QString answerName(int answer)
+{
+    switch (answer) {
+    case IDOK: return QStringLiteral("OK");
+    case IDCANCEL: return QStringLiteral("Cancel");
+    case IDYES: return QStringLiteral("Yes");
+    case IDNO: return QStringLiteral("No");
+    default: return QString::number(answer);
+    }
+}
+
 void setInteractive(bool on) { state().interactive = on; }
 bool interactive() { return state().interactive; }
 void setEcho(bool on) { state().echo = on; }
@@ -167,7 +194,9 @@ void reset()
     const bool interactive = state().interactive;
     const bool echo = state().echo;
     const QString prefix = state().titlePrefix;
+    auto observer = std::move(state().observer);
     state() = State{};
+    state().observer = std::move(observer);
     state().interactive = interactive;
     state().echo = echo;
     state().titlePrefix = prefix;

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace tx::ui {
 
@@ -36,6 +37,11 @@ struct MessageBoxRecord {
     Icon icon = Icon::None;
     int answer = IDOK;
 };
+
+// Told of every box once it is answered, with the title its caller gave (no prefix).
+void setBoxObserver(std::function<void(const MessageBoxRecord &)> observer);
+// The answer's name: "OK", "Cancel", "Yes", "No".
+QString answerName(int answer);
 
 void setInteractive(bool on);
 bool interactive();

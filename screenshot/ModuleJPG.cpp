@@ -1,6 +1,6 @@
 #include "screenshot/ModuleJPG.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "platform/Jpeg.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "screenshot/ScreenShot.h"
 
-#include "platform/TempFolder.h"
+#include "core/TempFolder.h"
 #include "screenshot/Form1.h"
 
 namespace tx {

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the reference CMS server on a free
 # loopback port with a fresh root, runs the demo page against it, prints what the
-# server stored, and stops the server (--serve keeps it running until Ctrl-C).
+# server stored, and stops the server. --serve keeps it running until Ctrl-C and
+# starts a bridge of its own for the editor's page (its own configuration folder
+# inside the demo's folder and its own free port, trusting only the demo server),
+# so that the user's trusted origins and running bridge stay untouched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 serve=0
@@ -13,7 +16,8 @@ work="$root/work"
 mkdir -p "$work"
 coproc CMS { exec build/bin/tessarix-cms --port 0 --root "$root/site"; }
 cms_pid=$CMS_PID
-trap 'kill "$cms_pid" 2>/dev/null || true' EXIT
+bridge_pid=""
+trap 'kill "$cms_pid" $bridge_pid 2>/dev/null || true' EXIT
 read -r line <&"${CMS[0]}"
 base="$(printf '%s\n' "$line" | grep -o 'http://[0-9.:]*' | head -n1)"
 echo "tessarix-cms: $base (root $root/site)"
@@ -31,8 +35,23 @@ sqlite3 -batch -separator ' | ' "$root/site/cms.sqlite" "select title, pages fro
 echo "== stored files:"
 (cd "$root/site" && find files -type f 2>/dev/null | sort | sed 's/^/   \//')
 if [ "$serve" = 1 ]; then
+  export XDG_CONFIG_HOME="$root/bridge/config" XDG_STATE_HOME="$root/bridge/state"
+  mkdir -p "$XDG_CONFIG_HOME" "$XDG_STATE_HOME"
+  build/bin/tessarix trust "$base" >/dev/null
+  bridge_args=(serve --port 0)
+  if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    # No desktop for its dialogs: they take queued answers (see docs/automation.md).
+    bridge_args+=(--automation)
+    echo "no display: the demo's bridge runs with --automation (its dialogs show nothing)"
+  fi
+  coproc BRIDGE { exec build/bin/tessarix "${bridge_args[@]}"; }
+  bridge_pid=$BRIDGE_PID
+  read -r line <&"${BRIDGE[0]}"
+  bridge_port="$(printf '%s\n' "$line" | grep -o '127\.0\.0\.1:[0-9]*' | head -n1 | cut -d: -f2)"
+  echo "tessarix serve: port $bridge_port (configuration in $XDG_CONFIG_HOME, trusting $base)"
+  echo "editor's page: $base/admin/?port=$bridge_port"
   echo "browse: $base/ (serving until Ctrl-C)"
   wait "$cms_pid"
 else
-  echo "browse: $base/ (run 'bash scripts/demo.sh --serve' to keep the server running)"
+  echo "browse: $base/ (run 'bash scripts/demo.sh --serve' to keep the server running and open the editor's page)"
 fi

@@ -12,7 +12,7 @@ packages=(
   libcpp-httplib-dev libsqlite3-dev sqlite3 libjpeg-dev
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-dev
   qt6-websockets-dev fonts-wqy-zenhei curl libxml2-utils
-  libssl-dev openssl chromium
+  libssl-dev openssl chromium qt6-translations-l10n
 )
 # The browser tests run on node; Debian's nodejs and npm only where npm is missing.
 command -v npm >/dev/null || packages+=(nodejs npm)

@@ -1,6 +1,6 @@
 #include "shell/ArgumentConversion.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <QLocale>
 #include <QRegularExpression>

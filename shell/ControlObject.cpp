@@ -1,7 +1,7 @@
 #include "shell/ControlObject.h"
 
-#include "platform/Activity.h"
-#include "platform/AutomationError.h"
+#include "core/Activity.h"
+#include "core/AutomationError.h"
 #include "shell/MemberCall.h"
 #include "shell/Module.h"
 #include "shell/ObjectSafety.h"

@@ -1,6 +1,6 @@
 #include "shell/MemberCall.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "shell/ArgumentConversion.h"
 #include "shell/com/Interfaces.h"
 

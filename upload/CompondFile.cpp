@@ -1,6 +1,6 @@
 #include "upload/CompondFile.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "upload/MultipartBody.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "upload/FileUpload.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "upload/UploadMachinery.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "upload/MultipartBody.h"
 
-#include "platform/AutomationError.h"
-#include "platform/CodePage.h"
+#include "core/AutomationError.h"
+#include "core/CodePage.h"
 #include "upload/CompondFile.h"
 #include "upload/Utf8.h"
 

@@ -2,7 +2,7 @@
 // A snapshot of a package as the byte stream of its multipart body. Taking the
 // snapshot opens the files and fixes their lengths, so the page may change the
 // package while the body streams; the length is known before the first byte.
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "platform/TcpClient.h"
 
 #include <QByteArray>

@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <exception>
 

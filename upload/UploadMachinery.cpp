@@ -1,10 +1,10 @@
 #include "upload/UploadMachinery.h"
 
-#include "platform/Activity.h"
-#include "platform/AutomationError.h"
-#include "platform/CodePage.h"
-#include "platform/Pump.h"
-#include "platform/Settings.h"
+#include "core/Activity.h"
+#include "core/AutomationError.h"
+#include "core/CodePage.h"
+#include "core/Pump.h"
+#include "core/Settings.h"
 #include "platform/TcpClient.h"
 #include "platform/Ui.h"
 #include "upload/MultipartBody.h"
@@ -130,6 +130,7 @@ void UploadMachinery::beginExchange()
     bDone = false;
     lastOutcome = Outcome::None;
     lastStatusLine.clear();
+    answerRelayed = false;
     framer.reset();
 }
 
@@ -259,6 +260,18 @@ void UploadMachinery::evaluate(bool peerClosed)
         return;
     }
     const QString text = codepage::decode(framer.response());
+    if (!answerRelayed) {
+        // Handed on before any reaction to it runs: a reaction may show a box.
+        answerRelayed = true;
+        const qsizetype head = text.indexOf(QLatin1String("\r\n\r\n"));
+        const QString body = head < 0 ? QString() : text.mid(head + 4, kRelayedAnswerChars + 2);
+        QString line = body.left(body.indexOf(QLatin1Char('\n')));
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const auto &files = objPackage().files();
+        emit answerReceived(text.left(text.indexOf(QLatin1String("\r\n"))).left(kRelayedAnswerChars),
+                            line.left(kRelayedAnswerChars), files.isEmpty() ? QString() : files.first().m_filename());
+    }
     const bool ok = text.contains(QLatin1String("200 OK"));
     const bool failed = !ok && (text.contains(QLatin1String("500"))
                                 || (profile.notFoundIsError && text.contains(QLatin1String("404"))));

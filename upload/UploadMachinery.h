@@ -99,6 +99,17 @@ public:
     void setProgress(double percent);
     static int roundHalfEven(double v);
 
+    // At most this many characters of an answer's status line and first body line
+    // are handed on by answerReceived.
+    static constexpr int kRelayedAnswerChars = 1024;
+
+signals:
+    // Each answer received, once per exchange, before the controls react to it:
+    // its status line, the first line of its body, and the local file the request
+    // carried (empty for an article post). For those who watch the form from
+    // outside (the browser bridge); the controls themselves do not use it.
+    void answerReceived(const QString &statusLine, const QString &firstBodyLine, const QString &file);
+
 private:
     void onTick();
     void onData();
@@ -118,6 +129,7 @@ private:
     ResponseFramer framer;
     Outcome lastOutcome = Outcome::None;
     QString lastStatusLine;
+    bool answerRelayed = false;
 };
 
 } // namespace tx

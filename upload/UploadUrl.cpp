@@ -1,6 +1,6 @@
 #include "upload/UploadUrl.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "upload/Utf8.h"
 
-#include "platform/CodePage.h"
+#include "core/CodePage.h"
 
 namespace tx {
 

@@ -1,7 +1,7 @@
 #include "util/FileUtils.h"
 
-#include "platform/AutomationError.h"
-#include "platform/CodePage.h"
+#include "core/AutomationError.h"
+#include "core/CodePage.h"
 #include "util/Text.h"
 
 #include <QFile>

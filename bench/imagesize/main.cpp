@@ -4,7 +4,7 @@
 // The defaults run in seconds. The pictures it makes are removed at the end unless
 // --keep is given; pictures already in the folder are used and never removed.
 #include "platform/Picture.h"
-#include "platform/TempFolder.h"
+#include "core/TempFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>

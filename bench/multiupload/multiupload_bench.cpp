@@ -2,7 +2,7 @@
 // loop that posts each file with `curl -F` to the same sink, in one run. Prints
 // both times, the ratio ours/curl-loop and the peak memory.
 #include "multiupload/MultiUpload.h"
-#include "platform/Pump.h"
+#include "core/Pump.h"
 #include "platform/Ui.h"
 #include "support/TestHttpServer.h"
 

@@ -6,9 +6,9 @@
 // background by then).
 #include "office/OfficeSamples.h"
 #include "officeimport/OfficeImport.h"
-#include "platform/AutomationError.h"
-#include "platform/office/OfficeBackend.h"
-#include "platform/office/OfficeConstants.h"
+#include "core/AutomationError.h"
+#include "office/OfficeBackend.h"
+#include "office/OfficeConstants.h"
 #include "support/TestHttpServer.h"
 
 #include <QApplication>

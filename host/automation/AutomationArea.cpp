@@ -6,7 +6,7 @@
 #include "host/automation/AutomationOverlay.h"
 #include "host/automation/AutomationTiming.h"
 #include "host/PageHost.h"
-#include "host/ScriptErrors.h"
+#include "hostcore/ScriptErrors.h"
 
 #include <QMetaMethod>
 

@@ -1,9 +1,9 @@
 #include "host/automation/AutomationControls.h"
 
-#include "host/automation/ChildHandle.h"
-#include "host/DispatchBridge.h"
+#include "hostcore/ChildHandle.h"
+#include "hostcore/DispatchBridge.h"
 #include "host/PageHost.h"
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "shell/com/TypeInfoJson.h"
 
 #include <QJSEngine>

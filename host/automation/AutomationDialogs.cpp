@@ -1,6 +1,6 @@
 #include "host/automation/AutomationDialogs.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "platform/Ui.h"
 
 #include <QJSEngine>

@@ -1,9 +1,9 @@
 #include "host/automation/AutomationInput.h"
 
 #include "host/automation/AutomationControls.h"
-#include "host/DispatchBridge.h"
+#include "hostcore/DispatchBridge.h"
 #include "host/PageHost.h"
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "host/automation/AutomationOverlay.h"
 
-#include "host/ScriptErrors.h"
-#include "platform/AutomationError.h"
+#include "hostcore/ScriptErrors.h"
+#include "core/AutomationError.h"
 #include "platform/Overlay.h"
 
 #include <QJSEngine>

@@ -1,9 +1,9 @@
 #include "host/automation/AutomationTiming.h"
 
 #include "host/PageHost.h"
-#include "host/ScriptErrors.h"
-#include "platform/AutomationError.h"
-#include "platform/Pump.h"
+#include "hostcore/ScriptErrors.h"
+#include "core/AutomationError.h"
+#include "core/Pump.h"
 
 #include <QTimer>
 

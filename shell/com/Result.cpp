@@ -1,6 +1,6 @@
 #include "shell/com/Result.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 namespace tx::com {
 

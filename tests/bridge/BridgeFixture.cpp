@@ -1,6 +1,6 @@
 #include "BridgeFixture.h"
 
-#include "platform/Pump.h"
+#include "core/Pump.h"
 
 #include <QFile>
 #include <QJsonDocument>

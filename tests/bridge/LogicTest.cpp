@@ -4,6 +4,7 @@
 #include "bridge/Origins.h"
 #include "bridge/PathGrants.h"
 #include "bridge/PeerUid.h"
+#include "bridge/PromptWords.h"
 #include "bridge/Protocol.h"
 #include "bridge/RequestHead.h"
 
@@ -217,4 +218,21 @@ TEST(AuditLog, PrivateOneLineAnEntryAndRotatedKeepingOneOldFile)
     EXPECT_LT(QFileInfo(path).size(), 200);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().contains("entry 9"));
+}
+
+// The question about a new origin speaks the user's language; both versions name
+// the origin in the title and the text, and keep Deny last (the default).
+TEST(PromptWords, InTheUsersLanguage)
+{
+    const struct {
+        const char *locale;
+        const char16_t *deny;
+    } rows[] = {{"zh_CN", u"拒绝"}, {"zh_TW", u"拒绝"}, {"en_US", u"Deny"}, {"de_DE", u"Deny"}, {"C", u"Deny"}};
+    const QString origin = QStringLiteral("https://cms.example");
+    for (const auto &r : rows) {
+        const PromptWords w = promptWords(origin, QLocale(QString::fromLatin1(r.locale)));
+        ASSERT_EQ(w.buttons.size(), 3) << r.locale;
+        EXPECT_EQ(w.buttons.last(), QString::fromUtf16(r.deny)) << r.locale;
+        EXPECT_TRUE(w.title.contains(origin) && w.text.contains(origin)) << r.locale;
+    }
 }

@@ -77,6 +77,7 @@ TEST(Prompt, TheHandshakeWaitsForTheUsersAnswerAskedOncePerOrigin)
     ASSERT_EQ(boxes().size(), 1);
     QMessageBox *box = boxes().first();
     EXPECT_TRUE(box->windowTitle().contains(QStringLiteral("http://localhost:9000")));
+    EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100) << "room for the title";
     EXPECT_TRUE(box->text().contains(QStringLiteral("http://localhost:9000")));
     ASSERT_TRUE(box->defaultButton());
     EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Deny"));

@@ -120,6 +120,42 @@ TEST_F(SessionTest, ClosingThePageReleasesEveryObject)
         EXPECT_EQ(log[QStringLiteral("child")].toString(), QStringLiteral("lstLog"));
         EXPECT_EQ(log[QStringLiteral("object")].toInt(), images);
         EXPECT_FALSE(log[QStringLiteral("text")].toString().isEmpty());
+
+        // Each answer an upload received, its first body line cut at 1 KiB, and each
+        // box once answered, both naming their object.
+        const auto eventOf = [&](const char *name) {
+            for (qsizetype i = page.events.size() - 1; i >= 0; --i)
+                if (page.events[i][QStringLiteral("event")].toString() == QLatin1String(name))
+                    return page.events[i];
+            return QJsonObject();
+        };
+        TestHttpServer failing;
+        const QByteArray body = QByteArray(6000, 'r') + "\r\nsecond line";
+        failing.setMode(TestHttpServer::Mode::Raw, "HTTP/1.1 500 Internal Server Error\r\nContent-Length: "
+                                                       + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        const int second = page.create(QStringLiteral("Tessarix5.ImageImport"));
+        page.result(page.call(second, QStringLiteral("Init"), {failing.url(), failing.url("/post.asp"), "/", 1, "me", ""}));
+        page.result(page.call(second, QStringLiteral("StartUpload"), {picture.fileName()}));
+        const QJsonObject answer = eventOf("answer");
+        EXPECT_EQ(answer[QStringLiteral("object")].toInt(), second);
+        EXPECT_EQ(answer[QStringLiteral("status")].toString(), QStringLiteral("HTTP/1.1 500 Internal Server Error"));
+        EXPECT_EQ(answer[QStringLiteral("line")].toString(), QString(1024, u'r'));
+        EXPECT_EQ(answer[QStringLiteral("file")].toString(), picture.fileName());
+        // The control logs the whole answer; the page gets its start.
+        const QString logged = eventOf("log")[QStringLiteral("text")].toString();
+        EXPECT_EQ(logged.size(), 4097) << logged.left(40).toStdString();
+        EXPECT_TRUE(logged.endsWith(QStringLiteral("r…")));
+        page.result(page.request({{"type", "automation"}, {"name", "answerFileDialogs"},
+                                  {"args", QJsonArray{QJsonArray{QJsonArray{picture.fileName() + ".txt"}}}}}));
+        page.result(page.request({{"type", "automation"}, {"name", "child"},
+                                  {"args", QJsonArray{images, "btnAddFile", "click"}}}));
+        const QJsonObject box = eventOf("box");
+        EXPECT_EQ(box[QStringLiteral("object")].toInt(), images);
+        EXPECT_TRUE(box[QStringLiteral("text")].toString().contains(QStringLiteral("不可识别的图片格式")))
+            << QJsonDocument(box).toJson().toStdString();
+        EXPECT_EQ(box[QStringLiteral("buttons")].toString(), QStringLiteral("OK"));
+        EXPECT_EQ(box[QStringLiteral("answer")].toString(), QStringLiteral("OK"));
+        EXPECT_FALSE(box[QStringLiteral("title")].toString().isEmpty());
         page.socket().close();
         ASSERT_TRUE(waitFor([&] { return page.closed; }));
     }

@@ -74,7 +74,9 @@ test("connect tells each failure apart and says what to do", async (t) => {
     { name: "not a bridge", scene: { status: "hello" }, code: "protocol", says: /not a Tessarix bridge/ },
     { name: "subprotocol refused", scene: { socket: "other-protocol" }, code: "protocol", says: /tessarix\.1/ },
     { name: "something else holds the port and never answers", scene: { fetchHangs: true }, code: "protocol",
-      says: /did not answer/ },
+      says: /Port 4000 .*did not answer.*tessarix serve --port 4000/ },
+    { name: "the user denied the site", scene: { status: { version: "1", protocol: "tessarix.1", originTrusted: false,
+      question: "denied" }, socket: "refused" }, code: "origin-refused", says: /was denied.*tessarix trust https:\/\/cms\.example/ },
     { name: "trusted, then closed", scene: { socket: "refused" }, code: "connection-lost", says: /closed/ },
   ];
   for (const c of cases) {
@@ -85,6 +87,14 @@ test("connect tells each failure apart and says what to do", async (t) => {
       assert.match(e.message, c.says);
     });
   }
+  await t.test("the question on the desktop is reported while the socket waits", async () => {
+    scene({ status: { version: "1", protocol: "tessarix.1", originTrusted: false, question: "open" }, socket: "refused" });
+    const seen = [];
+    const e = await failure(Tessarix.connect({ onWaiting: (status) => seen.push(status.question) }));
+    assert.deepEqual(seen, ["open"]);
+    assert.equal(e.code, "origin-refused");
+    assert.equal(e.denied, false);
+  });
   await t.test("a bad port is refused before anything is asked", async () => {
     const e = await failure(Tessarix.connect({ port: 70000 }));
     assert.equal(e.code, "protocol");
@@ -100,6 +110,9 @@ test("a control: calls, properties, events, errors and the lost connection", asy
       if (msg.type === "call" && msg.member === "StartUpload") {
         answer({ event: "progress", object: 7, child: "pbFile", value: 40 });
         answer({ event: "progress", object: 8, child: "pbFile", value: 99 });  // another object's
+        answer({ event: "answer", object: 7, status: "HTTP/1.1 500 Internal Server Error", line: "full", file: "/tmp/x" });
+        answer({ event: "box", object: 7, text: "t", title: "T", icon: "critical", buttons: "OK", answer: "OK" });
+        answer({ event: "box", text: "of nobody", title: "T", icon: "", buttons: "OK", answer: "OK" });
         pendingUpload = msg;  // never answered: the socket closes first
         return;
       }
@@ -121,8 +134,11 @@ test("a control: calls, properties, events, errors and the lost connection", asy
   assert.equal(await Promise.resolve(f), f);
   assert.equal(String(f), "[Tessarix5.FileUpload #7]");
 
-  const progress = [];
+  const progress = [], answers = [], boxes = [], allBoxes = [];
   f.on("progress", (e) => progress.push(e.value));
+  f.on("answer", (e) => answers.push(e.line));
+  f.on("box", (e) => boxes.push(e.text));
+  tx.on("box", (e) => allBoxes.push(e.text));
   assert.equal(await f.get("NewFileName"), "new.txt");
   await f.set("NewFileName", "x");
   const busy = await failure(f.TestOK());
@@ -131,6 +147,7 @@ test("a control: calls, properties, events, errors and the lost connection", asy
   const upload = f.StartUpload("/a/", "http://h/upload.asp", "/tmp/x", 0);
   await new Promise((r) => setTimeout(r, 5));
   assert.deepEqual(progress, [40]);
+  assert.deepEqual([answers, boxes, allBoxes], [["full"], ["t"], ["t", "of nobody"]]);
   assert.deepEqual(pendingUpload.args, ["/a/", "http://h/upload.asp", "/tmp/x", 0]);
   const kinds = s.sent.map((m) => [m.type, m.member ?? m.progId]);
   assert.deepEqual(kinds.slice(0, 4), [["create", "Tessarix5.FileUpload"], ["get", "NewFileName"],

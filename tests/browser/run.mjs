@@ -2,6 +2,8 @@
 // the reference CMS. Prints "1 passed, 0 failed", or the reason; exits 77 to skip.
 import { spawnSync } from "node:child_process";
 import fs from "node:fs";
+import http from "node:http";
+import { createRequire } from "node:module";
 import net from "node:net";
 import path from "node:path";
 import {
@@ -136,6 +138,8 @@ const cases = {
 
     // What the server stored, as its own list and the page's list show it.
     const titles = await page.$$eval("#articles td a", (as) => as.map((a) => a.textContent));
+    const newest = await page.$eval("#newest a", (a) => a.getAttribute("href")).catch(() => "");
+    assert(/^\/article\/\d+$/.test(newest), "the newest article is not linked: " + newest);
     for (const t of ["report", "sea", "hills"])
       assert(titles.includes(t), "no article " + t + " in " + titles.join(", ") + "; pictures: " + pictureLog.join(" | "));
     const list = await (await fetch("http://127.0.0.1:" + cms.httpPort + "/")).text();
@@ -219,15 +223,161 @@ const cases = {
     assert(state.code === "access-denied", "expected access-denied: " + state.code + " " + state.text);
   },
 
-  // One tab's long upload never slows another's calls; closing it ends its worker
-  // alone.
-  async "two-tabs"() {
+  // A failed upload is marked failed with the file, the server and its reason, and
+  // Retry sends the file again.
+  async "failed-upload"() {
+    const { dir, cms, origin, bridge } = await trustedSite();
+    // The first upload is refused with a reason; the second is stored.
+    const received = [];
+    const script = http.createServer((req, res) => {
+      let size = 0;
+      req.on("data", (d) => { size += d.length; });
+      req.on("end", () => {
+        received.push(size);
+        if (received.length === 1) {
+          res.writeHead(500, "Internal Server Error", { "Content-Type": "text/plain" });
+          res.end("Disk full on the server\r\nmore detail");
+        } else {
+          res.writeHead(200, "OK", { "Content-Type": "text/plain" });
+          res.end("/files/retried.bin");
+        }
+      });
+    });
+    const scriptPort = await listen(script);
+    const file = path.join(dir, "one.bin");
+    fs.writeFileSync(file, Buffer.alloc(70000, 7));
+
+    const browser = await launchBrowser(dir, null);
+    const page = await openEditor(browser, origin + "/admin/?port=" + bridge.port);
+    assert((await connectionState(page)).code === "connected", "not connected");
+    // While the page is connected and idle nothing explains a disabled button.
+    assert(await page.$eval("#file-why", (w) => w.textContent) === "", "an idle button is explained as waiting");
+    // An error the control raises shows its number in hex.
+    await setting(page, "upload-url", "ftp://nowhere/upload.asp");
+    await automation(page, "answerFileDialogs", [[file]]);
+    await page.$eval("#file", (s) => { delete s.dataset.state; });
+    await page.click("#file-go");
+    await page.waitForFunction(() => document.getElementById("file").dataset.state === "failed", { timeout: 60000 });
+    const raised = await page.$eval("#file .log li.error", (li) => li.textContent);
+    assert(raised.includes("0x80040000") && !raised.includes("-2147"), "the error number: " + raised);
+    await page.$eval("#file", (s) => { delete s.dataset.state; });
+
+    await setting(page, "upload-url", "http://127.0.0.1:" + scriptPort + "/upload.asp");
+    await automation(page, "answerFileDialogs", [[file]]);
+    await page.click("#file-go");
+    await page.waitForFunction(() => ["done", "failed"].includes(document.getElementById("file").dataset.state),
+                               { timeout: 60000 });
+    const failed = await page.$eval("#file", (s) => ({
+      state: s.dataset.state,
+      line: [...s.querySelectorAll(".log li.error")].at(-1)?.textContent || "",
+      retry: !!s.querySelector(".log li.error button.retry"),
+      summary: s.querySelector(".summary").textContent,
+      bar: s.querySelector("progress").dataset.failed,
+    }));
+    assert(failed.state === "failed", "a refused upload shows as " + failed.state);
+    for (const part of ["Failed", file, "127.0.0.1:" + scriptPort, "500", "Disk full on the server"])
+      assert(failed.line.includes(part), "the failure line lacks " + part + ": " + failed.line);
+    assert(!failed.line.includes("more detail"), "more than the first line of the answer: " + failed.line);
+    assert(failed.retry && failed.bar === "true" && failed.summary.includes("Disk full"),
+           "no Retry, bar or summary: " + JSON.stringify(failed));
+
+    await page.click("#file .retry");
+    await page.waitForFunction(() => document.getElementById("file").dataset.state === "done", { timeout: 60000 });
+    const last = await page.$eval("#file", (s) => [...s.querySelectorAll(".log li")].at(-1).textContent);
+    assert(received.length === 2 && received[1] > 70000, "Retry did not send the file again: " + received.join());
+    assert(last.endsWith(" → /files/retried.bin"), "the retried upload: " + last);
+    assert(page.scriptErrors.length === 0, "page errors: " + page.scriptErrors.join(" | "));
+  },
+
+  // Waiting is explained: the question on the desktop, a denied site, and a port
+  // that takes the request and never answers. The bridge here is a stand-in that
+  // answers /status as the real one does and holds the socket while "asking".
+  async waiting() {
     const dir = workDir();
     const cms = await startCms(bin, path.join(dir, "site"));
     const origin = "http://127.0.0.1:" + cms.httpPort;
-    const bridge = new Bridge(bin, dir);
-    bridge.trust(origin);
-    await bridge.start();
+    let question = "open";
+    const held = [];
+    const stand = http.createServer((req, res) => {
+      res.writeHead(req.url === "/status" ? 200 : 404, { "Content-Type": "application/json",
+        "Access-Control-Allow-Origin": req.headers.origin || "*", "Cache-Control": "no-store" });
+      res.end(JSON.stringify({ version: "test", protocol: "tessarix.1", originTrusted: false, question }));
+    });
+    stand.on("upgrade", (req, socket) => {
+      if (question === "open")
+        held.push(socket);
+      else
+        socket.end("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    });
+    const standPort = await listen(stand);
+    const browser = await launchBrowser(dir, null);
+    const page = await openEditor(browser, origin + "/admin/?port=" + standPort);
+    const state = await connectionState(page);
+    assert(state.code === "question" && state.text.includes("Answer the question there"),
+           "the open question is not explained: " + state.code + " " + state.text);
+    const why = await page.$eval("#file-why", (w) => w.textContent);
+    assert(/connection/i.test(why), "a disabled button does not say what it waits for: " + why);
+    await deadline(10000, "the socket to wait")(() => held.length > 0);
+    question = "denied";
+    for (const s of held)
+      s.end("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    await page.waitForFunction(() => document.getElementById("state").dataset.code === "origin-refused",
+                               { timeout: 30000 });
+    const denied = await page.$eval("#state", (s) => s.textContent);
+    assert(denied.includes("was denied") && denied.includes("tessarix trust " + origin),
+           "the denial is not explained: " + denied);
+
+    // A port that accepts and never answers is named within about 5 s.
+    const silent = net.createServer(() => {});
+    const silentPort = await listen(silent);
+    const t0 = Date.now();
+    await page.goto(origin + "/admin/?port=" + silentPort, { waitUntil: "domcontentloaded" });
+    const stuck = await connectionState(page);
+    const took = Date.now() - t0;
+    assert(took < 9000, "the silent port took " + took + " ms to be named");
+    assert(stuck.text.includes(String(silentPort)) && stuck.text.includes("tessarix serve"),
+           "the silent port is not explained: " + stuck.code + " " + stuck.text);
+  },
+
+  // The editor's page and an article page for everyone: no serious or critical
+  // accessibility fault (light and dark), no sideways scrolling at 360 px, a favicon.
+  async accessible() {
+    const { dir, cms, origin, bridge } = await trustedSite();
+    const id = await postArticle(cms, "Two pages", "<p>One</p>----abcdefghijklmnopqrstuvwxyz----" +
+      "<p>Two</p>----abcdefghijklmnopqrstuvwxyz----");
+    const browser = await launchBrowser(dir, null);
+    const page = await browser.newPage();
+    await page.setBypassCSP(true);  // axe is injected as a script of the test's own
+    const faults = [];
+    for (const scheme of ["light", "dark"]) {
+      await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: scheme }]);
+      for (const [url, ready] of [[origin + "/admin/?port=" + bridge.port, true], [origin + "/article/" + id, false],
+                                  [origin + "/", false]]) {
+        for (const width of [1024, 360]) {
+          await page.setViewport({ width, height: 800 });
+          await page.goto(url, { waitUntil: "load" });
+          if (ready)
+            await connectionState(page);
+          const where = scheme + " " + width + "px " + url;
+          for (const f of await accessibilityFaults(page))
+            faults.push(where + ": " + f);
+          const sideways = await horizontalScroll(page);
+          if (sideways > 0)
+            faults.push(where + ": scrolls sideways by " + sideways + " px");
+        }
+      }
+    }
+    assert(faults.length === 0, faults.join("\n"));
+    const icon = await fetch(origin + "/favicon.ico");
+    assert(icon.ok && /image\//.test(icon.headers.get("content-type")), "no favicon: " + icon.status);
+    const index = await (await fetch(origin + "/")).text();
+    assert(index.includes('href="/admin/"'), "the article list does not link the editor's page");
+  },
+
+  // One tab's long upload never slows another's calls; closing it ends its worker
+  // alone.
+  async "two-tabs"() {
+    const { dir, cms, origin, bridge } = await trustedSite();
     // A sink that takes the body slowly, so the upload is still running when the
     // tab closes.
     let received = 0, sinkClosed = false;
@@ -311,6 +461,59 @@ const cases = {
   },
 };
 
+// The CMS over plain HTTP and a bridge that trusts it.
+async function trustedSite() {
+  const dir = workDir();
+  const cms = await startCms(bin, path.join(dir, "site"));
+  const origin = "http://127.0.0.1:" + cms.httpPort;
+  const bridge = new Bridge(bin, dir);
+  bridge.trust(origin);
+  await bridge.start();
+  return { dir, cms, origin, bridge };
+}
+
+// A loopback server of the test's own, closed at the end.
+async function listen(server) {
+  const sockets = new Set();
+  server.on("connection", (s) => { sockets.add(s); s.on("close", () => sockets.delete(s)); });
+  await new Promise((r) => server.listen(0, "127.0.0.1", r));
+  // Held and silent connections are cut, or closing would wait for them.
+  atEnd(() => new Promise((r) => { server.close(r); sockets.forEach((s) => s.destroy()); }));
+  return server.address().port;
+}
+
+// An article stored straight through the CMS's article script.
+async function postArticle(cms, title, content) {
+  const boundary = "----tessarixtest";
+  const field = (name, value) => "--" + boundary + "\r\nContent-Disposition: form-data; name=\"" + name +
+    "\"\r\n\r\n" + value + "\r\n";
+  const body = field("columnid", "1") + field("title", title) + field("content", content) +
+    field("author", "test") + "--" + boundary + "--\r\n";
+  const answer = await fetch("http://127.0.0.1:" + cms.httpPort + "/cms/savepost.asp", {
+    method: "POST", body, headers: { "Content-Type": "multipart/form-data; boundary=" + boundary } });
+  assert(answer.ok, "the article was not stored: " + answer.status);
+  return (await answer.text()).trim();
+}
+
+// axe-core's serious and critical findings on the page as it stands.
+async function accessibilityFaults(page) {
+  const require = createRequire(import.meta.url);
+  let source;
+  try {
+    source = fs.readFileSync(require.resolve("axe-core/axe.min.js"), "utf8");
+  } catch (e) {
+    throw new Skip("axe-core is not installed (run npm ci in tests/browser)");
+  }
+  await page.addScriptTag({ content: source });
+  const violations = await page.evaluate(async () => (await window.axe.run(document)).violations);
+  return violations.filter((v) => v.impact === "serious" || v.impact === "critical")
+    .map((v) => v.id + ": " + v.nodes.map((n) => n.target.join(" ") + " (" + n.failureSummary.replace(/\s+/g, " ") + ")").join(", "));
+}
+
+async function horizontalScroll(page) {
+  return page.evaluate(() => document.documentElement.scrollWidth - document.documentElement.clientWidth);
+}
+
 async function main() {
   const run = cases[caseName];
   if (!run) {
@@ -318,7 +521,7 @@ async function main() {
     return 2;
   }
   try {
-    if (caseName !== "not-running")
+    if (!["not-running", "waiting"].includes(caseName))
       Bridge.check(bin);
     await run();
     console.log("1 passed, 0 failed");

@@ -1,6 +1,6 @@
 #include "officeimport/HtmlCleaner.h"
-#include "platform/AutomationError.h"
-#include "platform/Pump.h"
+#include "core/AutomationError.h"
+#include "core/Pump.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

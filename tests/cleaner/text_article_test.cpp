@@ -1,6 +1,6 @@
 #include "util/PageSeparator.h"
 #include "officeimport/TextArticle.h"
-#include "platform/CodePage.h"
+#include "core/CodePage.h"
 #include "util/FileUtils.h"
 
 #include <QFile>

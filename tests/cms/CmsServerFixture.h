@@ -1,7 +1,7 @@
 #pragma once
 // The reference server run as a child process, with the helpers its tests share.
 #include "CmsProcess.h"
-#include "platform/CodePage.h"
+#include "core/CodePage.h"
 
 #include <gtest/gtest.h>
 

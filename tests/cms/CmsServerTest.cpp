@@ -208,7 +208,7 @@ int countNear(const QImage &image, QColor c)
 }
 
 std::vector<Part> pictureForm(const std::string &fileName, const std::string &bytes, bool thumb, int w, int h,
-                              bool mark, int position)
+                              bool mark, int position, const std::string &background = "16711680")
 {
     std::vector<Part> parts{file(fileName, bytes), field("curpath", "/pics/"), field("contentid", "-1"),
                             field("Thumbnail", thumb ? "Yes" : "No")};
@@ -221,7 +221,7 @@ std::vector<Part> pictureForm(const std::string &fileName, const std::string &by
     if (mark)
         for (const Part &p : {field("WMText", QString::fromUtf16(u"样例 Mark").toStdString()),
                               field("WMPosition", std::to_string(position)), field("wmColor", "255"),
-                              field("wmBkColor", "16711680")})
+                              field("wmBkColor", background)})
             parts.push_back(p);
     return parts;
 }
@@ -237,11 +237,17 @@ TEST_F(CmsServer, WatermarkAtEachPosition)
         int position;
         QPoint inside;  // a point the stamp must cover
         QString name;
+        std::string background = "16711680";
+        QColor box = Qt::blue;
     };
-    const std::vector<Case> cases = {{1, {8, 8}, "tl"}, {16, {120, 60}, "c"}, {256, {231, 111}, "br"}};
+    // The last: red text on a red box (both defaults of the picture form) stays
+    // readable through its outline.
+    const std::vector<Case> cases = {{1, {8, 8}, "tl"}, {16, {120, 60}, "c"}, {256, {231, 111}, "br"},
+                                     {1, {8, 8}, "same", "255", Qt::red}};
     for (const Case &c : cases) {
         const std::string name = c.name.toStdString() + ".png";
-        const Response r = post(server->port(), "/cms/upload.asp", pictureForm(name, png, false, 0, 0, true, c.position));
+        const Response r = post(server->port(), "/cms/upload.asp",
+                                pictureForm(name, png, false, 0, 0, true, c.position, c.background));
         ASSERT_EQ(r.status, 200) << r.body;
         const QString address = "/files/pics/" + c.name + ".png";
         EXPECT_EQ(answer(r), "<img src=" + address + ">");
@@ -251,8 +257,9 @@ TEST_F(CmsServer, WatermarkAtEachPosition)
         EXPECT_TRUE(area.contains(c.inside)) << c.position;
         EXPECT_LT(area.width(), 240) << "a stamp, not a fill";
         // 0xBBGGRR: 16711680 is blue, 255 is red.
-        EXPECT_GT(countNear(stored, Qt::blue), 100) << "the background";
+        EXPECT_GT(countNear(stored, c.box), 100) << "the background";
         EXPECT_GT(countNear(stored, Qt::red), 10) << "the text";
+        EXPECT_GT(countNear(stored.copy(area), Qt::white), 10) << c.name.toStdString() << ": the outline";
     }
 }
 
@@ -366,7 +373,7 @@ TEST_F(CmsServer, ArticleStoredAndShown)
     ASSERT_TRUE(quoted);
     EXPECT_NE(quoted->body.find("<h1>say &quot;hi&quot; &amp; &#39;bye&#39;</h1>"), std::string::npos);
     EXPECT_NE(quoted->body.find("<iframe sandbox srcdoc=\"&lt;meta charset=&quot;utf-8&quot;&gt;&lt;p title=&quot;a "
-                                "b&quot; onclick=&#39;x&#39;&gt;q&lt;/p&gt;\"></iframe>"),
+                                "b&quot; onclick=&#39;x&#39;&gt;q&lt;/p&gt;\" title=\"Page 1 of 1\"></iframe>"),
               std::string::npos)
         << quoted->body;
     EXPECT_NE(client.Get("/")->body.find("<a href=\"/article/3\">say &quot;hi&quot;"), std::string::npos);

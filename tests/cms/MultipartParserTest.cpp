@@ -4,7 +4,7 @@
 #include "cms/MultipartParser.h"
 #include "cms/PictureWork.h"
 #include "cms/Refused.h"
-#include "platform/CodePage.h"
+#include "core/CodePage.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // A control's form for the automation tests: one child of every kind the
 // automation API reads and drives, with handlers that record what they saw.
 #include "platform/Overlay.h"
-#include "platform/Pump.h"
+#include "core/Pump.h"
 #include "platform/Ui.h"
 
 #include <QCheckBox>

@@ -4,7 +4,7 @@
 #include "imageimport/ImageImport.h"
 #include "imageimport/ImageImportForm.h"
 #include "util/PageSeparator.h"
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "platform/TcpClient.h"
 #include "platform/Ui.h"
 #include "upload/UploadMachinery.h"

@@ -2,7 +2,7 @@
 // of the image import that needs no form.
 #include "imageimport/ArticleComposer.h"
 #include "imageimport/ThumbnailSize.h"
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "platform/Picture.h"
 
 #include <QImage>

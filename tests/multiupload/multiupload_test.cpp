@@ -2,8 +2,8 @@
 // and fields, the buttons, the message boxes and what the walk survives.
 #include "multiupload/ModFolderBrowse.h"
 #include "multiupload/MultiUpload.h"
-#include "platform/AutomationError.h"
-#include "platform/CodePage.h"
+#include "core/AutomationError.h"
+#include "core/CodePage.h"
 #include "platform/Ui.h"
 #include "support/TestHttpServer.h"
 #include "upload/UploadMachinery.h"

@@ -1,7 +1,7 @@
 // The scripted office: what it records and the files it writes.
 #include "PageByPage.h"
-#include "platform/office/FakeOffice.h"
-#include "platform/office/OfficeConstants.h"
+#include "office/FakeOffice.h"
+#include "office/OfficeConstants.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,9 +3,9 @@
 #include "LoTestFixture.h"
 #include "OfficeSamples.h"
 #include "PageByPage.h"
-#include "platform/AutomationError.h"
-#include "platform/office/OfficeBackend.h"
-#include "platform/office/OfficeConstants.h"
+#include "core/AutomationError.h"
+#include "office/OfficeBackend.h"
+#include "office/OfficeConstants.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "LoTestFixture.h"
 
 #include "OfficeSamples.h"
-#include "platform/office/OfficeBackend.h"
-#include "platform/office/OfficeConstants.h"
+#include "office/OfficeBackend.h"
+#include "office/OfficeConstants.h"
 
 #include <QCryptographicHash>
 #include <QDir>

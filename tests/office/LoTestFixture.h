@@ -1,7 +1,7 @@
 #pragma once
 // What the LibreOffice backend tests share: their folders, the documents they
 // write at test time, the instances' processes, and the fixture.
-#include "platform/office/WordAutomation.h"
+#include "office/WordAutomation.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // Without the LibreOffice module the component still loads: attaching finds
 // nothing and creating fails at once with error 429 naming soffice.
-#include "platform/office/OfficeBackend.h"
+#include "office/OfficeBackend.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "PageByPage.h"
 
-#include "platform/office/OfficeConstants.h"
-#include "platform/office/WorkFolders.h"
+#include "office/OfficeConstants.h"
+#include "office/WorkFolders.h"
 
 #include <QDir>
 #include <QFile>

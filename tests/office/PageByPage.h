@@ -2,7 +2,7 @@
 // The word processor's calls in the order the paged conversion makes them, for the
 // backend tests: open, paginate, then cut the pages from the last to the first,
 // saving each as HTML.
-#include "platform/office/WordAutomation.h"
+#include "office/WordAutomation.h"
 
 #include <QList>
 #include <QStringList>

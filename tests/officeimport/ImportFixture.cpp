@@ -1,7 +1,7 @@
 #include "ImportFixture.h"
 
 #include "platform/Ui.h"
-#include "platform/office/FakeOffice.h"
+#include "office/FakeOffice.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // import and the article post, and the refusal of overlapping imports.
 #include "ImportFixture.h"
 #include "util/PageSeparator.h"
-#include "platform/AutomationError.h"
-#include "platform/CodePage.h"
+#include "core/AutomationError.h"
+#include "core/CodePage.h"
 #include "upload/UploadMachinery.h"
 
 #include <QCheckBox>

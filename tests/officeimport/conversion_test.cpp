@@ -6,9 +6,9 @@
 #include "util/PageSeparator.h"
 #include "officeimport/PowerPointConversion.h"
 #include "officeimport/WordConversion.h"
-#include "platform/AutomationError.h"
-#include "platform/CodePage.h"
-#include "platform/office/FakeOffice.h"
+#include "core/AutomationError.h"
+#include "core/CodePage.h"
+#include "office/FakeOffice.h"
 
 #include <QLineEdit>
 #include <QtTest>

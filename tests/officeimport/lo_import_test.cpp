@@ -4,10 +4,10 @@
 #include "ImportFixture.h"
 #include "office/OfficeSamples.h"
 #include "util/PageSeparator.h"
-#include "platform/AutomationError.h"
-#include "platform/CodePage.h"
-#include "platform/office/OfficeBackend.h"
-#include "platform/office/OfficeConstants.h"
+#include "core/AutomationError.h"
+#include "core/CodePage.h"
+#include "office/OfficeBackend.h"
+#include "office/OfficeConstants.h"
 
 #include <QCryptographicHash>
 #include <QClipboard>

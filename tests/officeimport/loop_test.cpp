@@ -4,7 +4,7 @@
 #include "officeimport/ImportLoop.h"
 #include "util/PageSeparator.h"
 #include "platform/Ui.h"
-#include "platform/office/FakeOffice.h"
+#include "office/FakeOffice.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -3,8 +3,8 @@
 // the upload fails or the page drops the control.
 #include "ScreenShotFixture.h"
 
-#include "platform/Activity.h"
-#include "platform/AutomationError.h"
+#include "core/Activity.h"
+#include "core/AutomationError.h"
 #include "platform/Jpeg.h"
 #include "platform/ScreenGrab.h"
 #include "platform/Ui.h"

@@ -2,7 +2,7 @@
 // frame, the inputs it ignores, and errors and re-entry from its handler.
 #include "ScreenShotFixture.h"
 
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "screenshot/Form1.h"
 #include "screenshot/ScreenShot.h"
 

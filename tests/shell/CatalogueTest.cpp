@@ -2,13 +2,20 @@
 #include "shell/Controls.h"
 #include "shell/MemberCall.h"
 #include "shell/TypeLibraryFile.h"
+#include "platform/QtTranslations.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QStyle>
+#include <QStyleOption>
 #include <QGroupBox>
 #include <QJsonArray>
 #include <QLabel>
 #include <QMetaMethod>
 #include <QSet>
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -166,8 +173,41 @@ TEST(Catalogue, BuiltMembersMatchTheirControls)
     }
 }
 
+// Widgets of a form that share pixels: siblings whose rectangles intersect, and
+// children drawn over their group box's title or its top line.
+QStringList overlaps(QWidget *form)
+{
+    QStringList out;
+    const auto shown = [form](QWidget *w) { return w->isVisibleTo(form) && !w->isWindow(); };
+    for (QWidget *parent : QList<QWidget *>{form} + form->findChildren<QWidget *>()) {
+        if (!shown(parent) && parent != form)
+            continue;
+        QList<QWidget *> kids;
+        for (QWidget *w : parent->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            if (shown(w) && !w->objectName().isEmpty())
+                kids << w;
+        for (qsizetype i = 0; i < kids.size(); ++i)
+            for (qsizetype j = i + 1; j < kids.size(); ++j)
+                if (kids[i]->geometry().intersects(kids[j]->geometry()))
+                    out << kids[i]->objectName() + QStringLiteral(" overlaps ") + kids[j]->objectName();
+        auto *group = qobject_cast<QGroupBox *>(parent);
+        if (!group || group->title().isEmpty())
+            continue;
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        const QRect inside = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, group);
+        for (QWidget *w : kids)
+            if (w->y() < inside.top())
+                out << w->objectName() + QStringLiteral(" covers the title or the top line of ") + group->objectName();
+    }
+    return out;
+}
+
 // Every form of every control as the page gets it: each caption fits the width its
-// form gives it (a label, a button, an option, a frame's title).
+// form gives it (a label, a button, an option, a frame's title, a drop-down list's
+// longest item), and no two of its visible widgets overlap.
 TEST(Catalogue, EveryCaptionFitsItsForm)
 {
     for (const ClassInfo &c : typeLibrary().classes) {
@@ -179,19 +219,61 @@ TEST(Catalogue, EveryCaptionFitsItsForm)
         QStringList clipped;
         for (QWidget *w : form->findChildren<QWidget *>()) {
             QString caption;
+            int needed = std::max(w->sizeHint().width(), w->minimumSizeHint().width());
             if (auto *b = qobject_cast<QAbstractButton *>(w))
                 caption = b->text();
             else if (auto *l = qobject_cast<QLabel *>(w))
                 caption = l->text();
             else if (auto *g = qobject_cast<QGroupBox *>(w))
                 caption = g->title();
-            const int needed = std::max(w->sizeHint().width(), w->minimumSizeHint().width());
+            else if (auto *box = qobject_cast<QComboBox *>(w)) {
+                // The longest item, as the closed list shows it.
+                QStyleOptionComboBox option;
+                option.initFrom(box);
+                option.editable = box->isEditable();
+                int widest = 0;
+                for (int i = 0; i < box->count(); ++i) {
+                    const int width = box->fontMetrics().horizontalAdvance(box->itemText(i));
+                    if (width > widest) {
+                        widest = width;
+                        caption = box->itemText(i);
+                    }
+                }
+                needed = box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(widest, 1), box).width();
+            }
             if (!caption.isEmpty() && w->width() < needed)
                 clipped << QStringLiteral("%1 \"%2\" %3 < %4").arg(w->objectName(), caption).arg(w->width()).arg(needed);
+            // One line of a caption, as tall as the face writes it.
+            const auto *label = qobject_cast<QLabel *>(w);
+            if (!caption.isEmpty() && (qobject_cast<QAbstractButton *>(w) || (label && !label->wordWrap()))
+                && w->height() < w->fontMetrics().height())
+                clipped << QStringLiteral("%1 \"%2\" %3 px high < %4").arg(w->objectName(), caption).arg(w->height())
+                               .arg(w->fontMetrics().height());
         }
         EXPECT_TRUE(clipped.isEmpty()) << c.name << ": " << clipped.join(QStringLiteral("; ")).toStdString()
                                        << " (in " << form->font().family().toStdString() << ")";
+        const QStringList overlapping = overlaps(form);
+        EXPECT_TRUE(overlapping.isEmpty()) << c.name << ": " << overlapping.join(QStringLiteral("; ")).toStdString();
     }
+}
+
+// A Chinese user's boxes say 是 and 否 rather than Yes and No; an English one's
+// keep Qt's own words. Needs Debian's Qt translations (the set-up installs them).
+TEST(Catalogue, QtsOwnWordsInTheUsersLanguage)
+{
+    const QString yes = QCoreApplication::translate("QPlatformTheme", "&Yes");
+    const auto removeAll = [] {
+        qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>(QString(), Qt::FindDirectChildrenOnly));
+    };
+    if (!tx::ui::installQtTranslations(QLocale(QStringLiteral("zh_CN"))))
+        GTEST_SKIP() << "no Qt translations for zh_CN installed (qt6-translations-l10n)";
+    EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "&Yes"), yes);
+    EXPECT_TRUE(tx::ui::installQtTranslations(QLocale(QStringLiteral("zh_CN")))) << "installed once";
+    removeAll();
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), yes);
+    tx::ui::installQtTranslations(QLocale(QStringLiteral("en_US")));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), yes);
+    removeAll();
 }
 
 } // namespace

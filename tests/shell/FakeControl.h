@@ -1,8 +1,8 @@
 #pragma once
 // A control for dispatch tests: members of every shape, and members that fail.
-#include "platform/Activity.h"
-#include "platform/AutomationError.h"
-#include "platform/Pump.h"
+#include "core/Activity.h"
+#include "core/AutomationError.h"
+#include "core/Pump.h"
 #include "platform/Ui.h"
 
 #include <QWidget>

@@ -1,8 +1,8 @@
 // FileUpload against the loopback server: what goes on the wire and how each kind
 // of answer ends the wait.
-#include "platform/AutomationError.h"
-#include "platform/CodePage.h"
-#include "platform/Pump.h"
+#include "core/AutomationError.h"
+#include "core/CodePage.h"
+#include "core/Pump.h"
 #include "platform/TcpClient.h"
 #include "platform/Ui.h"
 #include "support/TestHttpServer.h"

@@ -1,4 +1,4 @@
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "upload/CompondFile.h"
 #include "upload/MultipartBody.h"
 

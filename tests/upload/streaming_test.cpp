@@ -1,6 +1,6 @@
 // The body streams from a snapshot: large files, a package changed mid-send, a
 // file that changes length, and a second upload cutting the first short.
-#include "platform/Pump.h"
+#include "core/Pump.h"
 #include "platform/TcpClient.h"
 #include "platform/Ui.h"
 #include "support/TestHttpServer.h"

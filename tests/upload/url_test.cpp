@@ -1,4 +1,4 @@
-#include "platform/AutomationError.h"
+#include "core/AutomationError.h"
 #include "platform/TcpClient.h"
 #include "upload/UploadMachinery.h"
 

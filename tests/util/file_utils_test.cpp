@@ -1,5 +1,5 @@
-#include "platform/AutomationError.h"
-#include "platform/CodePage.h"
+#include "core/AutomationError.h"
+#include "core/CodePage.h"
 #include "util/FileUtils.h"
 
 #include <QDir>
