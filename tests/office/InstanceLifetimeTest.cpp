@@ -17,6 +17,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
+#include <pwd.h>
+#include <unistd.h>
+#include <iostream>
 #include <functional>
 #include <optional>
 
@@ -370,6 +373,27 @@ int startInBackground()
     return QFile::exists(QString::fromLocal8Bit(pipe)) ? 0 : 1;
 }
 
+// The child side of the next test but one: a first import right after the
+// background start, as a page makes it; 0 when it took the normal time.
+int importAfterBackgroundStart(const QString &file)
+{
+    QElapsedTimer t;
+    t.start();
+    backend().startInBackground();
+    try {
+        auto doc = word()->DocumentsOpen(file);
+        if (doc->BuiltInDocumentProperties(wdPropertyPages) != 3)
+            return 2;
+        doc->Close(false, false);
+    } catch (const tx::AutomationError &e) {
+        std::cerr << e.description.toStdString() << std::endl;
+        return 2;
+    }
+    std::cout << "[timing] first import after the background start: " << ms(t) << " ms" << std::endl;
+    backend().shutdown();
+    return t.elapsed() < 30000 ? 0 : 3;
+}
+
 // This program again, starting the writer in the background under the cache
 // folder `cache` and the instance name `instance`; its exit code.
 int startedInBackground(const QString &cache, const QString &instance)
@@ -395,6 +419,43 @@ TEST_F(LibreOfficeTest, ABackgroundStartOnANewProfileEndsRunning)
     if (const pid_t pid = instancePidIn(cache.path(), instance, "writer"); pid > 0)
         ::kill(-pid, SIGKILL);
     QFile::remove("/tmp/OSL_PIPE_" + QString::number(::getuid()) + "_" + instance + "-writer");
+}
+
+// A uid without a passwd entry, as in many containers: the office names its
+// pipe without the uid then, and the first import must not wait for a pipe
+// of another name.
+TEST_F(LibreOfficeTest, AUidWithoutAPasswdEntryImportsAtTheNormalSpeed)
+{
+    if (::getuid() != 0 || !QFileInfo(QStringLiteral("/usr/bin/setpriv")).isExecutable())
+        GTEST_SKIP() << "runs as root, with setpriv, to take on a uid of nobody";
+    uid_t uid = 42420;
+    while (::getpwuid(uid))
+        ++uid;
+    QTemporaryDir home;
+    ASSERT_EQ(::chown(QFile::encodeName(home.path()).constData(), uid, uid), 0);
+    const QString file = home.path() + "/three.docx";
+    ASSERT_TRUE(QFile::copy(sampleDir + "/three.docx", file));
+    ASSERT_EQ(::chown(QFile::encodeName(file).constData(), uid, uid), 0);
+    const QString instance = qEnvironmentVariable("TESSARIX_OFFICE_INSTANCE") + "-nobody";
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CACHE_HOME", home.path() + "/cache");
+    env.insert("TESSARIX_TEST_SCRATCH", home.path());
+    env.insert("TESSARIX_OFFICE_INSTANCE", instance);
+    env.remove("TMPDIR");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    QElapsedTimer t;
+    t.start();
+    child.start(QStringLiteral("/usr/bin/setpriv"),
+                {QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(uid), "--clear-groups", "--",
+                 QCoreApplication::applicationFilePath(), "--import-after-background-start", file});
+    EXPECT_TRUE(child.waitForFinished(120000));
+    EXPECT_EQ(child.exitCode(), 0) << "took " << ms(t) << " ms";
+    if (const pid_t pid = instancePidIn(home.path() + "/cache", instance, "writer"); pid > 0)
+        ::kill(-pid, SIGKILL);
+    QFile::remove("/tmp/OSL_PIPE_" + instance + "-writer");
 }
 
 // A process under another cache folder (another HOME) started the instance this

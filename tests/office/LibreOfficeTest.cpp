@@ -91,8 +91,9 @@ TEST_F(LibreOfficeTest, PagesCutFromTheExportHoldWhatCopiedPagesHold)
         std::cout << ", cut from the export in " << ms(t) << " ms" << std::endl;
         ASSERT_EQ(cut.count, copied.count) << name;
         ASSERT_GT(cut.count, name == std::string("prose") ? 5 : 2);
-        if (name == std::string("prose")) // the document's own note numbers: the pages were cut
+        if (name == std::string("prose")) { // the document's own note numbers: the pages were cut
             EXPECT_TRUE(cut.html[1].contains("sdfootnote2anc")) << cut.html[1].toStdString();
+        }
         for (int i = 0; i < cut.count; ++i) {
             EXPECT_EQ(bodyText(cut.html[i]).toStdString(), bodyText(copied.html[i]).toStdString()) << name << " page " << i + 1;
             EXPECT_EQ(cut.pictures[i].size(), copied.pictures[i].size()) << name << " page " << i + 1;
@@ -232,6 +233,8 @@ int main(int argc, char **argv)
         return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), false);
     if (argc == 3 && QByteArray(argv[1]) == "--killed-with-open-document")
         return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), true);
+    if (argc == 3 && QByteArray(argv[1]) == "--import-after-background-start")
+        return importAfterBackgroundStart(QString::fromLocal8Bit(argv[2]));
     if (argc == 2 && QByteArray(argv[1]) == "--start-in-background")
         return startInBackground();
     ::testing::InitGoogleTest(&argc, argv);

@@ -35,6 +35,7 @@ pid_t writerPid();
 // The child sides of tests that start this program again.
 int exitWithOpenDocument(const QString &file, bool killed);
 int startInBackground();
+int importAfterBackgroundStart(const QString &file);
 
 class LibreOfficeTest : public ::testing::Test {
 protected:
