@@ -316,6 +316,7 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
             SofficeInstance::Lock loading(s.instance, false);
             s.instance.keepTempFolder();
             closeOrphans(s);
+            s.track(doc);
             Reference<css::lang::XComponent> model = s.instance.kind() == u"writer"
                 ? loadTextWithoutComments(s, url, &doc->hadComments)
                 : loadHidden(s, url);
@@ -344,6 +345,7 @@ std::shared_ptr<LoDocument> LoDocument::create(LoSession &s, const QString &fact
     const rtl::OUString url = ou(factory);
     s.call(what, [&s, doc, url] {
         doc->model = loadHidden(s, url);
+        s.track(doc);
         markOwner(doc->model);
     });
     return doc;

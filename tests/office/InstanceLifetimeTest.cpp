@@ -6,6 +6,7 @@
 #include "core/AutomationError.h"
 #include "office/OfficeBackend.h"
 #include "office/OfficeConstants.h"
+#include "office/LeaveOffice.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -303,7 +304,7 @@ TEST_F(LibreOfficeTest, AHungWriterHoldsUpNoOtherKind)
 
 // The child side of the next test: leaves a document open as the process ends,
 // and a page document its application keeps for the next page.
-int exitWithOpenDocument(const QString &file, bool killed)
+int exitWithOpenDocument(const QString &file, Leaving how)
 {
     auto w = word();
     auto doc = w->DocumentsOpen(file);
@@ -317,8 +318,12 @@ int exitWithOpenDocument(const QString &file, bool killed)
     auto kept = w->DocumentsAdd();
     kept->WindowsSelection(1)->Paste();
     kept->Close({}, {});
-    if (killed) // in the middle of an import: nothing of this process runs any more
+    if (how == Leaving::Killed) // in the middle of an import: nothing of this process runs any more
         ::kill(::getpid(), SIGKILL);
+    if (how == Leaving::Abandoning) { // a bridge worker whose page went away
+        closeOfficeDocumentsBeforeLeaving();
+        ::_exit(0);
+    }
     return 0; // the documents and the application are released on the way out
 }
 
@@ -328,8 +333,11 @@ TEST_F(LibreOfficeTest, AProcessEndsCleanlyWithDocumentsStillOpen)
     // Every third child is killed with its documents open, pages copied in the
     // office (a page document in use, another kept) or cut from the export:
     // the next process to open a document closes them and removes the copies.
+    // Another third leaves at once, as a bridge worker whose page went away,
+    // closing its documents itself.
     for (int i = 0; i < 10; ++i) {
         const bool killed = i % 3 == 1;
+        const bool abandoning = i % 3 == 2;
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -337,7 +345,8 @@ TEST_F(LibreOfficeTest, AProcessEndsCleanlyWithDocumentsStillOpen)
             env.insert("TESSARIX_OFFICE_PAGE_COPY", "1");
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(),
-                    {killed ? "--killed-with-open-document" : "--exit-with-open-document", sampleDir + "/three.docx"});
+                    {killed ? "--killed-with-open-document" : abandoning ? "--abandoned-with-open-document" : "--exit-with-open-document",
+                     sampleDir + "/three.docx"});
         ASSERT_TRUE(child.waitForFinished(60000));
         EXPECT_EQ(child.exitStatus(), killed ? QProcess::CrashExit : QProcess::NormalExit) << "round " << i;
         EXPECT_EQ(child.exitCode(), killed ? SIGKILL : 0) << "round " << i;

@@ -230,9 +230,11 @@ int main(int argc, char **argv)
     qputenv("TESSARIX_OFFICE_RESTART_AFTER", QByteArray::number(kRestartAfter));
     QCoreApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--exit-with-open-document")
-        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), false);
+        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::AtExit);
     if (argc == 3 && QByteArray(argv[1]) == "--killed-with-open-document")
-        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), true);
+        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::Killed);
+    if (argc == 3 && QByteArray(argv[1]) == "--abandoned-with-open-document")
+        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::Abandoning);
     if (argc == 3 && QByteArray(argv[1]) == "--import-after-background-start")
         return importAfterBackgroundStart(QString::fromLocal8Bit(argv[2]));
     if (argc == 2 && QByteArray(argv[1]) == "--start-in-background")
