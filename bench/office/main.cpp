@@ -28,7 +28,7 @@ namespace {
 
 constexpr int kRounds = 3;
 constexpr int kLongPages = 300;
-constexpr int kParagraphsAPage = 5; // of running text, breaking across pages anywhere
+constexpr int kParagraphsAPage = 6; // of running text, breaking across pages anywhere
 constexpr int kIdleMs = 5000;
 
 double median(QList<double> v)

@@ -12,11 +12,14 @@
 #include <QFileInfo>
 #include <com/sun/star/document/XUndoManager.hpp>
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/util/XReplaceable.hpp>
+#include <com/sun/star/util/XReplaceDescriptor.hpp>
 #include <cerrno>
+#include <vector>
 #include <fcntl.h>
 #include <unistd.h>
-#include <vector>
 
 namespace tx::office::lo {
 namespace {
@@ -40,8 +43,8 @@ void markAndExport(LoDocument &doc, int pages, const QString &exportPath)
     WriterView &view = viewOf(doc);
     Reference<css::document::XUndoManager> undo =
         Reference<css::document::XUndoManagerSupplier>(doc.model, UNO_QUERY_THROW)->getUndoManager();
-    std::vector<Reference<css::text::XTextRange>> starts;
     undo->enterUndoContext(kMarksTitle);
+    std::vector<Reference<css::text::XTextRange>> starts;
     bool inContext = true;
     const auto takeOut = [&] {
         if (inContext) {
@@ -52,18 +55,22 @@ void markAndExport(LoDocument &doc, int pages, const QString &exportPath)
             undo->undo();
             return;
         }
-        // No undo (locked by someone): the marks one by one.
-        for (const auto &r : starts)
-            if (r.is())
-                r->setString(rtl::OUString());
+        // No undo (locked by someone): the marks replaced by nothing.
+        Reference<css::util::XReplaceable> text(doc.model, UNO_QUERY_THROW);
+        Reference<css::util::XReplaceDescriptor> marks = text->createReplaceDescriptor();
+        marks->setSearchString(ou(QStringLiteral("\uE000[0-9]+\uE001")));
+        marks->setReplaceString(rtl::OUString());
+        Reference<css::beans::XPropertySet>(marks, UNO_QUERY_THROW)->setPropertyValue("SearchRegularExpression", css::uno::Any(true));
+        text->replaceAll(Reference<css::util::XSearchDescriptor>(marks, UNO_QUERY_THROW));
     };
     try {
         for (int i = pages; i >= 2; --i) {
-            view.pages->jumpToPage(sal_Int16(i));
-            view.pages->jumpToStartOfPage();
+            view.pages->jumpToPage(sal_Int16(i)); // lands on the page's start
             startOutsideTables(doc, sal_Int16(i));
             starts.push_back(view.cursor->getStart());
         }
+        // Marked only now: a mark put in while walking moves the text after it,
+        // and the office would lay out the rest of the document again each time.
         int page = pages;
         for (const auto &r : starts)
             r->setString(ou(QString::fromUtf8(pageMark(page--))));
