@@ -1,10 +1,14 @@
 #include "platform/Clipboard.h"
 
+#include "platform/XSelection.h"
+
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QSysInfo>
+
+#include <memory>
 
 namespace tx::clipboard {
 namespace {
@@ -26,12 +30,36 @@ QList<QByteArray> lines(const QByteArray &list)
     return out;
 }
 
-const QMimeData *currentData()
+const QMimeData *qtData()
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return nullptr;
     QClipboard *board = QGuiApplication::clipboard();
     return board ? board->mimeData(QClipboard::Clipboard) : nullptr;
+}
+
+// An owner of the X selection answers at once; one that does not is not waited for.
+constexpr int kSelectionMs = 2000;
+
+// The clipboard as this process may read it. Qt's Wayland clipboard is empty for a
+// process without a focused window (the page host's script, a bridge worker), but
+// Xwayland's selection, which the compositor keeps in step, is not.
+std::unique_ptr<QMimeData> currentData()
+{
+    auto data = std::make_unique<QMimeData>();
+    const QStringList formats{QLatin1String(kUriList), QLatin1String(kKdeUriList), QLatin1String(kGnomeCopied),
+                              QLatin1String(kMateCopied)};
+    const QMimeData *qt = qtData();
+    if (qt && offersFileList(*qt)) {
+        for (const QString &f : formats)
+            if (qt->hasFormat(f))
+                data->setData(f, qt->data(f));
+    } else if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+               !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        for (const auto &[format, bytes] : xselection::read(formats, kSelectionMs))
+            data->setData(format, bytes);
+    }
+    return data;
 }
 
 } // namespace
@@ -113,14 +141,12 @@ QStringList filesFromMimeData(const QMimeData &data)
 
 bool hasFileList()
 {
-    const QMimeData *data = currentData();
-    return data && offersFileList(*data);
+    return offersFileList(*currentData());
 }
 
 QStringList fileList()
 {
-    const QMimeData *data = currentData();
-    return data ? filesFromMimeData(*data) : QStringList();
+    return filesFromMimeData(*currentData());
 }
 
 } // namespace tx::clipboard

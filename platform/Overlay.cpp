@@ -153,6 +153,7 @@ QString endingName(Ending e)
     case Ending::Cancelled: return QStringLiteral("cancelled");
     case Ending::AutoCancelled: return QStringLiteral("cancelled (no handler)");
     case Ending::Failed: return QStringLiteral("failed");
+    case Ending::Declined: return QStringLiteral("declined by the desktop");
     }
     return {};
 }

@@ -74,7 +74,9 @@ bool hasHandler();
 void runHandler(OverlayHandle &handle);
 
 // How each opening ended, in order, for tests and the host's record.
-enum class Ending { Captured, Cancelled, AutoCancelled, Failed };
+// Declined: the desktop gave no picture (refused, no portal, no answer), so the
+// overlay never showed.
+enum class Ending { Captured, Cancelled, AutoCancelled, Failed, Declined };
 struct Record {
     bool handled = false; // a handler ran
     Ending ending = Ending::Cancelled;

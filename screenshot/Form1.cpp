@@ -17,11 +17,14 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QWindow>
 
 namespace tx {
 namespace {
 
 Form1 *current = nullptr;
+bool grabbing = false; // the desktop is asked for the screen: the capture has begun
 
 void setRed(QWidget *w)
 {
@@ -41,7 +44,7 @@ Form1Fields &Form1::fields()
     return f;
 }
 
-bool Form1::isOpen() { return current != nullptr; }
+bool Form1::isOpen() { return current != nullptr || grabbing; }
 
 // A window of its own, but a child of the control that opened it: its waits and its
 // upload's end when the page releases that control.
@@ -87,10 +90,27 @@ Form1::~Form1()
 
 void Form1::showModal(QWidget *owner)
 {
-    if (current)
+    if (isOpen())
         throw AutomationError(kErrBusy, QStringLiteral("ScreenShot"), QStringLiteral("控件正忙，请稍后再试。"));
     // The picture is taken before the overlay shows, so it is the screen as it was.
-    QImage image = screen::grabPrimary();
+    QImage image;
+    {
+        grabbing = true;
+        struct Done {
+            ~Done() { grabbing = false; }
+        } done;
+        try {
+            image = screen::grabPrimary(owner);
+        } catch (const screen::GrabDeclined &e) {
+            // The desktop said no (or nothing): a capture that ends like a cancel,
+            // but the person learns why. A released control tells nobody.
+            fields().FileName.clear();
+            overlay::record({false, overlay::Ending::Declined});
+            if (!e.description.isEmpty() && activity::stands(owner))
+                ui::messageBox(e.description, ui::Buttons::OK, ui::Icon::Exclamation);
+            return;
+        }
+    }
     Form1 window(owner, std::move(image), screen::primaryGeometry());
     current = &window;
     struct Clear {
@@ -115,7 +135,16 @@ void Form1::open()
     f.strState = QStringLiteral("draw");
     QGuiApplication::setOverrideCursor(Qt::CrossCursor);
     cursorSet = true;
-    show();
+    // A Wayland client cannot place a window; the compositor puts a full-screen
+    // one over the screen it is on.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        create();
+        if (QWindow *w = windowHandle())
+            w->setScreen(QGuiApplication::primaryScreen());
+        showFullScreen();
+    } else {
+        show();
+    }
     raise();
     activateWindow();
     setFocus(Qt::ActiveWindowFocusReason);

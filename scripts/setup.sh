@@ -13,6 +13,7 @@ packages=(
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-dev
   qt6-websockets-dev fonts-wqy-zenhei curl libxml2-utils
   libssl-dev openssl chromium qt6-translations-l10n
+  libxcb1-dev dbus-daemon weston qt6-wayland
 )
 # The browser tests run on node; Debian's nodejs and npm only where npm is missing.
 command -v npm >/dev/null || packages+=(nodejs npm)

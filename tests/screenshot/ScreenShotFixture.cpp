@@ -6,7 +6,9 @@
 #include "screenshot/ScreenShot.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
 #include <QtTest>
 #include <algorithm>
 #include <cstdlib>
@@ -85,6 +87,9 @@ void ScreenShotFixture::setUpScreen()
     QVERIFY(temp.isValid());
     qputenv("TEMP", QFile::encodeName(temp.path()));
     screen = tx::screen::primaryGeometry();
+    nativeWayland = tx::screen::waylandSession();
+    if (nativeWayland)
+        usePortal(); // the compositor hands out no screen; the pattern comes from the portal
     background = std::make_unique<PatternWindow>(screen);
     background->show();
     // Wait until the X server really shows the pattern.
@@ -99,12 +104,30 @@ void ScreenShotFixture::setUpTest()
     tx::overlay::reset();
     tx::jpeg::setInjectedFailure(0);
     tx::screen::setGrabOverride(nullptr);
+    if (!nativeWayland)
+        qunsetenv("XDG_SESSION_TYPE");
+    else
+        usePortal();
+}
+
+StandInPortal &ScreenShotFixture::usePortal()
+{
+    if (!portal)
+        portal = std::make_unique<StandInPortal>();
+    if (!nativeWayland)
+        qputenv("XDG_SESSION_TYPE", "wayland");
+    const qreal ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
+    portal->picture = patternImage((QSizeF(screen.size()) * ratio).toSize(), ratio);
+    portal->answer(StandInPortal::Answer::Picture);
+    return *portal;
 }
 
 void ScreenShotFixture::tearDownScreen()
 {
     tx::overlay::reset();
     tx::screen::setGrabOverride(nullptr);
+    if (!nativeWayland)
+        qunsetenv("XDG_SESSION_TYPE");
     background.reset(); // the next class shows its own
 }
 

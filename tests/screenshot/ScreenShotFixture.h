@@ -3,6 +3,7 @@
 // pattern fills the screen, a loopback server takes the uploads, and the overlay
 // is driven through its automation handle.
 #include "platform/Overlay.h"
+#include "support/StandInPortal.h"
 #include "support/TestHttpServer.h"
 
 #include <QByteArray>
@@ -53,13 +54,18 @@ protected:
     QTemporaryDir temp;
     std::unique_ptr<PatternWindow> background;
     std::unique_ptr<TestHttpServer> server;
+    std::unique_ptr<StandInPortal> portal;
     QRect screen;
+    bool nativeWayland = false; // the session itself is Wayland: every grab asks the portal
 
     // TEMP set to the private folder, the pattern shown on the whole screen.
     void setUpScreen();
     // A fresh server answering "/files/shot.jpg", every scripted service reset.
     void setUpTest();
     void tearDownScreen();
+    // The stand-in portal, answering with the pattern; on X11 the session is
+    // made to look like a Wayland one until the next test.
+    StandInPortal &usePortal();
 
     QString jpegPath() const { return temp.path() + QStringLiteral("/screenshot.jpg"); }
 

@@ -18,10 +18,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTimer>
+#include <QUrl>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using tx::OverlayHandle;
 using namespace tx::test;
@@ -154,6 +158,204 @@ private slots:
         }
         QVERIFY(!handlerRan);
         QVERIFY(shot.FileName().isEmpty());
+    }
+
+    // The Wayland grab, against a stand-in portal: what the desktop answers, and
+    // what the capture makes of it.
+    void portalGrab_data()
+    {
+        using A = StandInPortal::Answer;
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("named"); // for A::Uri: "http", "link", "text", "gone"
+        QTest::addColumn<qreal>("scale");   // the picture against the screen; 0: square
+        QTest::addColumn<QString>("reason"); // empty: captured
+        QTest::newRow("picture") << int(A::Picture) << QString() << 1.0 << QString();
+        QTest::newRow("picture at twice the pixels") << int(A::Picture) << QString() << 2.0 << QString();
+        QTest::newRow("refused") << int(A::Refusal) << QString() << 1.0 << QStringLiteral("the desktop refused the screenshot");
+        QTest::newRow("no portal") << int(A::NoService) << QString() << 1.0
+                                   << QStringLiteral("no screenshot portal: install xdg-desktop-portal-gnome or -kde");
+        QTest::newRow("portal without screenshots") << int(A::NoInterface) << QString() << 1.0
+                                                    << QStringLiteral("no screenshot portal");
+        QTest::newRow("no answer, question taken back") << int(A::Nothing) << QString() << 1.0
+                                                        << QStringLiteral("did not answer");
+        QTest::newRow("not a local file") << int(A::Uri) << QStringLiteral("http") << 1.0
+                                          << QStringLiteral("named no local picture file");
+        QTest::newRow("a link is neither read nor removed") << int(A::Uri) << QStringLiteral("link") << 1.0
+                                                            << QStringLiteral("cannot be read");
+        QTest::newRow("not a picture, removed") << int(A::Uri) << QStringLiteral("text") << 1.0
+                                                << QStringLiteral("is not a picture");
+        QTest::newRow("a pipe is not waited on") << int(A::Uri) << QStringLiteral("pipe") << 1.0
+                                                 << QStringLiteral("not a file of this user's");
+        QTest::newRow("file gone") << int(A::Uri) << QStringLiteral("gone") << 1.0 << QStringLiteral("cannot be read");
+        QTest::newRow("another shape") << int(A::Picture) << QString() << 0.0
+                                       << QStringLiteral("the desktop's picture is 300x300");
+    }
+    void portalGrab()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, named);
+        QFETCH(qreal, scale);
+        QFETCH(QString, reason);
+        StandInPortal &p = usePortal();
+        QVERIFY(p.isValid());
+        p.answer(StandInPortal::Answer(answer), 50);
+        p.picture = scale > 0 ? patternImage((QSizeF(screen.size()) * scale).toSize(), scale)
+                              : patternImage(QSize(300, 300));
+        const QString file = temp.path() + QStringLiteral("/portal-") + named;
+        const QString target = temp.path() + QStringLiteral("/linked.png");
+        if (named == u"http")
+            p.uri = QStringLiteral("http://example.invalid/shot.png");
+        else if (!named.isEmpty())
+            p.uri = QUrl::fromLocalFile(file).toString();
+        if (named == u"link") {
+            QVERIFY(patternImage(screen.size()).save(target, "PNG"));
+            QVERIFY(QFile::link(target, file));
+        } else if (named == u"pipe") {
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else if (named == u"text") {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("not a picture") > 0);
+        }
+
+        bool handlerRan = false;
+        const QString name = shoot([&](OverlayHandle &h) {
+            handlerRan = true;
+            draw(h, {10, 20}, {210, 120});
+            h.doubleClick(50, 50);
+        });
+        const auto boxes = tx::ui::messageBoxes();
+        if (reason.isEmpty()) {
+            QCOMPARE(name, QStringLiteral("/files/shot.jpg"));
+            QVERIFY(boxes.isEmpty());
+            QCOMPARE(p.requests.size(), 1);
+            QCOMPARE(p.requests.first().value(QStringLiteral("interactive")), QVariant(false));
+            QVERIFY2(!QFile::exists(p.saved.last()), "the desktop's picture was left behind");
+            const QImage img(jpegPath());
+            QCOMPARE(img.size(), QSize(200, 100));
+            QVERIFY2(worstError(img, 10, 20) <= 8, qPrintable(QString::number(worstError(img, 10, 20))));
+            QCOMPARE(server->requests.size(), 1);
+            return;
+        }
+        QVERIFY(name.isEmpty());
+        QVERIFY2(!handlerRan, "the overlay showed without a picture");
+        QVERIFY(server->requests.isEmpty());
+        QCOMPARE(lastEnding(), tx::overlay::Ending::Declined);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().text.startsWith(QStringLiteral("The screen cannot be captured: ")) &&
+                     boxes.first().text.contains(reason),
+                 qPrintable(boxes.first().text));
+        if (answer == int(StandInPortal::Answer::Nothing))
+            QTRY_COMPARE(p.closed, 1);
+        if (named == u"link")
+            QVERIFY(QFileInfo(file).isSymLink() && QFile::exists(target));
+        if (named == u"pipe")
+            QVERIFY(QFileInfo::exists(file)); // not ours to remove
+        if (named == u"text" || scale == 0)
+            QVERIFY(!QFile::exists(named == u"text" ? file : p.saved.last()));
+    }
+
+    // While the desktop asks the person, events run: another capture is refused as
+    // busy without touching this one, and a released control ends the wait at once.
+    void portalWaitUnderReentry_data()
+    {
+        QTest::addColumn<bool>("release");
+        QTest::newRow("another capture meanwhile") << false;
+        QTest::newRow("control released meanwhile") << true;
+    }
+    void portalWaitUnderReentry()
+    {
+        QFETCH(bool, release);
+        StandInPortal &p = usePortal();
+        QVERIFY(p.isValid());
+        p.answer(StandInPortal::Answer::Picture, release ? 5000 : 300);
+        auto *shot = new tx::ScreenShot;
+        QPointer<tx::ScreenShot> alive(shot);
+        tx::activity::adopt(shot);
+        int busy = 0;
+        QTimer meanwhile;
+        meanwhile.setSingleShot(true);
+        connect(&meanwhile, &QTimer::timeout, this, [&] {
+            if (release) {
+                tx::activity::release(shot);
+                return;
+            }
+            tx::ScreenShot other;
+            try {
+                other.BeginScreenShot(QStringLiteral("/other"), server->url(), 9);
+            } catch (const tx::AutomationError &e) {
+                busy = e.number == tx::kErrBusy ? busy + 1 : -1000;
+            }
+        });
+        meanwhile.start(50);
+        tx::overlay::setHandler([](OverlayHandle &h) { draw(h, {10, 20}, {60, 60}), h.doubleClick(30, 30); });
+        QElapsedTimer clock;
+        clock.start();
+        {
+            const tx::activity::Scope call(shot, tx::activity::Kind::ScriptCall);
+            shot->BeginScreenShot(QStringLiteral("/pic"), server->url(), 7);
+            QVERIFY(alive);
+        }
+        tx::overlay::setHandler(nullptr);
+        QVERIFY(tx::ui::messageBoxes().isEmpty());
+        if (release) {
+            QVERIFY2(clock.elapsed() < 4000, "the wait outlived its control");
+            QTRY_COMPARE(p.closed, 1);
+            QVERIFY(server->requests.isEmpty());
+            QCOMPARE(lastEnding(), tx::overlay::Ending::Declined);
+            QTRY_VERIFY(!alive);
+        } else {
+            QCOMPARE(busy, 1);
+            QCOMPARE(p.requests.size(), 1);
+            QCOMPARE(server->requests.size(), 1);
+            QCOMPARE(server->requests.first().field("curPath"), QByteArray("/pic/"));
+            QCOMPARE(shot->FileName(), QStringLiteral("/files/shot.jpg"));
+            tx::activity::release(shot);
+        }
+    }
+
+    void desktopPictureFitsThePrimaryScreen_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QRect>("primary");
+        QTest::addColumn<QRect>("desktop");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QSize>("fitted"); // empty: declined
+        const QRect one(0, 0, 1024, 768);
+        QTest::newRow("same pixels") << QSize(1024, 768) << one << one << 1.0 << QSize(1024, 768);
+        QTest::newRow("more pixels than the screen") << QSize(2048, 1536) << one << one << 1.0 << QSize(1024, 768);
+        QTest::newRow("fractional scale, ratio rounded up") << QSize(1920, 1080) << QRect(0, 0, 1280, 720)
+                                                            << QRect(0, 0, 1280, 720) << 2.0 << QSize(2560, 1440);
+        QTest::newRow("two screens, the primary's part") << QSize(2048, 768) << QRect(1024, 0, 1024, 768)
+                                                         << QRect(0, 0, 2048, 768) << 1.0 << QSize(1024, 768);
+        QTest::newRow("another shape") << QSize(1000, 1000) << one << one << 1.0 << QSize();
+        QTest::newRow("no picture") << QSize() << one << one << 1.0 << QSize();
+    }
+    void desktopPictureFitsThePrimaryScreen()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(QRect, primary);
+        QFETCH(QRect, desktop);
+        QFETCH(qreal, ratio);
+        QFETCH(QSize, fitted);
+        // Left half red, right half blue: the part cut out shows which screen it is.
+        QImage in;
+        if (picture.isValid()) {
+            in = QImage(picture, QImage::Format_ARGB32);
+            in.fill(Qt::red);
+            QPainter(&in).fillRect(picture.width() / 2, 0, picture.width() - picture.width() / 2, picture.height(),
+                                   Qt::blue);
+        }
+        try {
+            const QImage out = tx::screen::fitDesktopPicture(in, primary, desktop, ratio);
+            QVERIFY(fitted.isValid());
+            QCOMPARE(out.size(), fitted);
+            QCOMPARE(out.devicePixelRatio(), ratio);
+            QCOMPARE(out.format(), QImage::Format_RGB32);
+            if (primary != desktop)
+                QCOMPARE(QColor(out.pixel(out.width() / 2, 10)), QColor(Qt::blue));
+        } catch (const tx::screen::GrabDeclined &e) {
+            QVERIFY2(!fitted.isValid(), qPrintable(e.description));
+        }
     }
 
     void highPixelRatioKeepsThePhysicalPixels()
