@@ -31,7 +31,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The browser tests' own packages, exactly as locked (puppeteer-core fetches no browser).
-if [ ! -d tests/browser/node_modules ] || [ tests/browser/package-lock.json -nt tests/browser/node_modules ]; then
+if [ ! -f tests/browser/node_modules/.package-lock.json ] || [ tests/browser/package-lock.json -nt tests/browser/node_modules/.package-lock.json ]; then
   (cd tests/browser && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 fi
 
