@@ -3,6 +3,7 @@
 //   tessarix register [PATH-TO-LIBRARY]
 //   tessarix unregister
 //   tessarix serve | trust | untrust (the browser bridge, see bridge/)
+//   tessarix --version
 #include "bridge/BridgeCommands.h"
 #include "host/PageHost.h"
 #include "host/Registrar.h"
@@ -14,6 +15,7 @@
 #include <QTextStream>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,7 +27,8 @@ int usage()
                            "       tessarix register [PATH-TO-LIBRARY]\n"
                            "       tessarix unregister\n"
                            "       tessarix serve [--port N] [--automation] [--if-not-running]\n"
-                           "       tessarix trust [--any-path] ORIGIN | trust --list | untrust ORIGIN\n";
+                           "       tessarix trust [--any-path] ORIGIN | trust --list | untrust ORIGIN\n"
+                           "       tessarix --version\n";
     return 2;
 }
 
@@ -79,6 +82,10 @@ int run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tessarix %s\n", TESSARIX_VERSION);
+        return 0;
+    }
     if (argc > 1 && tx::bridge::isBridgeCommand(argv[1]))
         return tx::bridge::runBridgeCommand(argc, argv);
     const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();

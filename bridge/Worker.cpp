@@ -6,6 +6,7 @@
 #include "core/Pump.h"
 #include "hostcore/ComponentLoader.h"
 #include "hostcore/MemberInvoke.h"
+#include "office/LeaveOffice.h"
 #include "platform/QtTranslations.h"
 #include "platform/TcpClient.h"
 #include "platform/Ui.h"
@@ -442,6 +443,10 @@ void Worker::end(bool report)
         const host::ServerLibrary *lib = host::loadServer(host::bundledLibraryPath(), nullptr);
         released = lib && lib->canUnloadNow() == S_OK;
     }
+    // A call still running may hold documents open in the shared office: they
+    // are closed and their copies removed now, as the call never returns.
+    if (depth > 0)
+        office::closeOfficeDocumentsBeforeLeaving();
     if (report) {
         send("ended", QJsonObject{{QStringLiteral("released"), released}, {QStringLiteral("callsInFlight"), depth}});
         pump::until([this] { return channel->bytesToWrite() == 0 || channel->state() != QLocalSocket::ConnectedState; });

@@ -20,6 +20,7 @@ void usage()
 {
     std::fputs("usage: tessarix-cms --port N --root DIR [--post-path P]... [--host ADDRESS]\n"
                "                   [--tls CERT KEY [--tls-port N] [--public-address]]\n"
+               "       tessarix-cms --version\n"
                "  --port 0 picks a free port; the address is printed on standard output.\n"
                "  --tls serves the pages and the scripts over HTTPS too (PEM files; the address\n"
                "  is the second line; /admin/ loaded there posts there). --public-address makes the\n"
@@ -89,6 +90,10 @@ bool parse(int argc, char **argv, tx::cms::ServerOptions &options)
 
 int main(int argc, char **argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tessarix-cms %s\n", TESSARIX_VERSION);
+        return 0;
+    }
     tx::cms::ServerOptions options;
     if (!parse(argc, argv, options)) {
         usage();

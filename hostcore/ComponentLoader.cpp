@@ -1,10 +1,9 @@
 #include "hostcore/ComponentLoader.h"
 
 #include "core/AutomationError.h"
+#include "core/LibraryFolder.h"
 #include "shell/com/Registry.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <dlfcn.h>
@@ -43,7 +42,7 @@ Guid classFromTypeLibrary(const ServerLibrary &lib, const QString &progId)
 
 QString bundledLibraryPath()
 {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/libPelliform.so"));
+    return privateLibraryFolder() + QStringLiteral("/libPelliform.so");
 }
 
 const ServerLibrary *loadServer(const QString &path, QString *error)

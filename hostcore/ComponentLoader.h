@@ -1,8 +1,8 @@
 #pragma once
 // Finds, loads and asks in-process servers for objects: ProgID -> registry ->
 // library -> DllGetClassObject -> class factory. A ProgID that is not registered
-// falls back to the library beside the host (build/lib/libPelliform.so), so a
-// fresh build works without registering.
+// falls back to the component beside the host's own libraries (build/lib in a build
+// tree, lib/<multiarch>/tessarix installed), so neither needs registering.
 #include "shell/com/Interfaces.h"
 
 #include <QString>
@@ -17,7 +17,7 @@ struct ServerLibrary {
     com::DllUnregisterServerFn unregisterServer = nullptr;
 };
 
-// The library that ships beside the host.
+// The component that ships beside the host.
 QString bundledLibraryPath();
 
 // Loads (once) and keeps the library loaded for the life of the process: an

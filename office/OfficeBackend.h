@@ -31,6 +31,10 @@ public:
     // finds it running; nothing when it cannot be started (the first import then
     // says why).
     virtual void startInBackground() {}
+    // The caller is going away in the middle of its work (a browser page that
+    // closed): closes every document this process has open in the office and
+    // removes its work copy, waiting a few seconds at most.
+    virtual void closeOwnDocuments() {}
 };
 
 // The backend in use: the one set by setBackend(); else the fake when the

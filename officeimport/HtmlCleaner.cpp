@@ -1,5 +1,7 @@
 #include "officeimport/HtmlCleaner.h"
 
+#include "officeimport/LinkedPicture.h"
+
 #include "core/AutomationError.h"
 #include "core/Pump.h"
 #include "core/TempFolder.h"
@@ -334,12 +336,14 @@ QString HtmlCleaner::picturePath(const QString &src) const
     if (root.isEmpty())
         root = strPicFolder.left(strPicFolder.lastIndexOf(QLatin1Char('/')) + 1);
     QString found;
+    bool linked = false;
     if (isInside(own, root)) {
         found = own;
     } else if (!strDocFolder.isEmpty()) {
         // The office resolved the link against the work copy, which lies in the
         // work folder; the user's link was relative to the document itself.
         root = strDocFolder;
+        linked = true;
         found = QDir::cleanPath(strDocFolder + QLatin1Char('/') + relative);
         if (!isInside(found, root))
             throw refuse();
@@ -351,6 +355,9 @@ QString HtmlCleaner::picturePath(const QString &src) const
     if (info.exists()
         && !isInside(info.canonicalFilePath(), QFileInfo(root.isEmpty() ? QStringLiteral(".") : root).canonicalFilePath()))
         throw refuse();
+    // Any file beside the document could be named: only a picture goes.
+    if (linked)
+        checkLinkedPicture(found, src);
     return found;
 }
 

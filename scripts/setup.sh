@@ -13,6 +13,7 @@ packages=(
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-dev
   qt6-websockets-dev fonts-wqy-zenhei curl libxml2-utils
   libssl-dev openssl chromium qt6-translations-l10n
+  dpkg-dev file lintian
   libxcb1-dev dbus-daemon weston qt6-wayland
   # TLS for the controls: Qt's OpenSSL backend plugin, the library it loads, the system's CAs.
   libqt6network6 libssl3 ca-certificates
@@ -31,7 +32,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The browser tests' own packages, exactly as locked (puppeteer-core fetches no browser).
-if [ ! -d tests/browser/node_modules ] || [ tests/browser/package-lock.json -nt tests/browser/node_modules ]; then
+if [ ! -f tests/browser/node_modules/.package-lock.json ] || [ tests/browser/package-lock.json -nt tests/browser/node_modules/.package-lock.json ]; then
   (cd tests/browser && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
 fi
 

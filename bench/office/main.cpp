@@ -1,13 +1,14 @@
-// bench_office: a 10-page .docx imported whole and paged into a loopback sink
+// bench_office: a 10-page .docx of running text imported whole and paged into a loopback sink
 // while the office instance is warm, against `soffice --headless --convert-to
 // html` of the same file with a profile of its own (a cold start), alternately,
-// three times each; a 300-page .docx paged, whole and cold-converted; and the
+// three times each; a 300-page .docx of running text paged, whole and cold-converted; and the
 // first import, cold and 5 s after the control was created (started in the
 // background by then).
 #include "office/OfficeSamples.h"
 #include "officeimport/OfficeImport.h"
 #include "core/AutomationError.h"
 #include "office/OfficeBackend.h"
+#include "office/OfficeConstants.h"
 #include "support/TestHttpServer.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ namespace {
 
 constexpr int kRounds = 3;
 constexpr int kLongPages = 300;
+constexpr int kParagraphsAPage = 6; // of running text, breaking across pages anywhere
 constexpr int kIdleMs = 5000;
 
 double median(QList<double> v)
@@ -77,13 +79,26 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     // The documents, made by the peer itself; this also creates its profile.
-    samples::writeText(root + "/ten.fodt", 10, 2);
-    samples::writeText(root + "/long.fodt", kLongPages, 2);
+    samples::writeProse(root + "/ten.fodt", 10 * kParagraphsAPage, false);
+    samples::writeProse(root + "/long.fodt", kLongPages * kParagraphsAPage, false);
     convertCold(root + "/cli-profile", root + "/ten.fodt", root, "docx");
     convertCold(root + "/cli-profile", root + "/long.fodt", root, "docx");
     const QString ten = root + "/ten.docx";
     const QString longDoc = root + "/long.docx";
 
+    int tenPages = 0, longPages = 0;
+    try {
+        auto w = tx::office::backend().createWord();
+        for (auto [file, n] : {std::pair{ten, &tenPages}, std::pair{longDoc, &longPages}}) {
+            auto doc = w->DocumentsOpen(file);
+            *n = doc->BuiltInDocumentProperties(tx::office::wdPropertyPages);
+            doc->Close(false, false);
+        }
+    } catch (const tx::AutomationError &e) {
+        std::fprintf(stderr, "page count failed: %s\n", qPrintable(e.description));
+        return 2;
+    }
+    std::printf("documents: %d and %d pages of running text\n", tenPages, longPages);
     tx::office::backend().shutdown();
     tx::test::TestHttpServer server;
     server.setMode(tx::test::TestHttpServer::Mode::Ok, "/upload/picture.png");

@@ -58,6 +58,14 @@ public:
         if (installed())
             writer.startInBackground();
     }
+    void closeOwnDocuments() override
+    {
+        // Each kind's worker in turn; one stuck in a long call is left to it (the
+        // next process to open a document closes what is left).
+        constexpr int kLeaveMs = 2000;
+        for (LoSession *s : {&writer, &calc, &impress})
+            s->worker->run([s] { s->closeTracked(); }, kLeaveMs);
+    }
     void shutdown() override
     {
         for (LoSession *s : {&writer, &calc, &impress}) {
@@ -86,4 +94,10 @@ extern "C" __attribute__((visibility("default"))) tx::office::Backend *tessarix_
     // Never destroyed: its worker may be inside a call at exit.
     static auto *backend = new tx::office::lo::LoBackend;
     return backend;
+}
+
+// See office/LeaveOffice.h.
+extern "C" __attribute__((visibility("default"))) void tessarix_office_lo_close_own_documents()
+{
+    tessarix_office_lo_backend()->closeOwnDocuments();
 }

@@ -1,5 +1,6 @@
 #include "LoDocument.h"
 
+#include "PageCut.h"
 #include "UnoText.h"
 #include "core/AutomationError.h"
 #include "core/TempFolder.h"
@@ -27,9 +28,24 @@
 #include <com/sun/star/util/CloseVetoException.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cerrno>
+#include <QRegularExpression>
+#include <QUrl>
+#include <com/sun/star/beans/PropertyAttribute.hpp>
+#include <com/sun/star/beans/XPropertyContainer.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/document/XDocumentProperties.hpp>
+#include <com/sun/star/document/XDocumentPropertiesSupplier.hpp>
+#include <signal.h>
+#include <unistd.h>
 
 namespace tx::office::lo {
 namespace {
+
+QString cleanCopyOf(const QString &copyPath)
+{
+    const QFileInfo info(copyPath);
+    return info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".clean.odt"));
+}
 
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
@@ -41,8 +57,101 @@ QString workCopyName(const QString &source)
     if (!makePrivateFolder(dir))
         throw fileError(errno, dir);
     const QString suffix = QFileInfo(source).suffix();
-    return QStringLiteral("%1/~tx%2%3").arg(dir).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
+    // The owner's process in the name: a copy whose owner was killed is closed
+    // and removed by the next process that opens a document in the instance.
+    return QStringLiteral("%1/~tx%2-%3%4")
+        .arg(dir)
+        .arg(::getpid())
+        .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
         .arg(suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+}
+
+const char *const kOwnerProperty = "TessarixOwner";
+
+// Marks a new document (which has no file to be named after) as this process's.
+void markOwner(const Reference<css::lang::XComponent> &model)
+{
+    Reference<css::document::XDocumentPropertiesSupplier> info(model, UNO_QUERY);
+    if (!info.is())
+        return;
+    Reference<css::beans::XPropertyContainer> user = info->getDocumentProperties()->getUserDefinedProperties();
+    user->addProperty(rtl::OUString::createFromAscii(kOwnerProperty), css::beans::PropertyAttribute::REMOVABLE,
+                      css::uno::Any(sal_Int32(::getpid())));
+}
+
+// The process a document of the instance belongs to, 0 when not one of ours;
+// `stem` is the work copy's folder and name up to its first ".", if any.
+pid_t ownerOf(const Reference<css::lang::XComponent> &model, QString &stem)
+{
+    static const QRegularExpression copy(QStringLiteral("^(.*/~tx(\\d+)-[0-9a-f]{8})[^/]*$"));
+    Reference<css::frame::XModel> m(model, UNO_QUERY);
+    if (m.is()) {
+        const QString url = qs(m->getURL());
+        if (!url.isEmpty()) {
+            const QRegularExpressionMatch match = copy.match(QUrl(url).toLocalFile());
+            if (!match.hasMatch())
+                return 0;
+            stem = match.captured(1);
+            return pid_t(match.captured(2).toLongLong());
+        }
+    }
+    Reference<css::document::XDocumentPropertiesSupplier> info(model, UNO_QUERY);
+    if (!info.is())
+        return 0;
+    Reference<css::beans::XPropertySet> user(info->getDocumentProperties()->getUserDefinedProperties(), UNO_QUERY);
+    sal_Int32 pid = 0;
+    if (user.is() && user->getPropertySetInfo()->hasPropertyByName(rtl::OUString::createFromAscii(kOwnerProperty)))
+        user->getPropertyValue(rtl::OUString::createFromAscii(kOwnerProperty)) >>= pid;
+    return pid_t(pid);
+}
+
+bool processGone(pid_t pid)
+{
+    return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Everything of a work copy: the copy, its lock file, its export and pictures.
+void removeEverythingOf(const QString &stem)
+{
+    const QFileInfo info(stem);
+    QDir dir = info.absoluteDir();
+    const QString name = info.fileName();
+    for (const QString &entry : dir.entryList({name + QLatin1Char('*'), QStringLiteral(".~lock.") + name + QLatin1Char('*')},
+                                              QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)) {
+        const QString path = dir.filePath(entry);
+        if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink())
+            QDir(path).removeRecursively();
+        else
+            QFile::remove(path);
+    }
+}
+
+void closeModel(const Reference<css::lang::XComponent> &model);
+
+// Documents that processes killed in the middle of their work left open in
+// the instance: closed, their copies removed, so that the instance can end.
+void closeOrphans(LoSession &s)
+{
+    if (!s.instance.desktop.is())
+        return;
+    Reference<css::container::XEnumeration> all = s.instance.desktop->getComponents()->createEnumeration();
+    std::vector<std::pair<Reference<css::lang::XComponent>, QString>> orphans;
+    while (all->hasMoreElements()) {
+        Reference<css::lang::XComponent> model(all->nextElement(), UNO_QUERY);
+        QString stem;
+        if (model.is() && processGone(ownerOf(model, stem)))
+            orphans.emplace_back(model, stem);
+    }
+    for (const auto &[model, stem] : orphans) {
+        try {
+            closeModel(model);
+        } catch (const css::uno::RuntimeException &) {
+            throw;
+        } catch (const css::uno::Exception &) {
+        }
+        if (!stem.isEmpty())
+            removeEverythingOf(stem);
+    }
 }
 
 void closeModel(const Reference<css::lang::XComponent> &model);
@@ -97,7 +206,7 @@ rtl::OUString detectFilter(LoSession &s, const rtl::OUString &url)
 // the load returns (a one-shot conversion closes the document before, so it
 // survives). So the document is loaded without a view, its comments removed
 // (the cleaner drops them from the HTML anyway), and only then shown hidden.
-Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url)
+Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url, bool *hadComments)
 {
     auto ctx = s.instance.context;
     const rtl::OUString filter = loading(url, [&] { return detectFilter(s, url); });
@@ -117,9 +226,10 @@ Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl
             if (field.is() && field->supportsService("com.sun.star.text.textfield.Annotation"))
                 comments.emplace_back(field, UNO_QUERY);
         }
+        *hadComments = !comments.empty();
         for (const auto &c : comments)
             if (c.is())
-                c->getAnchor()->getText()->removeTextContent(c);
+                Reference<css::lang::XComponent>(c, UNO_QUERY_THROW)->dispose();
         Reference<css::frame::XComponentLoader> loader(s.instance.desktop, UNO_QUERY_THROW);
         loader->loadComponentFromURL("private:object", "_blank", 0,
                                      props({{"Model", css::uno::Any(Reference<css::frame::XModel>(model, UNO_QUERY_THROW))},
@@ -169,14 +279,23 @@ void closeModel(const Reference<css::lang::XComponent> &model)
     model->dispose();
 }
 
-// The copy and the lock file beside it, which a killed office leaves behind.
+// The copy and the lock file beside it, which a killed office leaves behind,
+// and what its pages' export left there.
 void removeCopy(const QString &path)
 {
     if (path.isEmpty())
         return;
     const QFileInfo info(path);
-    QFile::remove(info.absoluteDir().filePath(QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#')));
+    QDir dir = info.absoluteDir();
+    QFile::remove(dir.filePath(QStringLiteral(".~lock.") + info.fileName() + QLatin1Char('#')));
     QFile::remove(path);
+    const QString exported = exportFileOf(path);
+    QFile::remove(exported);
+    QDir(pagePicturesOf(path)).removeRecursively();
+    QFile::remove(cleanCopyOf(path));
+    const QString pictures = QFileInfo(exported).fileName().replace(QLatin1Char('.'), QLatin1Char('_')) + QStringLiteral("_*");
+    for (const QString &name : dir.entryList({pictures}, QDir::Files))
+        dir.remove(name);
 }
 
 } // namespace
@@ -196,8 +315,11 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
         s.call(what, [&s, doc, url, service] {
             SofficeInstance::Lock loading(s.instance, false);
             s.instance.keepTempFolder();
-            Reference<css::lang::XComponent> model = s.instance.kind() == u"writer" ? loadTextWithoutComments(s, url)
-                                                                                    : loadHidden(s, url);
+            closeOrphans(s);
+            s.track(doc);
+            Reference<css::lang::XComponent> model = s.instance.kind() == u"writer"
+                ? loadTextWithoutComments(s, url, &doc->hadComments)
+                : loadHidden(s, url);
             s.instance.countConversion();
             // Random bytes or a renamed file open as plain text (or in another
             // application): never converted as if they were the document.
@@ -221,8 +343,27 @@ std::shared_ptr<LoDocument> LoDocument::create(LoSession &s, const QString &fact
 {
     auto doc = std::make_shared<LoDocument>();
     const rtl::OUString url = ou(factory);
-    s.call(what, [&s, doc, url] { doc->model = loadHidden(s, url); });
+    s.call(what, [&s, doc, url] {
+        doc->model = loadHidden(s, url);
+        s.track(doc);
+        markOwner(doc->model);
+    });
     return doc;
+}
+
+void LoDocument::reloadWithoutComments(LoSession &s)
+{
+    if (!hadComments || closed)
+        return;
+    const QString clean = cleanCopyOf(copyPath);
+    s.call(QStringLiteral("Documents.Open"), [&s, self = this, clean] {
+        self->storeTo(clean, "writer8");
+        closeModel(self->model);
+        self->forget();
+        bool again = false;
+        self->model = loadTextWithoutComments(s, fileUrl(clean), &again);
+    });
+    hadComments = false;
 }
 
 void LoDocument::forget()

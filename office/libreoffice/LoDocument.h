@@ -18,12 +18,20 @@ struct LoDocument {
     std::shared_ptr<void> parts;
     QString copyPath; // the copy; removed when the document closes
     bool closed = false;
+    // Comments were taken out at the load (a text document's view cannot show
+    // them here); the marks of ranged ones stay behind, and a copy of a page
+    // holding one ends the office.
+    bool hadComments = false;
 
     // Caller thread: copies `source` into the work folder and opens the copy.
     static std::shared_ptr<LoDocument> open(LoSession &s, const QString &source, const QString &what);
     // A new empty document of a factory ("private:factory/swriter").
     static std::shared_ptr<LoDocument> create(LoSession &s, const QString &factory, const QString &what);
 
+    // Caller thread: after comments were taken out, the document is saved and
+    // opened again from that save, which holds no marks of them, before its
+    // pages are copied.
+    void reloadWithoutComments(LoSession &s);
     // Worker: drops the model and what was looked up of it.
     void forget();
     // Worker: stores a copy under `path` with the named filter, locked with

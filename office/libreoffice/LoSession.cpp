@@ -1,5 +1,6 @@
 #include "LoSession.h"
 
+#include "LoDocument.h"
 #include "UnoText.h"
 #include "UnoWorker.h"
 #include "core/AutomationError.h"
@@ -14,6 +15,18 @@ namespace {
 constexpr int kDrainMs = 15000; // a killed instance's pending call ends well before this
 
 } // namespace
+
+void LoSession::track(const std::shared_ptr<LoDocument> &doc)
+{
+    std::erase_if(tracked, [](const std::weak_ptr<LoDocument> &d) { return d.expired(); });
+    tracked.push_back(doc);
+}
+
+void LoSession::closeTracked()
+{
+    for (const std::weak_ptr<LoDocument> &d : std::exchange(tracked, {}))
+        LoDocument::discard(d.lock());
+}
 
 void LoSession::post(std::function<void()> f)
 {

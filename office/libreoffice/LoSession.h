@@ -10,8 +10,11 @@
 #include <memory>
 #include <optional>
 #include <type_traits>
+#include <vector>
 
 namespace tx::office::lo {
+
+struct LoDocument;
 
 class LoSession {
 public:
@@ -43,12 +46,18 @@ public:
     // call connects); a failure is left for the first call to report.
     void startInBackground();
 
+    // Worker only: the documents this process made or opened in the instance,
+    // for closing them when the process has to leave in the middle of its work.
+    void track(const std::shared_ptr<LoDocument> &doc);
+    void closeTracked();
+
     UnoWorker *const worker; // this kind's own thread, never destroyed
     SofficeInstance instance;                               // worker only
     std::atomic<int> limitMs{120000};
 
 private:
     void runJob(const QString &what, std::function<void()> job, int graceMs = 0);
+    std::vector<std::weak_ptr<LoDocument>> tracked;
     [[noreturn]] void died(const QString &what, const QString &message);
 };
 

@@ -29,6 +29,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
@@ -175,7 +176,10 @@ SofficeInstance::SofficeInstance(QString kind, UnoWorker &w) : worker(w), kindNa
 
 QByteArray SofficeInstance::pipePath() const
 {
-    return QByteArray(kPipeDir) + "/OSL_PIPE_" + QByteArray::number(::getuid()) + "_" + pipe.toUtf8();
+    // The office puts the user's id in the name only when it can look the user
+    // up; a uid without a passwd entry (containers) gets a pipe without it.
+    const QByteArray user = ::getpwuid(::getuid()) ? QByteArray::number(::getuid()) + "_" : QByteArray();
+    return QByteArray(kPipeDir) + "/OSL_PIPE_" + user + pipe.toUtf8();
 }
 
 bool SofficeInstance::pipeOwnedByOther() const

@@ -1,6 +1,7 @@
 // node run.mjs CASE BIN SAMPLES_SCRIPT: one real-browser case against the bridge and
 // the reference CMS. Prints "1 passed, 0 failed", or the reason; exits 77 to skip.
 import { spawnSync } from "node:child_process";
+import crypto from "node:crypto";
 import fs from "node:fs";
 import http from "node:http";
 import { createRequire } from "node:module";
@@ -146,6 +147,29 @@ const cases = {
       assert(titles.includes(t), "no article " + t + " in " + titles.join(", ") + "; pictures: " + pictureLog.join(" | "));
     const list = await (await fetch("http://127.0.0.1:" + cms.httpPort + "/")).text();
     assert(/report/.test(list) && /sea/.test(list) && /hills/.test(list), "the CMS does not list every article");
+    assert(page.scriptErrors.length === 0, "page errors: " + page.scriptErrors.join(" | "));
+  },
+
+  // The shortest whole session, run against an installed tree too: a trusted page
+  // on the server's own origin connects and uploads one file, in a worker of the
+  // same program as the bridge.
+  async session() {
+    const { dir, cms, origin, bridge } = await trustedSite();
+    const one = path.join(dir, "one.bin");
+    fs.writeFileSync(one, crypto.randomBytes(200000));
+    const browser = await launchBrowser(dir, null);
+    const page = await openEditor(browser, origin + "/admin/?port=" + bridge.port);
+    const state = await connectionState(page);
+    assert(state.code === "connected", "not connected: " + state.text);
+    await setting(page, "folder", "/session/");
+    await automation(page, "answerFileDialogs", [[one]]);
+    const log = await runTask(page, "file");
+    const stored = / → (\S+)$/.exec(log.at(-1))[1];
+    assert(sameBytes(path.join(cms.root, decodeURIComponent(stored)), one), "the stored file differs: " + stored);
+    const { sessions } = await bridge.status();
+    assert(sessions.length === 1, "expected one session: " + JSON.stringify(sessions));
+    const worker = fs.readlinkSync("/proc/" + sessions[0].pid + "/exe");
+    assert(worker === fs.realpathSync(bridge.bin), "the worker runs " + worker + ", not " + bridge.bin);
     assert(page.scriptErrors.length === 0, "page errors: " + page.scriptErrors.join(" | "));
   },
 

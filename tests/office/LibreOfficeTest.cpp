@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -56,6 +57,55 @@ TEST_F(LibreOfficeTest, DocumentIsCutIntoPagesWithThePictureOnItsPage)
 
     EXPECT_EQ(digest(src), before);
     EXPECT_EQ(leftovers(sampleDir), QStringList());
+    EXPECT_EQ(leftovers(work), QStringList());
+}
+
+// The visible text of a page's body, tags and note numbers taken out (a page
+// copied into a document of its own numbers its notes from 1, the cut keeps
+// the document's numbers).
+QString bodyText(const QString &html)
+{
+    QString body = html.mid(html.indexOf("<body"));
+    body.remove(QRegularExpression("<a class=\"sd(foot|end)note(anc|sym)\".*?</a>", QRegularExpression::DotMatchesEverythingOption));
+    body.remove(QRegularExpression("<[^>]*>"));
+    return body.simplified();
+}
+
+// Pages served from the one export hold what the office's own copy of each
+// page holds: the same text, the same pictures, the notes on the page that
+// cites them; and the export is cut well-formed at every page start, also
+// in the middle of a paragraph, of bold text, a link or a list.
+TEST_F(LibreOfficeTest, PagesCutFromTheExportHoldWhatCopiedPagesHold)
+{
+    for (const char *name : {"prose", "mixed", "three"}) {
+        const QString src = sampleDir + "/" + name + ".docx";
+        auto w = word();
+        qputenv("TESSARIX_OFFICE_PAGE_COPY", "1");
+        QElapsedTimer t;
+        t.start();
+        const Paged copied = pageByPage(*w, src, work + "/htmP1.tmp");
+        std::cout << "[timing] " << name << ": " << copied.count << " pages copied in " << ms(t) << " ms";
+        qunsetenv("TESSARIX_OFFICE_PAGE_COPY");
+        t.restart();
+        const Paged cut = pageByPage(*w, src, work + "/htmP1.tmp");
+        std::cout << ", cut from the export in " << ms(t) << " ms" << std::endl;
+        ASSERT_EQ(cut.count, copied.count) << name;
+        ASSERT_GT(cut.count, name == std::string("prose") ? 5 : 2);
+        if (name == std::string("prose")) { // the document's own note numbers: the pages were cut
+            EXPECT_TRUE(cut.html[1].contains("sdfootnote2anc")) << cut.html[1].toStdString();
+        }
+        for (int i = 0; i < cut.count; ++i) {
+            EXPECT_EQ(bodyText(cut.html[i]).toStdString(), bodyText(copied.html[i]).toStdString()) << name << " page " << i + 1;
+            EXPECT_EQ(cut.pictures[i].size(), copied.pictures[i].size()) << name << " page " << i + 1;
+            int depth = 0;
+            QRegularExpressionMatchIterator tags = QRegularExpression("<(/?)(p|b|a|ul|table|div)[ >]").globalMatch(cut.html[i]);
+            while (tags.hasNext())
+                depth += tags.next().captured(1).isEmpty() ? 1 : -1;
+            EXPECT_EQ(depth, 0) << name << " page " << i + 1 << ": " << cut.html[i].toStdString();
+        }
+        QDir(work + "/htmP1.files").removeRecursively();
+        QFile::remove(work + "/htmP1.tmp");
+    }
     EXPECT_EQ(leftovers(work), QStringList());
 }
 
@@ -180,7 +230,13 @@ int main(int argc, char **argv)
     qputenv("TESSARIX_OFFICE_RESTART_AFTER", QByteArray::number(kRestartAfter));
     QCoreApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--exit-with-open-document")
-        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]));
+        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::AtExit);
+    if (argc == 3 && QByteArray(argv[1]) == "--killed-with-open-document")
+        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::Killed);
+    if (argc == 3 && QByteArray(argv[1]) == "--abandoned-with-open-document")
+        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::Abandoning);
+    if (argc == 3 && QByteArray(argv[1]) == "--import-after-background-start")
+        return importAfterBackgroundStart(QString::fromLocal8Bit(argv[2]));
     if (argc == 2 && QByteArray(argv[1]) == "--start-in-background")
         return startInBackground();
     ::testing::InitGoogleTest(&argc, argv);

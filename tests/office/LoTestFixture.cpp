@@ -29,7 +29,7 @@ QByteArray digest(const QString &path)
 
 QStringList leftovers(const QString &dir)
 {
-    return QDir(dir).entryList({".~lock*", "~tx*"}, QDir::Files | QDir::Hidden);
+    return QDir(dir).entryList({".~lock*", "~tx*"}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
 std::unique_ptr<WordApplication> word()
@@ -52,6 +52,8 @@ void makeSamples()
     done = true;
     samples::writeText(sampleDir + "/three.fodt", 3, 2);
     samples::writeText(sampleDir + "/twelve.fodt", 12, 0);
+    samples::writeProse(sampleDir + "/prose.fodt", 40, true);
+    samples::writeMixed(sampleDir + "/mixed.fodt");
     samples::writePresentation(sampleDir + "/two.fodp", {"First slide", "Second slide"}, "en", "US");
     samples::writePresentation(sampleDir + "/zh.fodp", {"一", "二", "三"}, "zh", "CN");
     samples::writeSpreadsheet(sampleDir + "/three.fods", {"Alpha", "Beta", "Gamma"}, 2);
@@ -60,7 +62,7 @@ void makeSamples()
     t.start();
     auto w = backend().createWord();
     std::cout << "[timing] cold start of the writer instance: " << ms(t) << " ms" << std::endl;
-    for (const char *name : {"three", "twelve"}) {
+    for (const char *name : {"three", "twelve", "prose", "mixed"}) {
         auto doc = w->DocumentsOpen(sampleDir + "/" + name + ".fodt");
         doc->SaveAs(sampleDir + "/" + name + ".docx", wdFormatXMLDocument);
         doc->Close(false, false);

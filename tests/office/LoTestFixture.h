@@ -33,8 +33,10 @@ pid_t instancePidIn(const QString &cache, const QString &instance, const char *k
 pid_t writerPid();
 
 // The child sides of tests that start this program again.
-int exitWithOpenDocument(const QString &file);
+enum class Leaving { AtExit, Killed, Abandoning };
+int exitWithOpenDocument(const QString &file, Leaving how);
 int startInBackground();
+int importAfterBackgroundStart(const QString &file);
 
 class LibreOfficeTest : public ::testing::Test {
 protected:

@@ -17,6 +17,7 @@ const char *const kNamespaces =
     "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
     "xmlns:presentation=\"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0\" "
     "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+    "xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
     "office:version=\"1.2\"";
 
 QString picture(const QString &anchor)
@@ -143,6 +144,54 @@ void writeFeature(const QString &path, const QString &feature)
           QStringLiteral("<office:text>") + body + QStringLiteral("</office:text>"));
 }
 
+void writeProse(const QString &path, int paragraphs, bool features)
+{
+    static const char *const words[] = {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot", "golf",
+                                        "hotel", "india", "juliet", "kilo", "lima", "mike", "november"};
+    QString body;
+    for (int p = 1; p <= paragraphs; ++p) {
+        QString text = QStringLiteral("Paragraph %1:").arg(p);
+        for (int w = 0; w < 100; ++w) {
+            text += QLatin1Char(' ');
+            if (features && p % 7 == 3 && w == 40)
+                text += QStringLiteral("<text:span text:style-name=\"B\">");
+            if (features && p % 7 == 3 && w == 95)
+                text += QStringLiteral("</text:span>");
+            text += QLatin1String(words[(p * 31 + w * 7) % 14]);
+        }
+        if (features && p % 5 == 0)
+            text += QStringLiteral("<text:note text:id=\"f%1\" text:note-class=\"footnote\"><text:note-citation>x"
+                                   "</text:note-citation><text:note-body><text:p>Note of %1</text:p></text:note-body>"
+                                   "</text:note>").arg(p);
+        if (features && p == paragraphs / 2)
+            text += QStringLiteral("<text:note text:id=\"e1\" text:note-class=\"endnote\"><text:note-citation>i"
+                                   "</text:note-citation><text:note-body><text:p>Endnote of %1</text:p></text:note-body>"
+                                   "</text:note>").arg(p);
+        if (features && p % 11 == 4)
+            text += QStringLiteral(" <text:a xlink:type=\"simple\" xlink:href=\"https://example.org/%1\">link %1</text:a>").arg(p);
+        body += QStringLiteral("<text:p>") + text + QStringLiteral("</text:p>");
+        if (features && p == 6)
+            body += QStringLiteral("<text:list><text:list-item><text:p>Listed one</text:p></text:list-item>"
+                                   "<text:list-item><text:p>Listed two</text:p></text:list-item></text:list>");
+        if (features && p == 9)
+            body += QStringLiteral("<table:table table:name=\"T\"><table:table-column table:number-columns-repeated=\"2\"/>"
+                                   "<table:table-row><table:table-cell><text:p>Cell A</text:p></table:table-cell>"
+                                   "<table:table-cell><text:p>Cell B</text:p></table:table-cell></table:table-row></table:table>");
+        if (features && p == 13)
+            body += QStringLiteral("<text:p>Pictured ") + picture(QStringLiteral("text:anchor-type=\"as-char\""))
+                + QStringLiteral("</text:p>");
+    }
+    const QString styles = QStringLiteral("<office:automatic-styles><style:style style:name=\"B\" style:family=\"text\">"
+                                          "<style:text-properties fo:font-weight=\"bold\"/></style:style></office:automatic-styles>");
+    const QString master = features ? QStringLiteral("<office:master-styles><style:master-page style:name=\"Standard\">"
+                                                     "<style:header><text:p>Running head</text:p></style:header>"
+                                                     "<style:footer><text:p>Running foot</text:p></style:footer>"
+                                                     "</style:master-page></office:master-styles>")
+                                    : QString();
+    write(path, QStringLiteral("text"), styles + master,
+          QStringLiteral("<office:text>") + body + QStringLiteral("</office:text>"));
+}
+
 void writeMixed(const QString &path)
 {
     const QString body =
@@ -230,8 +279,72 @@ QByteArray storedZip(const QList<QPair<QByteArray, QByteArray>> &entries)
 
 } // namespace
 
+namespace {
+
+// A .docx with comments as Word writes them: a ranged comment with a reply
+// inside page 1, a comment without a range (a point), and a ranged one
+// running over the page break into page 2.
+void writeCommentedDocx(const QString &path)
+{
+    const QByteArray ns = " xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\""
+                          " xmlns:w14=\"http://schemas.microsoft.com/office/word/2010/wordml\""
+                          " xmlns:w15=\"http://schemas.microsoft.com/office/word/2012/wordml\"";
+    const auto ref = [](int id) {
+        return "<w:r><w:commentReference w:id=\"" + QByteArray::number(id) + "\"/></w:r>";
+    };
+    const QByteArray document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document" + ns + "><w:body>"
+        "<w:p><w:r><w:t xml:space=\"preserve\">Marker page 1 </w:t></w:r><w:commentRangeStart w:id=\"0\"/>"
+        "<w:commentRangeStart w:id=\"1\"/><w:r><w:t>ranged</w:t></w:r><w:commentRangeEnd w:id=\"0\"/>"
+        "<w:commentRangeEnd w:id=\"1\"/>" + ref(0) + ref(1) +
+        "<w:r><w:t xml:space=\"preserve\"> and a point</w:t></w:r>" + ref(2) + "</w:p>"
+        "<w:p><w:commentRangeStart w:id=\"3\"/><w:r><w:t>Across</w:t></w:r><w:r><w:br w:type=\"page\"/></w:r>"
+        "<w:r><w:t xml:space=\"preserve\">Marker page 2 </w:t></w:r><w:commentRangeEnd w:id=\"3\"/>" + ref(3) +
+        "</w:p></w:body></w:document>";
+    QByteArray comments = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:comments" + ns + ">";
+    const char *const texts[] = {"First remark", "A reply", "Point remark", "Spanning remark"};
+    for (int id = 0; id < 4; ++id)
+        comments += "<w:comment w:id=\"" + QByteArray::number(id) + "\" w:author=\"Reviewer\" w:date=\"2020-01-01T00:00:00Z\">"
+                    "<w:p w14:paraId=\"0000000" + QByteArray::number(id + 1) + "\"><w:r><w:t>" + texts[id]
+                    + "</w:t></w:r></w:p></w:comment>";
+    comments += "</w:comments>";
+    const QByteArray extended = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w15:commentsEx" + ns
+        + "><w15:commentEx w15:paraId=\"00000001\" w15:done=\"0\"/><w15:commentEx w15:paraId=\"00000002\" "
+          "w15:paraIdParent=\"00000001\" w15:done=\"0\"/><w15:commentEx w15:paraId=\"00000003\" w15:done=\"0\"/>"
+          "<w15:commentEx w15:paraId=\"00000004\" w15:done=\"0\"/></w15:commentsEx>";
+    const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const QByteArray rels = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\""
+                            "http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rId1\" "
+                            "Type=\"" + rel + "/officeDocument\" Target=\"word/document.xml\"/></Relationships>";
+    const QByteArray docRels = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\""
+                               "http://schemas.openxmlformats.org/package/2006/relationships\">"
+                               "<Relationship Id=\"rIdC\" Type=\"" + rel + "/comments\" Target=\"comments.xml\"/>"
+                               "<Relationship Id=\"rIdX\" Type=\"http://schemas.microsoft.com/office/2011/relationships/"
+                               "commentsExtended\" Target=\"commentsExtended.xml\"/></Relationships>";
+    const QByteArray types =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
+        "content-types\"><Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+        "<Default Extension=\"xml\" ContentType=\"application/xml\"/><Override PartName=\"/word/document.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/>"
+        "<Override PartName=\"/word/comments.xml\" ContentType=\"application/vnd.openxmlformats-officedocument."
+        "wordprocessingml.comments+xml\"/><Override PartName=\"/word/commentsExtended.xml\" ContentType=\""
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.commentsExtended+xml\"/></Types>";
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(storedZip({{"[Content_Types].xml", types}, {"_rels/.rels", rels}, {"word/document.xml", document},
+                       {"word/_rels/document.xml.rels", docRels}, {"word/comments.xml", comments},
+                       {"word/commentsExtended.xml", extended}}));
+}
+
+} // namespace
+
 void writeDocx(const QString &path, const QString &kind)
 {
+    if (kind == u"commented") {
+        writeCommentedDocx(path);
+        return;
+    }
     const bool strict = kind == u"strict";
     const QByteArray w = strict ? "http://purl.oclc.org/ooxml/wordprocessingml/main"
                                 : "http://schemas.openxmlformats.org/wordprocessingml/2006/main";

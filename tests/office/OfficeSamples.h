@@ -30,9 +30,19 @@ void writeFeature(const QString &path, const QString &feature);
 // ("Listed") on page 3, a table ("Cell A") opening page 4.
 void writeMixed(const QString &path);
 
+// Running text of `paragraphs` paragraphs of about a hundred words, breaking
+// across pages wherever the layout puts it (about four to a page). With
+// `features`, a header and a footer, and on the way a footnote every fifth
+// paragraph, an endnote, a list, a table, a picture, a link and bold text
+// running over several lines.
+void writeProse(const QString &path, int paragraphs, bool features);
+
 // A .docx written from its XML text: "strict" (strict OOXML, which LibreOffice
 // reads but cannot write) or "linked" (a picture linked by the relative path
-// "tiny-picture.png", not embedded). Both hold the text "Marker <kind>".
+// "tiny-picture.png", not embedded), both holding the text "Marker <kind>";
+// or "commented": two pages, "Marker page 1" and "Marker page 2", with
+// comments ("… remark", "A reply") as Word writes them: ranged, a reply, one
+// without a range, one running over the page break.
 void writeDocx(const QString &path, const QString &kind);
 
 } // namespace samples

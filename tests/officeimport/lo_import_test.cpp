@@ -96,6 +96,7 @@ void LoImportTest::initTestCase()
     samples::writeDocx(dir + "/strict.docx", "strict");
     samples::writeDocx(dir + "/linked.docx", "linked");
     samples::writeDocx(dir + "/linked-cjk.docx", "linked-cjk");
+    samples::writeDocx(dir + "/commented.docx", "commented");
     for (const QString &name : {QStringLiteral("tiny-picture.png"), QStringLiteral("tiny picture 图.png")}) {
         QFile picture(dir + "/" + name);
         QVERIFY(picture.open(QIODevice::WriteOnly));
@@ -166,21 +167,27 @@ void LoImportTest::word_data()
     QTest::addColumn<bool>("paged");
     QTest::addColumn<int>("pages");
     QTest::addColumn<int>("picturePage");
-    QTest::newRow("three pages, paged") << "three" << true << 3 << 2;
-    QTest::newRow("three pages, whole") << "three" << false << 3 << 2;
-    QTest::newRow("twelve pages, paged") << "twelve" << true << 12 << 0;
+    QTest::addColumn<bool>("copied"); // page by page in the office, not cut from one export
+    QTest::newRow("three pages, paged") << "three" << true << 3 << 2 << false;
+    QTest::newRow("three pages, whole") << "three" << false << 3 << 2 << false;
+    QTest::newRow("twelve pages, paged") << "twelve" << true << 12 << 0 << false;
     // Pages that open with a table, and one page document serving every page:
     // nothing of one page may go missing or stay for the next.
-    QTest::newRow("mixed, paged") << "mixed" << true << 4 << 0;
-    QTest::newRow("mixed, whole") << "mixed" << false << 4 << 0;
+    QTest::newRow("mixed, paged") << "mixed" << true << 4 << 0 << false;
+    QTest::newRow("mixed, whole") << "mixed" << false << 4 << 0 << false;
+    QTest::newRow("mixed, copied") << "mixed" << true << 4 << 0 << true;
+    // Comments never end the office, and neither mode shows them.
+    QTest::newRow("commented, whole") << "commented" << false << 2 << 0 << false;
+    QTest::newRow("commented, paged") << "commented" << true << 2 << 0 << false;
+    QTest::newRow("commented, copied") << "commented" << true << 2 << 0 << true;
     QStringList names{"strict", "linked", "linked-cjk"};
     for (const char *feature : kFeatures)
         names << QString::fromLatin1(feature);
     for (const QString &n : names) {
         // The HTML export draws a text box as a picture.
         const int picture = n == u"picture" || n.startsWith(u"linked") || n == u"textboxes" ? 1 : 0;
-        QTest::newRow(qPrintable(n + ", whole")) << n << false << 1 << picture;
-        QTest::newRow(qPrintable(n + ", paged")) << n << true << 1 << picture;
+        QTest::newRow(qPrintable(n + ", whole")) << n << false << 1 << picture << false;
+        QTest::newRow(qPrintable(n + ", paged")) << n << true << 1 << picture << false;
     }
 }
 
@@ -190,10 +197,14 @@ void LoImportTest::word()
     QFETCH(bool, paged);
     QFETCH(int, pages);
     QFETCH(int, picturePage);
+    QFETCH(bool, copied);
     ImportFixture f(false);
     const QString file = samplesDir.path() + "/" + name + ".docx";
     PostedArticle a;
+    if (copied)
+        qputenv("TESSARIX_OFFICE_PAGE_COPY", "1");
     importWord(f, file, paged, a);
+    qunsetenv("TESSARIX_OFFICE_PAGE_COPY");
     if (QTest::currentTestFailed())
         return;
     QCOMPARE(a.title, name);
@@ -201,7 +212,8 @@ void LoImportTest::word()
     QCOMPARE(parts.size(), paged ? pages : 1);
     for (QString &p : parts)
         p = p.simplified(); // the export breaks lines anywhere
-    const bool numbered = name == u"three" || name == u"twelve" || name == u"mixed";
+    const bool numbered = name == u"three" || name == u"twelve" || name == u"mixed" || name == u"commented";
+    QVERIFY2(!a.content.contains("remark") && !a.content.contains("A reply"), qPrintable(a.content));
     for (int i = 1; i <= pages && name != u"empty"; ++i) {
         const QString marker = numbered ? QStringLiteral("Marker page %1").arg(i) : "Marker " + name;
         QVERIFY2(parts[paged ? i - 1 : 0].contains(marker), qPrintable(marker + ": " + a.content));
