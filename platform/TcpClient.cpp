@@ -1,5 +1,7 @@
 #include "platform/TcpClient.h"
 
+#include <algorithm>
+
 #include "platform/TlsTrust.h"
 
 #include <QNetworkProxy>
@@ -211,10 +213,19 @@ void TcpClient::onTunnelData()
         return;
     }
     const QByteArray statusLine = tunnelHead.left(tunnelHead.indexOf("\r\n"));
-    const int code = statusLine.split(' ').value(1).toInt();
+    // Only an HTTP status of three digits opens the tunnel; what else came is
+    // shown cut short, as the proxy's words, not ours.
+    const QByteArray codeText = statusLine.split(' ').value(1);
+    const bool digits = codeText.size() == 3 && std::all_of(codeText.begin(), codeText.end(), [](char ch) {
+        return ch >= '0' && ch <= '9';
+    });
+    const int code = statusLine.startsWith("HTTP/") && digits ? codeText.toInt() : 0;
     if (code < 200 || code > 299) {
-        fail(sckProxyFailed, viaProxy(QStringLiteral("refused the tunnel to %1: %2")
-                                          .arg(target(), QString::fromLatin1(statusLine))));
+        QString shown = QString::fromLatin1(statusLine.left(200));
+        for (QChar &ch : shown)
+            if (ch.category() == QChar::Other_Control)
+                ch = QLatin1Char('?');
+        fail(sckProxyFailed, viaProxy(QStringLiteral("refused the tunnel to %1: %2").arg(target(), shown)));
         return;
     }
     // The server speaks only after our hello: anything more is not the tunnel.

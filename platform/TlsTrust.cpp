@@ -38,6 +38,10 @@ bool untrusted(QSslError::SslError e)
     }
 }
 
+// The named places replace the system's store; when they hold no CA at all
+// (a missing file, a directory given as the file), a refusal says so.
+bool namedStoreEmpty = false;
+
 } // namespace
 
 QSslConfiguration clientConfiguration()
@@ -47,6 +51,7 @@ QSslConfiguration clientConfiguration()
     c.setPeerVerifyMode(QSslSocket::VerifyPeer);
     const QString file = qEnvironmentVariable("SSL_CERT_FILE");
     const QString dirs = qEnvironmentVariable("SSL_CERT_DIR");
+    namedStoreEmpty = false;
     if (file.isEmpty() && dirs.isEmpty())
         return c; // the system's store, loaded as it is needed
     // Parsing a bundle of a few hundred CAs takes half a second: read again only
@@ -68,6 +73,7 @@ QSslConfiguration clientConfiguration()
     }
     // Replaces the system's store: a CA named here is all that is trusted.
     c.setCaCertificates(cached);
+    namedStoreEmpty = cached.isEmpty();
     return c;
 }
 
@@ -94,6 +100,8 @@ QString describeFailure(const QString &host, int port, const QList<QSslError> &e
             why = self ? QStringLiteral("the certificate is not trusted (self-signed)")
                        : QStringLiteral("the certificate is not trusted (unknown issuer%1)")
                              .arg(issuer.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(issuer));
+            if (namedStoreEmpty)
+                why += QStringLiteral("; SSL_CERT_FILE and SSL_CERT_DIR name no readable CA certificate");
             break;
         }
     }

@@ -311,10 +311,12 @@ void UploadMachinery::evaluate(bool peerClosed)
         emit answerReceived(text.left(text.indexOf(QLatin1String("\r\n"))).left(kRelayedAnswerChars),
                             line.left(kRelayedAnswerChars), files.isEmpty() ? QString() : files.first().m_filename());
     }
-    const bool ok = text.contains(QLatin1String("200 OK"));
+    // A status that is neither 200 nor 500 fails however its pieces fell: a
+    // "200 OK" in its headers or body must not turn it into a success.
+    const bool otherStatus = code >= 200 && code != 200 && code != 500;
+    const bool ok = !otherStatus && text.contains(QLatin1String("200 OK"));
     const bool failed = !ok && (text.contains(QLatin1String("500"))
-                                || (profile.notFoundIsError && text.contains(QLatin1String("404")))
-                                || (code >= 200 && code != 200));
+                                || (profile.notFoundIsError && text.contains(QLatin1String("404"))) || otherStatus);
     if (ok) {
         // The exchange is over before any reaction runs.
         bDone = true;

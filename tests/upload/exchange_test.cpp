@@ -149,6 +149,12 @@ TEST_F(Exchange, OtherStatusesAndEndlessAnswersFailAtOnce)
         {"HTTP/1.1 413 Request Entity Too Large\r\nContent-Length: 100\r\n\r\n<html>",
          "HTTP/1.1 413 Request Entity Too Large"},
         {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 502 Bad Gateway\r\n\r\n", "HTTP/1.1 502 Bad Gateway"},
+        // Complete in one piece, with "200 OK" in a header or the body: the status decides.
+        {"HTTP/1.1 404 Not Found\r\nContent-Length: 6\r\n\r\n200 OK", "HTTP/1.1 404 Not Found"},
+        {"HTTP/1.1 302 Found\r\nX-Note: 200 OK\r\nContent-Length: 0\r\n\r\n", "HTTP/1.1 302 Found"},
+        {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nX: 200 OK\r\n\r\n"
+         "HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n",
+         "HTTP/1.1 403 Forbidden"},
         // No end to the head, or a body beyond the cap: reading stops there.
         {"HTTP/1.1 200 OK\r\nX-Long: " + QByteArray(70 * 1024, 'y'), "HTTP/1.1 200 OK\r\n应答头超过 64 KiB"},
         {QByteArray(70 * 1024, 'z'), "应答头超过 64 KiB"},

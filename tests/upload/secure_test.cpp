@@ -1,5 +1,6 @@
 // Uploads over TLS and through a proxy: what is trusted, what each refusal says,
 // and what the proxy and the server each get to see.
+#include <QFileInfo>
 #include "core/Pump.h"
 #include "platform/TcpClient.h"
 #include "platform/Ui.h"
@@ -11,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProgressBar>
 #include <QTcpServer>
@@ -104,9 +106,18 @@ TEST_F(Secure, RefusedHandshakesSendNothingAndSayWhy)
         {expired, nullptr, "the certificate expired on "},
         // The system's store is replaced, not added to.
         {good, "other", "the certificate is not trusted (unknown issuer \"Tessarix Test CA\")"},
+        // Nothing readable where the trust is named: the refusal says where to look.
+        {good, "missing", "the certificate is not trusted (unknown issuer \"Tessarix Test CA\"); SSL_CERT_FILE and "
+                          "SSL_CERT_DIR name no readable CA certificate"},
+        {good, "folder", "the certificate is not trusted (unknown issuer \"Tessarix Test CA\"); SSL_CERT_FILE and "
+                         "SSL_CERT_DIR name no readable CA certificate"},
     };
     for (const auto &c : cases) {
-        qputenv("SSL_CERT_FILE", (c.trust ? other.caFile() : pki->caFile()).toUtf8());
+        const QString trust = !c.trust ? pki->caFile()
+            : !qstrcmp(c.trust, "missing") ? pki->caFile() + QStringLiteral(".gone")
+            : !qstrcmp(c.trust, "folder")  ? QFileInfo(pki->caFile()).absolutePath()
+                                           : other.caFile();
+        qputenv("SSL_CERT_FILE", trust.toUtf8());
         TestHttpServer tls;
         ASSERT_TRUE(tls.useTls(c.cert.cert, c.cert.key));
         control.setNewFileName(QStringLiteral("old"));
@@ -254,6 +265,10 @@ TEST_F(Secure, ProxyRefusalsNameTheProxyAndNeverTheSecret)
         {nullptr, "HTTP/1.1 407 Proxy Authentication Required"},
         {"HTTP/1.1 403 Forbidden", "HTTP/1.1 403 Forbidden"},
         {"HTTP/1.1 502 Bad Gateway", "HTTP/1.1 502 Bad Gateway"},
+        // Not an HTTP status that opens a tunnel, however 2xx it looks.
+        {"XYZ 200 Sure", "XYZ 200 Sure"},
+        {"HTTP/1.1 +200 OK", "HTTP/1.1 +200 OK"},
+        {"HTTP/1.1 403 \x1b[31mNo", "HTTP/1.1 403 ?[31mNo"},
     };
     for (const auto &c : cases) {
         TestProxy proxy;
