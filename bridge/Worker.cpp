@@ -7,6 +7,7 @@
 #include "hostcore/ComponentLoader.h"
 #include "hostcore/MemberInvoke.h"
 #include "platform/QtTranslations.h"
+#include "platform/TcpClient.h"
 #include "platform/Ui.h"
 #include "shell/com/Interfaces.h"
 
@@ -62,10 +63,22 @@ Worker::Worker(WorkerOptions opts, QLocalSocket *socket) : options(std::move(opt
     ui::setBoxObserver([this](const ui::MessageBoxRecord &r) { relayBox(r); });
     connect(channel, &QLocalSocket::readyRead, this, &Worker::readLines);
     connect(channel, &QLocalSocket::disconnected, this, [this] { end(false); });
+    // Where a control connects, as its socket takes it: the text of a URL can
+    // name a port that is read differently elsewhere.
+    TcpClient::setConnectObserver([this](const TcpClient::Route &r) {
+        QString line = QStringLiteral("upload target %1://%2:%3").arg(r.scheme(), r.host).arg(r.port);
+        if (r.proxy.kind != ProxyServer::Kind::None)
+            line += QStringLiteral(" via proxy ") + r.proxy.shown();
+        send("audit", line);
+    });
     readLines();
 }
 
-Worker::~Worker() { ui::setBoxObserver(nullptr); }
+Worker::~Worker()
+{
+    ui::setBoxObserver(nullptr);
+    TcpClient::setConnectObserver({});
+}
 
 // A box a control showed, once answered, for the page to show as well. The control
 // is the one whose call, handler or operation runs innermost.
@@ -201,10 +214,8 @@ QJsonValue Worker::call(const QJsonObject &m)
     QVariantList args;
     for (const QJsonValue &v : m.value(QStringLiteral("args")).toArray())
         args.append(toArgument(v));
-    if (info) {
+    if (info)
         checkPaths(e, *info, args);
-        auditTargets(*info, args);
-    }
     // The entry may move or go while the member pumps events; keep the class.
     const ClassInfo *cls = e.info;
     send("audit", QStringLiteral("call %1.%2").arg(QLatin1String(cls->name), name));
@@ -264,19 +275,6 @@ void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &
             raiseRuntime(ErrPermissionDenied,
                          QStringLiteral("argument %1 names a path this page did not get from choose or from a control")
                              .arg(QLatin1String(p.name)));
-    }
-}
-
-void Worker::auditTargets(const MemberInfo &m, const QVariantList &args)
-{
-    for (qsizetype i = 0; i < args.size() && i < qsizetype(m.params.size()); ++i) {
-        if (!QLatin1String(m.params[size_t(i)].name).endsWith(QLatin1String("Url"), Qt::CaseInsensitive))
-            continue;
-        QString text = args[i].toString().trimmed();
-        if (!text.contains(QStringLiteral("://")))
-            text.prepend(QStringLiteral("http://"));
-        const QUrl url(text);
-        send("audit", QStringLiteral("upload target %1:%2").arg(url.host()).arg(url.port(80)));
     }
 }
 

@@ -62,7 +62,6 @@ private:
     const com::MemberInfo *member(const Entry &e, const QString &name, int32_t *dispid);
     QVariant invoke(Entry &e, int32_t dispid, uint16_t flags, const QVariantList &args);
     void checkPaths(const Entry &e, const com::MemberInfo &m, const QVariantList &args) const;
-    void auditTargets(const com::MemberInfo &m, const QVariantList &args);
     void closeWindow(Entry &e);
 
     void send(const char *kind, const QJsonValue &value);

@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <stdexcept>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,12 +46,16 @@ void addressOf(const sockaddr_storage &addr, std::string &ip, int &port)
 // past its budget without its empty line.
 class HeadBoundedStream : public httplib::Stream {
 public:
-    HeadBoundedStream(int sock, time_t readSec, time_t readUsec, time_t writeSec, time_t writeUsec)
-        : sock_(sock), readSec_(readSec), readUsec_(readUsec), writeSec_(writeSec), writeUsec_(writeUsec)
+    HeadBoundedStream(int sock, SSL *ssl, time_t readSec, time_t readUsec, time_t writeSec, time_t writeUsec)
+        : sock_(sock), ssl_(ssl), readSec_(readSec), readUsec_(readUsec), writeSec_(writeSec), writeUsec_(writeUsec)
     {
     }
 
-    bool is_readable() const override { return waitFor(sock_, POLLIN, readSec_, readUsec_); }
+    // Bytes TLS has decrypted already are readable without the socket.
+    bool is_readable() const override
+    {
+        return (ssl_ && SSL_pending(ssl_) > 0) || waitFor(sock_, POLLIN, readSec_, readUsec_);
+    }
     // As the library's own stream: a client that has closed its end gets no answer.
     bool is_writable() const override { return waitFor(sock_, POLLOUT, writeSec_, writeUsec_) && peerOpen(); }
 
@@ -58,9 +65,12 @@ public:
             if (!is_readable())
                 return -1;
             ssize_t n;
-            do
-                n = ::recv(sock_, buf_, sizeof buf_, 0);
-            while (n < 0 && errno == EINTR);
+            if (ssl_)
+                n = SSL_read(ssl_, buf_, sizeof buf_);
+            else
+                do
+                    n = ::recv(sock_, buf_, sizeof buf_, 0);
+                while (n < 0 && errno == EINTR);
             if (n <= 0)
                 return n;
             off_ = 0;
@@ -91,6 +101,10 @@ public:
     {
         if (!is_writable())
             return -1;
+        if (ssl_) {
+            const int n = SSL_write(ssl_, ptr, static_cast<int>(std::min<size_t>(size, 1 << 30)));
+            return n > 0 ? n : -1;
+        }
         return ::send(sock_, ptr, size, MSG_NOSIGNAL);
     }
 
@@ -135,6 +149,7 @@ private:
 
     enum class State { MidLine, LineStart, LineStartCr };
     int sock_;
+    SSL *ssl_;
     time_t readSec_, readUsec_, writeSec_, writeUsec_;
     char buf_[4096];
     std::size_t off_ = 0, len_ = 0;
@@ -150,15 +165,61 @@ const std::string &BoundedServer::headRefusal()
     return refusal;
 }
 
+BoundedServer::~BoundedServer()
+{
+    if (tls_)
+        SSL_CTX_free(tls_);
+}
+
+void BoundedServer::useTls(const std::string &certFile, const std::string &keyFile)
+{
+    SSL_CTX *ctx = SSL_CTX_new(TLS_server_method());
+    const bool ok = ctx && SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION) == 1
+        && SSL_CTX_use_certificate_chain_file(ctx, certFile.c_str()) == 1
+        && SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) == 1
+        && SSL_CTX_check_private_key(ctx) == 1;
+    if (!ok) {
+        if (ctx)
+            SSL_CTX_free(ctx);
+        ERR_clear_error();
+        throw std::runtime_error("cannot use the certificate " + certFile + " with the key " + keyFile);
+    }
+    SSL_CTX_set_mode(ctx, SSL_MODE_AUTO_RETRY);
+    if (tls_)
+        SSL_CTX_free(tls_);
+    tls_ = ctx;
+}
+
 bool BoundedServer::process_and_close_socket(socket_t sock)
 {
     refusal.clear();
     bool ok = false;
     // As the library does: a connection that sends nothing for a while is closed.
     if (svr_sock_ != INVALID_SOCKET && waitFor(sock, POLLIN, keep_alive_timeout_sec_, 0)) {
-        HeadBoundedStream stream(sock, read_timeout_sec_, read_timeout_usec_, write_timeout_sec_, write_timeout_usec_);
-        bool closed = false;
-        ok = process_request(stream, true, closed, nullptr);
+        SSL *ssl = nullptr;
+        bool ready = true;
+        if (tls_) {
+            // A handshake that stalls is bounded by the read time-out, as a head is.
+            const timeval rt{read_timeout_sec_, static_cast<suseconds_t>(read_timeout_usec_)};
+            const timeval wt{write_timeout_sec_, static_cast<suseconds_t>(write_timeout_usec_)};
+            ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &rt, sizeof rt);
+            ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &wt, sizeof wt);
+            ssl = SSL_new(tls_);
+            ready = ssl && SSL_set_fd(ssl, sock) == 1 && SSL_accept(ssl) == 1;
+            ERR_clear_error();
+        }
+        if (ready) {
+            HeadBoundedStream stream(sock, ssl, read_timeout_sec_, read_timeout_usec_, write_timeout_sec_,
+                                     write_timeout_usec_);
+            bool closed = false;
+            ok = process_request(stream, true, closed, nullptr);
+        }
+        if (ssl) {
+            if (ready)
+                SSL_shutdown(ssl);
+            SSL_free(ssl);
+            ERR_clear_error();
+        }
     }
     ::shutdown(sock, SHUT_RDWR);
     ::close(sock);

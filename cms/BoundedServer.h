@@ -5,6 +5,8 @@
 // header line whole before it checks a length, and keeps every header however many
 // there are; here a connection reads at most kMaxHeadBytes up to the empty line
 // that ends the head, and a longer one is refused like any malformed head.
+// With a certificate it speaks TLS (1.2 or newer) on every connection, through the
+// same bounded reader.
 #include <httplib.h>
 
 #include <cstddef>
@@ -16,12 +18,19 @@ class BoundedServer : public httplib::Server {
 public:
     static constexpr std::size_t kMaxHeadBytes = 64 * 1024;
 
+    ~BoundedServer() override;
+    // PEM files of the certificate (chain) and its key; throws std::runtime_error
+    // when they cannot be used together.
+    void useTls(const std::string &certFile, const std::string &keyFile);
+    bool secure() const { return tls_ != nullptr; }
+
     // Why the head of the request being handled on this thread was cut short, or
     // empty: the library then answers as for a malformed head.
     static const std::string &headRefusal();
 
 private:
     bool process_and_close_socket(socket_t sock) override;
+    SSL_CTX *tls_ = nullptr;
 };
 
 } // namespace tx::cms

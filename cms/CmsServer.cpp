@@ -99,7 +99,7 @@ struct CmsServer::Impl {
     ArticleScript articleScript{articles};
     BoundedServer server;
     std::vector<std::string> postPaths;
-    std::unique_ptr<httplib::SSLServer> tls;
+    std::unique_ptr<BoundedServer> tls; // the same scripts and pages over HTTPS
     int port = 0, tlsPort = 0;
 
     explicit Impl(const ServerOptions &o)
@@ -110,16 +110,17 @@ struct CmsServer::Impl {
             postPaths.push_back(lower(p.toStdString()));
     }
 
-    void routes();
+    void routes(BoundedServer &on);
     void post(const httplib::Request &req, httplib::Response &res, const httplib::ContentReader &reader);
-    void get(const httplib::Request &req, httplib::Response &res);
+    void get(const httplib::Request &req, httplib::Response &res, bool secure);
     void serveFile(const httplib::Request &req, httplib::Response &res);
-    bool serveAdmin(const httplib::Request &req, httplib::Response &res);
+    bool serveAdmin(const httplib::Request &req, httplib::Response &res, bool secure);
     int bindTls();
 };
 
-void CmsServer::Impl::routes()
+void CmsServer::Impl::routes(BoundedServer &server)
 {
+    const bool secure = server.secure();
     server.set_read_timeout(30, 0);
     server.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
         // The library would read the body of any other method into memory whole,
@@ -160,7 +161,7 @@ void CmsServer::Impl::routes()
     server.Post(".*", [](const httplib::Request &req, httplib::Response &res) {
         refuse(req, res, "a request without a body");
     });
-    server.Get(".*", [this](const httplib::Request &req, httplib::Response &res) { get(req, res); });
+    server.Get(".*", [this, secure](const httplib::Request &req, httplib::Response &res) { get(req, res, secure); });
     // Whatever the library itself turns down (a bad request line, another method)
     // still ends as the 500 that the controls understand.
     server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request &req,
@@ -231,7 +232,7 @@ void CmsServer::Impl::post(const httplib::Request &req, httplib::Response &res,
     }
 }
 
-void CmsServer::Impl::get(const httplib::Request &req, httplib::Response &res)
+void CmsServer::Impl::get(const httplib::Request &req, httplib::Response &res, bool secure)
 {
     const std::string &path = req.path;
     if (path == "/")
@@ -242,7 +243,7 @@ void CmsServer::Impl::get(const httplib::Request &req, httplib::Response &res)
         res.set_header("Cache-Control", "max-age=86400");
         return res.set_content(pages::favicon().toStdString(), "image/svg+xml");
     }
-    if ((path == "/admin" || path.rfind("/admin/", 0) == 0) && serveAdmin(req, res))
+    if ((path == "/admin" || path.rfind("/admin/", 0) == 0) && serveAdmin(req, res, secure))
         return;
     static const std::string articlePrefix = "/article/";
     if (path.rfind(articlePrefix, 0) == 0) {
@@ -286,7 +287,7 @@ void CmsServer::Impl::serveFile(const httplib::Request &req, httplib::Response &
         [file](bool) {});
 }
 
-bool CmsServer::Impl::serveAdmin(const httplib::Request &req, httplib::Response &res)
+bool CmsServer::Impl::serveAdmin(const httplib::Request &req, httplib::Response &res, bool secure)
 {
     admin::Settings settings;
     // The controls resolve the script's host themselves: a name that only the
@@ -300,7 +301,9 @@ bool CmsServer::Impl::serveAdmin(const httplib::Request &req, httplib::Response 
     } else if (host.find(':') != std::string::npos) {
         host = "[" + host + "]";
     }
-    settings.scriptBase = QString::fromStdString("http://" + host + ":" + std::to_string(port));
+    // A page served over https posts over https: the scripts are there too.
+    settings.scriptBase = QString::fromStdString((secure ? "https://" : "http://") + host + ":"
+                                                 + std::to_string(secure ? tlsPort : port));
     settings.publicAddress = options.publicAddress;
     if (req.path == "/admin") {
         res.set_redirect("/admin/");
@@ -317,25 +320,18 @@ bool CmsServer::Impl::serveAdmin(const httplib::Request &req, httplib::Response 
     return true;
 }
 
-// Pages only: the controls post to the plain listener.
 int CmsServer::Impl::bindTls()
 {
-    tls = std::make_unique<httplib::SSLServer>(options.tlsCert.c_str(), options.tlsKey.c_str());
-    if (!tls->is_valid())
-        throw std::runtime_error("cannot use the certificate " + options.tlsCert + " with the key " + options.tlsKey);
-    tls->set_read_timeout(30, 0);
-    tls->Get(".*", [this](const httplib::Request &req, httplib::Response &res) { get(req, res); });
-    tls->set_error_handler([](const httplib::Request &req, httplib::Response &res) {
-        if (req.method != "GET")
-            refuse(req, res, "this address serves pages; the upload and article scripts are on the HTTP port");
-    });
+    tls = std::make_unique<BoundedServer>();
+    tls->useTls(options.tlsCert, options.tlsKey);
+    routes(*tls);
     return bindTo(*tls, options.host, options.tlsPort);
 }
 
 CmsServer::CmsServer(const ServerOptions &options)
     : d(std::make_unique<Impl>(options))
 {
-    d->routes();
+    d->routes(d->server);
 }
 
 CmsServer::~CmsServer() = default;

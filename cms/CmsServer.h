@@ -14,8 +14,8 @@ struct ServerOptions {
     std::string host = "127.0.0.1";
     int port = 0;           // 0: any free port
     QStringList postPaths;  // article script paths besides /cms/savepost.asp
-    // HTTPS for the pages (the editor's page among them) beside the plain listener,
-    // which the controls keep using: they speak plain HTTP only.
+    // HTTPS beside the plain listener: the same pages and scripts, through the same
+    // bounded reader and limits.
     std::string tlsCert, tlsKey;
     int tlsPort = 0;        // 0: any free port
     bool publicAddress = false;  // the editor's page calls itself a public address

@@ -21,8 +21,8 @@ void usage()
     std::fputs("usage: tessarix-cms --port N --root DIR [--post-path P]... [--host ADDRESS]\n"
                "                   [--tls CERT KEY [--tls-port N] [--public-address]]\n"
                "  --port 0 picks a free port; the address is printed on standard output.\n"
-               "  --tls serves the pages over HTTPS too (PEM files; the address is the second\n"
-               "  line); the controls keep posting to the HTTP port. --public-address makes the\n"
+               "  --tls serves the pages and the scripts over HTTPS too (PEM files; the address\n"
+               "  is the second line; /admin/ loaded there posts there). --public-address makes the\n"
                "  editor's page at /admin/ call itself a public address, as a remote one is.\n",
                stderr);
 }
@@ -113,7 +113,7 @@ int main(int argc, char **argv)
         const int port = server.bind();
         std::printf("listening on http://%s:%d/\n", options.host.c_str(), port);
         if (server.tlsPort() > 0)
-            std::printf("listening on https://%s:%d/ (pages; the editor's page is /admin/)\n",
+            std::printf("listening on https://%s:%d/ (the editor's page is /admin/)\n",
                         options.host.c_str(), server.tlsPort());
         std::fflush(stdout);
 

@@ -20,9 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             for (QChar c : part)
                 if (c.unicode() <= 0x20 || c.unicode() == 0x7F)
                     abort();
+        // Only the two schemes, each with its default port.
+        if (url.left(u.secure ? 8 : 7).toLower() != (u.secure ? QLatin1String("https://") : QLatin1String("http://")))
+            abort();
         // The path is the URL's own text from its first "/" after the scheme, with
         // spaces as %20, or "/" when it has none.
-        const qsizetype slash = url.indexOf(QLatin1Char('/'), 7);
+        const qsizetype slash = url.indexOf(QLatin1Char('/'), u.secure ? 8 : 7);
         if (slash >= 0 ? QString(url.mid(slash)).replace(QLatin1Char(' '), QLatin1String("%20")) != u.path
                        : u.path != QLatin1String("/"))
             abort();

@@ -72,6 +72,7 @@ void ImageBatch::publish()
 {
     ctl.bRunning = true;
     composer.reset();
+    placed = 0;
     // The list cannot change under the loop: its buttons are unavailable.
     const int last = f.lstFileList->count() - 1;
     for (int index = 0; index <= last && ctl.bRunning; ++index) {
@@ -79,8 +80,8 @@ void ImageBatch::publish()
         pump::once();
         pump::once();
     }
-    // A cancelled batch still posts the pictures done so far.
-    if (f.lstFileList->count() > 0 && composer.finish(ctl.settings().articleMode()))
+    // A cancelled batch still posts the pictures done so far; none, no article.
+    if (placed > 0 && composer.finish(ctl.settings().articleMode()))
         PostImageArticle();
     f.lstFileList->clear();
 }
@@ -101,7 +102,13 @@ void ImageBatch::processPicture(int index)
     const Fields fields = pictureFields(ctl.strCurPath, settings.pictureSettings(), w0, h0);
     fill(ctl.machinery().objPackage(), fields);
     ctl.StartUpload(path);
+    // "Error" stands for what the server refused; a picture that never reached it
+    // (no connection, no answer, changed while sent) is left out of the article.
+    const UploadMachinery::Outcome outcome = ctl.machinery().outcome();
+    if (outcome != UploadMachinery::Outcome::Answered && outcome != UploadMachinery::Outcome::ErrorAnswer)
+        return;
 
+    ++placed;
     const QString fragment = fragmentFromAnswer(ctl.strAnswer());
     if (composer.addPicture(settings.articleMode(), fragment, strArticleTitle))
         PostImageArticle();

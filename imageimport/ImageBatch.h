@@ -34,6 +34,7 @@ private:
     ImageImport &ctl;
     ImageImportForm &f;
     ArticleComposer composer;
+    int placed = 0; // pictures that went into the article
     QString strArticleTitle;
 };
 

@@ -5,22 +5,53 @@
 # starts a bridge of its own for the editor's page (its own configuration folder
 # inside the demo's folder and its own free port, trusting only the demo server),
 # so that the user's trusted origins and running bridge stay untouched.
+# --tls makes a throw-away CA and server certificate in the demo's folder and runs
+# the whole demo over https, trusting that CA alone (SSL_CERT_FILE).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 serve=0
-[ "${1:-}" = "--serve" ] && serve=1
+tls=0
+for arg in "$@"; do
+  case "$arg" in
+    --serve) serve=1 ;;
+    --tls) tls=1 ;;
+    *) echo "usage: scripts/demo.sh [--serve] [--tls]" >&2; exit 2 ;;
+  esac
+done
 bash scripts/setup.sh
 
 root="$(mktemp -d /tmp/tessarix-demo.XXXXXX)"
 work="$root/work"
 mkdir -p "$work"
-coproc CMS { exec build/bin/tessarix-cms --port 0 --root "$root/site"; }
+tls_args=()
+curl_hint=""
+if [ "$tls" = 1 ]; then
+  pki="$root/pki"
+  mkdir -p "$pki"
+  key=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+  openssl req -x509 "${key[@]}" -keyout "$pki/ca.key" -out "$pki/ca.pem" -days 7 \
+    -subj "/CN=Tessarix demo CA" 2>/dev/null
+  openssl req "${key[@]}" -keyout "$pki/server.key" -out "$pki/server.csr" -subj "/CN=127.0.0.1" 2>/dev/null
+  printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\n' > "$pki/ext"
+  openssl x509 -req -in "$pki/server.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial \
+    -out "$pki/server.pem" -days 7 -extfile "$pki/ext" 2>/dev/null
+  tls_args=(--tls "$pki/server.pem" "$pki/server.key")
+  export SSL_CERT_FILE="$pki/ca.pem"
+  unset SSL_CERT_DIR
+  curl_hint=" (curl --cacert $pki/ca.pem)"
+fi
+coproc CMS { exec build/bin/tessarix-cms --port 0 --root "$root/site" "${tls_args[@]}"; }
 cms_pid=$CMS_PID
 bridge_pid=""
 trap 'kill "$cms_pid" $bridge_pid 2>/dev/null || true' EXIT
 read -r line <&"${CMS[0]}"
-base="$(printf '%s\n' "$line" | grep -o 'http://[0-9.:]*' | head -n1)"
-echo "tessarix-cms: $base (root $root/site)"
+if [ "$tls" = 1 ]; then
+  read -r line <&"${CMS[0]}"
+  base="$(printf '%s\n' "$line" | grep -o 'https://[0-9.:]*' | head -n1)"
+else
+  base="$(printf '%s\n' "$line" | grep -o 'http://[0-9.:]*' | head -n1)"
+fi
+echo "tessarix-cms: $base (root $root/site)$curl_hint"
 
 echo "making the sample documents and pictures..."
 bash tests/e2e/make_samples.sh build/bin "$work/samples" office
@@ -55,4 +86,5 @@ if [ "$serve" = 1 ]; then
   wait "$cms_pid"
 else
   echo "browse: $base/ (run 'bash scripts/demo.sh --serve' to keep the server running and open the editor's page)"
+  if [ "$tls" = 1 ]; then echo "the CA the demo trusted: $pki/ca.pem"; fi
 fi

@@ -14,6 +14,8 @@ packages=(
   qt6-websockets-dev fonts-wqy-zenhei curl libxml2-utils
   libssl-dev openssl chromium qt6-translations-l10n
   libxcb1-dev dbus-daemon weston qt6-wayland
+  # TLS for the controls: Qt's OpenSSL backend plugin, the library it loads, the system's CAs.
+  libqt6network6 libssl3 ca-certificates
 )
 # The browser tests run on node; Debian's nodejs and npm only where npm is missing.
 command -v npm >/dev/null || packages+=(nodejs npm)

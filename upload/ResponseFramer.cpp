@@ -20,7 +20,9 @@ void ResponseFramer::feed(QByteArrayView piece)
         return;
     switch (stage) {
     case Stage::Head:
-        break;
+        if (raw.size() > kMaxHead)
+            overflowed();
+        return;
     case Stage::Length: {
         const qint64 take = qMin<qint64>(remaining, raw.size());
         body.append(raw.constData(), take);
@@ -39,7 +41,38 @@ void ResponseFramer::feed(QByteArrayView piece)
         break;
     }
     if (!done && head.size() + body.size() + raw.size() > kMaxResponse)
-        done = true;
+        overflowed();
+}
+
+void ResponseFramer::overflowed()
+{
+    const QByteArray line = statusLine();
+    const bool headDone = stage != Stage::Head;
+    *this = ResponseFramer();
+    // Only the status line is kept, to tell the user what came.
+    head = line;
+    stage = headDone ? Stage::UntilClose : Stage::Head;
+    raw = headDone ? QByteArray() : line;
+    over = done = true;
+}
+
+QByteArray ResponseFramer::statusLine() const
+{
+    const QByteArray &from = stage == Stage::Head ? raw : head;
+    const qsizetype eol = from.indexOf("\r\n");
+    return eol < 0 ? (over ? from : QByteArray()) : from.left(eol);
+}
+
+int ResponseFramer::statusCode() const
+{
+    const QByteArray line = statusLine();
+    if (!line.startsWith("HTTP/"))
+        return 0;
+    const QList<QByteArray> parts = line.split(' ');
+    const QByteArray code = parts.value(1);
+    bool ok = false;
+    const int v = code.toInt(&ok);
+    return ok && code.size() == 3 ? v : 0;
 }
 
 void ResponseFramer::closed()
@@ -51,6 +84,8 @@ void ResponseFramer::closed()
 
 QByteArray ResponseFramer::response() const
 {
+    if (over)
+        return {};
     if (stage == Stage::Head)
         return raw; // a head without its empty line
     return head + body;

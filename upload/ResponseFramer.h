@@ -19,15 +19,25 @@ public:
     // Closed before the announced end: what came is not an answer.
     bool cutShort() const { return cut; }
     bool empty() const { return head.isEmpty() && raw.isEmpty(); }
+    // A head not ended within kMaxHead, or a response beyond kMaxResponse:
+    // complete, and no answer. Nothing more is kept.
+    bool overflow() const { return over; }
+    // The head of the final (not interim) answer has ended.
+    bool headComplete() const { return stage != Stage::Head; }
+    // The first line of the answer once its CR LF has come, else empty; and its
+    // status code, 0 while there is none or the line is not an HTTP status line.
+    QByteArray statusLine() const;
+    int statusCode() const;
     // Status line, headers, the empty line and the decoded body, as far as known.
     QByteArray response() const;
 
-    // Responses larger than this are cut here and taken as complete.
+    static constexpr qsizetype kMaxHead = 64 << 10;
     static constexpr qsizetype kMaxResponse = 16 << 20;
 
 private:
     enum class Stage { Head, Length, Chunked, UntilClose };
     void parseHead();
+    void overflowed();
     void decodeChunks();
 
     Stage stage = Stage::Head;
@@ -37,6 +47,7 @@ private:
     qint64 remaining = 0;
     bool done = false;
     bool cut = false;
+    bool over = false;
 };
 
 } // namespace tx

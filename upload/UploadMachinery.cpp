@@ -54,11 +54,13 @@ void UploadMachinery::applyHostAndPort()
 {
     Winsock1->RemoteHost = strHost;
     Winsock1->RemotePort = strPort.toInt();
+    Winsock1->Secure = bSecure;
 }
 
 void UploadMachinery::ParseUploadUrl(const QString &url)
 {
     const UploadUrl parts = parseUploadUrl(url);
+    bSecure = parts.secure;
     strHost = parts.host;
     strPort = parts.port;
     strUploadPath = parts.path;
@@ -72,16 +74,24 @@ void UploadMachinery::routeArticles(const QString &uploadUrl, const QString &pos
     ParseUploadUrl(uploadUrl);
 }
 
-QByteArray UploadMachinery::BuildRequestHead(qint64 contentLength, const QByteArray &boundary) const
+QByteArray UploadMachinery::BuildRequestHead(qint64 contentLength, const QByteArray &boundary,
+                                             const TcpClient *via) const
 {
-    const QString head = QStringLiteral("POST ") + strUploadPath + QStringLiteral(" HTTP/1.1\r\n")
+    const bool absolute = via && via->route().absoluteForm();
+    const QString target = absolute ? QStringLiteral("http://") + strHost + QLatin1Char(':') + strPort + strUploadPath
+                                    : strUploadPath;
+    const QByteArray auth = absolute ? via->route().proxy.authorization() : QByteArray();
+    const QString proxyAuth = auth.isEmpty() ? QString()
+                                             : QStringLiteral("Proxy-Authorization: ") + QString::fromLatin1(auth)
+            + QStringLiteral("\r\n");
+    const QString head = QStringLiteral("POST ") + target + QStringLiteral(" HTTP/1.1\r\n")
         + QStringLiteral("Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
                          "application/msword, application/vnd.ms-excel, */*\r\n")
         + QStringLiteral("Accept-Language: zh-cn\r\n")
         + QStringLiteral("Content-Type: multipart/form-data; boundary=") + QString::fromLatin1(boundary)
         + QStringLiteral("\r\n")
         + QStringLiteral("User-Agent: Mozilla/4.0 (compatible; MSIE 5.01; Windows NT 5.0)\r\n")
-        + QStringLiteral("Host: ") + strHost + QLatin1Char(':') + strPort + QStringLiteral("\r\n")
+        + QStringLiteral("Host: ") + strHost + QLatin1Char(':') + strPort + QStringLiteral("\r\n") + proxyAuth
         + QStringLiteral("Content-Length: ") + QString::number(contentLength) + QStringLiteral("\r\n")
         + QStringLiteral("Connection: Keep-Alive\r\n\r\n");
     return codepage::encode(head);
@@ -99,21 +109,30 @@ void UploadMachinery::UploadFile()
         abandonChangedFile(e.description);
         return;
     }
-    const QByteArray head = BuildRequestHead(body->size(), body->boundaryToken());
-
     if (ownerGone())
         return;
     beginExchange();
     Winsock1->Connect();
     intTick = 0;
     Timer1->start();
-    if (!pump::until(this, [this] { return Winsock1->State() == TcpClient::sckConnected || intTick >= kConnectTicks; })
+    const int ticks = Winsock1->slowConnect() ? kSlowConnectTicks : kConnectTicks;
+    // A connection that has failed (refused, a handshake or a proxy that said no)
+    // will not stand later: the wait ends with it.
+    if (!pump::until(this, [this, ticks] {
+            const int state = Winsock1->State();
+            return state == TcpClient::sckConnected || state == TcpClient::sckError || intTick >= ticks;
+        })
         && ownerGone())
+        return;
+    if (Winsock1->State() != TcpClient::sckConnected)
+        Winsock1->connectTimedOut();
+    if (ownerGone())
         return;
     Timer1->stop();
     intTick = 0;
     Timer1->start();
     if (Winsock1->State() == TcpClient::sckConnected) {
+        const QByteArray head = BuildRequestHead(body->size(), body->boundaryToken(), Winsock1);
         Winsock1->SendData(head);
         Winsock1->SendStream(std::move(body));
     } else {
@@ -252,8 +271,28 @@ void UploadMachinery::evaluate(bool peerClosed)
     const activity::Scope handler(this);
     if (ownerGone())
         return;
-    if (!framer.complete() || bDone)
+    if (bDone)
         return;
+    if (framer.overflow()) {
+        // Reading stops here: an answer without end is no answer.
+        const QString line = codepage::decode(framer.statusLine().left(200));
+        const QString why = framer.headComplete() ? QStringLiteral("应答超过 %1 MiB").arg(ResponseFramer::kMaxResponse >> 20)
+                                                  : QStringLiteral("应答头超过 %1 KiB").arg(ResponseFramer::kMaxHead >> 10);
+        const QString shown = line.isEmpty() ? why : line + QStringLiteral("\r\n") + why;
+        framer.reset();
+        failAnswer(shown, shown);
+        return;
+    }
+    // Any status but 200 and 500 is a failure as soon as its head is in: a real
+    // server's redirect, refusal or gateway error will not become an answer.
+    const int code = framer.statusCode();
+    if (!framer.complete()) {
+        if (framer.headComplete() && code >= 200 && code != 200 && code != 500) {
+            const QString text = codepage::decode(framer.response());
+            failAnswer(text.left(text.indexOf(QLatin1String("\r\n"))), text);
+        }
+        return;
+    }
     if (framer.cutShort()) {
         // Closed before the length or the last chunk it announced: a piece of an
         // answer is no answer.
@@ -290,37 +329,51 @@ void UploadMachinery::evaluate(bool peerClosed)
     }
     const bool ok = text.contains(QLatin1String("200 OK"));
     const bool failed = !ok && (text.contains(QLatin1String("500"))
-                                || (profile.notFoundIsError && text.contains(QLatin1String("404"))));
-    if (ok || failed) {
-        // The exchange is over before any reaction runs: a reaction that pumps
-        // (a message box) must not see this answer again when the peer closes.
+                                || (profile.notFoundIsError && text.contains(QLatin1String("404")))
+                                || (code >= 200 && code != 200));
+    if (ok) {
+        // The exchange is over before any reaction runs.
         bDone = true;
         Timer1->stop();
         intTick = 0;
         Winsock1->Close();
-        lastOutcome = ok ? Outcome::Answered : Outcome::ErrorAnswer;
+        lastOutcome = Outcome::Answered;
         lastStatusLine = text.left(text.indexOf(QLatin1String("\r\n")));
         if (profile.keepsAnswer) {
-            if (ok) {
-                const qsizetype p = text.indexOf(QLatin1String("\r\n\r\n"));
-                answer = p < 0 ? text.mid(3) : text.mid(p + 4);
-            } else {
-                answer = QStringLiteral("Error");
-            }
+            const qsizetype p = text.indexOf(QLatin1String("\r\n\r\n"));
+            answer = p < 0 ? text.mid(3) : text.mid(p + 4);
         }
-        if (failed && profile.onErrorAnswer) {
-            try {
-                profile.onErrorAnswer(text);
-            } catch (const std::exception &) {
-                // The reaction is a message or a log line; nothing to undo.
-            }
-        }
+        return;
+    }
+    if (failed) {
+        failAnswer(text.left(text.indexOf(QLatin1String("\r\n"))), text);
         return;
     }
     if (peerClosed) {
         // Nothing more can arrive: the wait ends now, the answer unchanged.
         bDone = true;
         lastOutcome = Outcome::ClosedWithoutAnswer;
+    }
+}
+
+void UploadMachinery::failAnswer(const QString &statusLine, const QString &received)
+{
+    // The exchange is over before any reaction runs: a reaction that pumps (a
+    // message box) must not see this answer again when the peer closes.
+    bDone = true;
+    Timer1->stop();
+    intTick = 0;
+    Winsock1->Close();
+    lastOutcome = Outcome::ErrorAnswer;
+    lastStatusLine = statusLine;
+    if (profile.keepsAnswer)
+        answer = QStringLiteral("Error");
+    if (profile.onErrorAnswer) {
+        try {
+            profile.onErrorAnswer(received);
+        } catch (const std::exception &) {
+            // The reaction is a message or a log line; nothing to undo.
+        }
     }
 }
 

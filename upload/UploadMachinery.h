@@ -34,6 +34,8 @@ public:
     };
 
     static constexpr int kConnectTicks = 6;
+    // TLS, or a proxy (its CONNECT among it), to a distant server: 10 s.
+    static constexpr int kSlowConnectTicks = 100;
     static constexpr int kAnswerTicks = 300;
 
     UploadMachinery(QObject *owner, QProgressBar *progress, Profile profile);
@@ -43,6 +45,7 @@ public:
     QString strHost;
     QString strPort;
     QString strUploadPath;
+    bool bSecure = false; // https
     QString strPakFile; // stays empty: the body streams from a snapshot, no file is written
     qint64 intTick = 0;
     bool bDone = false;
@@ -60,15 +63,18 @@ public:
     // an answer.
     QString outcomeReason() const;
 
-    // Splits an http URL into host, port and path and applies them to the socket;
-    // 0x80040000 "错误的URL" for any other scheme, error 13 for a port that is not
-    // a number. Nothing changes on failure.
+    // Splits an http or https URL into host, port and path and applies them (and
+    // the secure mode) to the socket; 0x80040000 "错误的URL" for any other scheme,
+    // error 13 for a port that is not a number. Nothing changes on failure.
     void ParseUploadUrl(const QString &url);
     // The import controls' routing: articles go to the host and port of the upload
     // URL with the path of the post URL. Parses the post URL and stores its path
     // in `postPath`, then parses the upload URL; a failure stops at that step.
     void routeArticles(const QString &uploadUrl, const QString &postUrl, QString &postPath);
-    QByteArray BuildRequestHead(qint64 contentLength, const QByteArray &boundary) const;
+    // Through an http proxy (`via`) the request line carries the absolute URL and
+    // the proxy's credentials are added; nothing else changes.
+    QByteArray BuildRequestHead(qint64 contentLength, const QByteArray &boundary,
+                                const TcpClient *via = nullptr) const;
     // Snapshots the package, connects and starts streaming head and body. Starts a
     // new exchange: done flag and outcome are cleared first. A file that changes
     // while it is measured ends it at once (outcome FileChanged, with a box).
@@ -119,6 +125,8 @@ private:
     void beginExchange();
     void abandonChangedFile(const QString &message);
     void evaluate(bool peerClosed);
+    // Ends the exchange as an error answer: the control's reaction with `received`.
+    void failAnswer(const QString &statusLine, const QString &received);
     void applyHostAndPort();
     // True, with the exchange ended quietly and its answer not taken, once the
     // owning control has been released.

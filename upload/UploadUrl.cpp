@@ -17,23 +17,28 @@ namespace {
 
 UploadUrl parseUploadUrl(const QString &url)
 {
-    if (url.left(7).toLower() != QLatin1String("http://"))
+    // https on purpose: documents must not cross a network in clear text.
+    const bool secure = url.left(8).toLower() == QLatin1String("https://");
+    if (!secure && url.left(7).toLower() != QLatin1String("http://"))
         badUrl();
+    const qsizetype start = secure ? 8 : 7;
+    const QString defaultPort = secure ? QStringLiteral("443") : QStringLiteral("80");
     // Host and path go into the request line and head as they stand: a control
     // character would end a line there and start one of the URL's choosing.
     for (QChar c : url)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             badUrl();
     UploadUrl out;
-    const qsizetype slash = url.indexOf(QLatin1Char('/'), 7);
+    out.secure = secure;
+    const qsizetype slash = url.indexOf(QLatin1Char('/'), start);
     if (slash >= 0) {
-        out.host = url.mid(7, slash - 7);
+        out.host = url.mid(start, slash - start);
         out.path = url.mid(slash);
     } else {
-        out.host = url.mid(7);
+        out.host = url.mid(start);
         out.path = QStringLiteral("/");
     }
-    out.port = QStringLiteral("80");
+    out.port = defaultPort;
     const qsizetype colon = out.host.indexOf(QLatin1Char(':'));
     if (colon >= 0) {
         const QString digits = out.host.mid(colon + 1).trimmed();
@@ -50,7 +55,7 @@ UploadUrl parseUploadUrl(const QString &url)
         out.host = out.host.left(colon);
     }
     if (out.port.toInt() == 0)
-        out.port = QStringLiteral("80");
+        out.port = defaultPort;
     if (out.host.contains(QLatin1Char(' ')))
         badUrl();
     // A space would split the request line.

@@ -70,13 +70,14 @@ function start(bin, args, env) {
   return child;
 }
 
-// A self-signed certificate for the test host names, and the hash of its key
-// that chromium is told to accept.
+// A self-signed certificate for the test host names and the loopback address (the
+// controls post to the address), and the hash of its key that chromium is told to
+// accept; the controls trust it as its own CA (Bridge.trustCertificate).
 export function certificate(dir) {
   const cert = path.join(dir, "cert.pem"), key = path.join(dir, "key.pem");
   const made = spawnSync("openssl", ["req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
     "-out", cert, "-days", "2", "-subj", "/CN=cms.test",
-    "-addext", "subjectAltName=" + HOSTS.map((h) => "DNS:" + h).join(",")], { encoding: "utf8" });
+    "-addext", "subjectAltName=" + HOSTS.map((h) => "DNS:" + h).concat(["IP:127.0.0.1"]).join(",")], { encoding: "utf8" });
   if (made.status !== 0)
     throw new Error("openssl: " + made.stderr);
   const spki = new crypto.X509Certificate(fs.readFileSync(cert)).publicKey.export({ type: "spki", format: "der" });
@@ -138,6 +139,12 @@ export class Bridge {
   }
 
   trust(origin) { this.run("trust", origin); }
+
+  // The controls' uploads trust this certificate alone, as a user's own CA.
+  trustCertificate(cert) {
+    this.env.SSL_CERT_FILE = cert;
+    this.env.SSL_CERT_DIR = "";
+  }
 
   async start() {
     this.port = await freePort();

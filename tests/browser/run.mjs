@@ -84,6 +84,8 @@ const cases = {
     const origin = "https://cms.test:" + cms.httpsPort;
     const bridge = new Bridge(bin, dir);
     bridge.trust(origin);
+    // The page served over https has the controls post over https.
+    bridge.trustCertificate(tls.cert);
     await bridge.start();
     const browser = await launchBrowser(dir, tls);
     const page = await openEditor(browser, origin + "/admin/?port=" + bridge.port);

@@ -2,6 +2,8 @@
 // and what it answers; pictures checked by decoding what was stored.
 #include "CmsServerFixture.h"
 
+#include <csignal>
+
 
 TEST_F(CmsServer, StoresUnderTheFolderWithTheBareName)
 {
@@ -383,11 +385,15 @@ TEST_F(CmsServer, ArticleStoredAndShown)
     EXPECT_NE(client.Get("/")->body.find("<a href=\"/article/3\">say &quot;hi&quot;"), std::string::npos);
 }
 
-// The editor's page over HTTP and HTTPS: where it tells the controls to post, its
-// policy, the library beside it, and escaped titles; the HTTPS port serves pages
-// only, and a certificate that cannot be used stops the server with a reason.
+// The editor's page over HTTP and HTTPS: where it tells the controls to post (the
+// port and scheme it came by), its policy, the library beside it, and escaped
+// titles; the HTTPS port takes the scripts through the same bounded reader, and a
+// certificate that cannot be used stops the server with a reason.
 TEST_F(CmsServer, EditorPageOverHttpAndHttps)
 {
+    // A refused body is left unread and the connection closed: the client's write
+    // of its rest must fail, not end this process.
+    std::signal(SIGPIPE, SIG_IGN);
     const QString cert = dir.path() + "/cert.pem", key = dir.path() + "/key.pem";
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
@@ -405,21 +411,20 @@ TEST_F(CmsServer, EditorPageOverHttpAndHttps)
     struct Case {
         const char *what;
         httplib::Result result;
-        int plainPort;
+        std::string scripts;
         bool publicAddress;
     };
     httplib::Client plain("127.0.0.1", server->port());
     httplib::SSLClient secure("127.0.0.1", tls.tlsPort());
     secure.enable_server_certificate_verification(false);
-    Case cases[] = {{"http", plain.Get("/admin/"), server->port(), false},
-                    {"https", secure.Get("/admin/"), tls.port(), true}};
+    Case cases[] = {{"http", plain.Get("/admin/"), "http://127.0.0.1:" + std::to_string(server->port()), false},
+                    {"https", secure.Get("/admin/"), "https://127.0.0.1:" + std::to_string(tls.tlsPort()), true}};
     for (Case &c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(c.result);
         EXPECT_EQ(c.result->status, 200);
-        EXPECT_NE(c.result->body.find("data-scripts=\"http://127.0.0.1:" + std::to_string(c.plainPort) + "\""),
-                  std::string::npos)
-            << "the controls post to the plain port";
+        EXPECT_NE(c.result->body.find("data-scripts=\"" + c.scripts + "\""), std::string::npos)
+            << "the controls post where the page came from";
         const std::string csp = c.result->get_header_value("Content-Security-Policy");
         EXPECT_NE(csp.find("script-src 'self'"), std::string::npos) << csp;
         EXPECT_NE(csp.find("ws://127.0.0.1:*"), std::string::npos) << csp;
@@ -439,7 +444,7 @@ TEST_F(CmsServer, EditorPageOverHttpAndHttps)
     const auto refused = secure.Post("/upload.asp", "x", "text/plain");
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->status, 500);
-    EXPECT_NE(refused->body.find("HTTP port"), std::string::npos) << refused->body;
+    EXPECT_NE(refused->body.find("multipart/form-data"), std::string::npos) << refused->body;
     const Response stored = post(tls.port(), "/upload.asp", {field("curPath", "/a/"), file("x.txt", kFile)});
     EXPECT_EQ(stored.status, 200) << "the plain port still takes uploads";
     EXPECT_EQ(tls.stop(), 0);

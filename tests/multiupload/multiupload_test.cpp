@@ -237,11 +237,18 @@ private slots:
         QCOMPARE(tx::ui::folderDialogCount(), int(steps.count("pick") + steps.count("cancel")));
     }
 
+    void errorAnswerShowsBoxAndGoesOn_data()
+    {
+        QTest::addColumn<QByteArray>("error");
+        QTest::newRow("500") << QByteArray("HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\nfail");
+        QTest::newRow("302") << QByteArray("HTTP/1.1 302 Found\r\nLocation: /login.asp\r\nContent-Length: 0\r\n\r\n");
+        QTest::newRow("504") << QByteArray("HTTP/1.1 504 Gateway Timeout\r\nContent-Length: 7\r\n\r\ntimeout");
+    }
     void errorAnswerShowsBoxAndGoesOn()
     {
+        QFETCH(QByteArray, error);
         writeFile(root + "a.txt", "a");
         writeFile(root + "b.txt", "b");
-        const QByteArray error = "HTTP/1.1 500 Internal Server Error\r\nContent-Length: 4\r\n\r\nfail";
         TestHttpServer server;
         server.setAnswerFor([&](int i, const tx::test::ReceivedRequest &) {
             return i == 0 ? error : TestHttpServer::okResponse("/b.txt");

@@ -1,7 +1,11 @@
 #include "support/TestHttpServer.h"
 
 #include <QHostAddress>
+#include <QFile>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -88,7 +92,32 @@ quint16 TestHttpServer::port() const { return server->serverPort(); }
 
 QString TestHttpServer::url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+    return QStringLiteral("%1://%2:%3%4").arg(scheme, urlHost).arg(port()).arg(path);
+}
+
+bool TestHttpServer::useTls(const QString &certFile, const QString &keyFile, const QString &host)
+{
+    QFile keyIn(keyFile);
+    if (!keyIn.open(QIODevice::ReadOnly))
+        return false;
+    const QSslKey key(&keyIn, QSsl::Ec);
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(certFile);
+    if (key.isNull() || chain.isEmpty())
+        return false;
+    auto *tls = new QSslServer(this);
+    QSslConfiguration c = QSslConfiguration::defaultConfiguration();
+    c.setLocalCertificateChain(chain);
+    c.setPrivateKey(key);
+    c.setPeerVerifyMode(QSslSocket::VerifyNone);
+    tls->setSslConfiguration(c);
+    connect(tls, &QSslServer::pendingConnectionAvailable, this, &TestHttpServer::onConnection);
+    connect(tls, &QSslServer::errorOccurred, this, [this] { ++refusedHandshakes; });
+    delete server;
+    server = tls;
+    server->listen(QHostAddress::LocalHost, 0);
+    scheme = QStringLiteral("https");
+    urlHost = host;
+    return true;
 }
 
 void TestHttpServer::setMode(Mode m, const QByteArray &p)

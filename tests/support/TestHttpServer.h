@@ -42,6 +42,11 @@ public:
 
     quint16 port() const;
     QString url(const QString &path = QStringLiteral("/upload.asp")) const;
+    // Serves over TLS from now on, on a new port, with this certificate and key
+    // (PEM files); url() then says https and names `host`. False when they do not load.
+    bool useTls(const QString &certFile, const QString &keyFile, const QString &host = QStringLiteral("127.0.0.1"));
+    // Handshakes that failed on this side (TLS only).
+    int refusedHandshakes = 0;
 
     // The answer's body for Ok, Split and Chunked; the bytes for Raw.
     void setMode(Mode m, const QByteArray &payload = QByteArray());
@@ -69,6 +74,8 @@ private:
     void writeInPieces(QTcpSocket *s, QByteArray data, bool closeAfter);
 
     QTcpServer *server = nullptr;
+    QString scheme = QStringLiteral("http");
+    QString urlHost = QStringLiteral("127.0.0.1");
     Mode mode = Mode::Ok;
     QByteArray payload = "/files/a.txt";
     int pieceSize = 3;

@@ -7,6 +7,7 @@
 #include "platform/Ui.h"
 #include "support/TestHttpServer.h"
 #include "upload/FileUpload.h"
+#include "upload/ResponseFramer.h"
 #include "upload/UploadMachinery.h"
 
 #include <QCoreApplication>
@@ -144,11 +145,47 @@ TEST_F(Exchange, ErrorAnswersAndSilence)
     }
     control.setNewFileName(QStringLiteral("old"));
 
-    // 404 on a kept-alive connection: the wait runs to its 300 ticks.
-    server.setMode(TestHttpServer::Mode::NotFound404);
+    // A 200 without "OK" on a kept-alive connection is no answer: the wait runs
+    // to its 300 ticks.
+    server.setMode(TestHttpServer::Mode::Raw, "HTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nno");
     control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
     EXPECT_EQ(control.NewFileName(), QStringLiteral("old"));
     EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::TimedOut);
+}
+
+TEST_F(Exchange, OtherStatusesAndEndlessAnswersFailAtOnce)
+{
+    const QByteArray endless(ResponseFramer::kMaxResponse + 1024, 'x');
+    const struct {
+        QByteArray answer; // on a connection kept open
+        const char *reason;
+    } cases[] = {
+        {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found", "HTTP/1.1 404 Not Found"},
+        {"HTTP/1.1 302 Found\r\nLocation: /login.asp\r\nContent-Length: 0\r\n\r\n", "HTTP/1.1 302 Found"},
+        {"HTTP/1.1 401 Unauthorized\r\nContent-Length: 4\r\n\r\nauth", "HTTP/1.1 401 Unauthorized"},
+        // Its body is still to come: the head decides.
+        {"HTTP/1.1 413 Request Entity Too Large\r\nContent-Length: 100\r\n\r\n<html>",
+         "HTTP/1.1 413 Request Entity Too Large"},
+        {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 502 Bad Gateway\r\n\r\n", "HTTP/1.1 502 Bad Gateway"},
+        // No end to the head, or a body beyond the cap: reading stops there.
+        {"HTTP/1.1 200 OK\r\nX-Long: " + QByteArray(70 * 1024, 'y'), "HTTP/1.1 200 OK\r\n应答头超过 64 KiB"},
+        {QByteArray(70 * 1024, 'z'), "应答头超过 64 KiB"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 99999999\r\n\r\n" + endless, "HTTP/1.1 200 OK\r\n应答超过 16 MiB"},
+        {"HTTP/1.1 200 OK\r\n\r\n" + endless, "HTTP/1.1 200 OK\r\n应答超过 16 MiB"},
+    };
+    server.setKeepBodies(false);
+    for (const auto &c : cases) {
+        control.setNewFileName(QStringLiteral("old"));
+        server.setMode(TestHttpServer::Mode::Raw, c.answer);
+        QElapsedTimer clock;
+        clock.start();
+        control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+        const QByteArray row = c.answer.left(40);
+        EXPECT_EQ(control.NewFileName(), QStringLiteral("Error")) << row.constData();
+        EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::ErrorAnswer) << row.constData();
+        EXPECT_EQ(control.machinery().outcomeReason(), QString::fromUtf8(c.reason)) << row.constData();
+        EXPECT_LT(clock.elapsed(), 2000) << row.constData(); // 300 ticks are 3 s here
+    }
 }
 
 TEST_F(Exchange, OneAnswerOneReactionWhenTheReactionPumps)
@@ -194,7 +231,7 @@ TEST_F(Exchange, BadInputFailsBeforeAnythingIsSent)
         EXPECT_EQ(scriptNumber(e.number), int32_t(0x800A0035));
         EXPECT_TRUE(e.description.contains(QStringLiteral("missing.txt")));
     }
-    EXPECT_THROW(control.StartUpload(QStringLiteral("/"), QStringLiteral("https://x/"), file, 1), AutomationError);
+    EXPECT_THROW(control.StartUpload(QStringLiteral("/"), QStringLiteral("ftp://x/"), file, 1), AutomationError);
     // A URL that would add its own lines to the request head.
     EXPECT_THROW(control.StartUpload(QStringLiteral("/"), server.url(QStringLiteral("/u.asp\r\nX-Injected: 1")), file, 1),
                  AutomationError);

@@ -1,0 +1,130 @@
+#include "platform/TlsTrust.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QSslCertificate>
+#include <QStringList>
+
+namespace tx::tls {
+namespace {
+
+QStringList namesOf(const QSslCertificate &cert)
+{
+    QStringList names;
+    const auto alt = cert.subjectAlternativeNames();
+    for (auto it = alt.cbegin(); it != alt.cend(); ++it)
+        names << (it.key() == QSsl::IpAddressEntry ? QStringLiteral("IP ") : QString()) + it.value();
+    if (names.isEmpty())
+        names = cert.subjectInfo(QSslCertificate::CommonName);
+    return names;
+}
+
+bool untrusted(QSslError::SslError e)
+{
+    switch (e) {
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::CertificateUntrusted:
+    case QSslError::CertificateRejected:
+    case QSslError::InvalidCaCertificate:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+QSslConfiguration clientConfiguration()
+{
+    QSslConfiguration c = QSslConfiguration::defaultConfiguration();
+    c.setProtocol(QSsl::TlsV1_2OrLater);
+    c.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    const QString file = qEnvironmentVariable("SSL_CERT_FILE");
+    const QString dirs = qEnvironmentVariable("SSL_CERT_DIR");
+    if (file.isEmpty() && dirs.isEmpty())
+        return c; // the system's store, loaded as it is needed
+    // Parsing a bundle of a few hundred CAs takes half a second: read again only
+    // when the variables or the files' times change.
+    QString key = file + QLatin1Char('\n') + dirs;
+    for (const QString &path : QStringList{file} + dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        key += QLatin1Char('\n') + QString::number(QFileInfo(path).lastModified().toMSecsSinceEpoch());
+    static QString cachedKey;
+    static QList<QSslCertificate> cached;
+    if (key != cachedKey) {
+        QList<QSslCertificate> cas;
+        if (!file.isEmpty())
+            cas << QSslCertificate::fromPath(file, QSsl::Pem);
+        for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+            cas << QSslCertificate::fromPath(QDir(dir).filePath(QStringLiteral("*")), QSsl::Pem,
+                                             QSslCertificate::PatternSyntax::Wildcard);
+        cached = cas;
+        cachedKey = key;
+    }
+    // Replaces the system's store: a CA named here is all that is trusted.
+    c.setCaCertificates(cached);
+    return c;
+}
+
+bool holdsAddress(const QSslCertificate &cert, const QString &host)
+{
+    const QHostAddress wanted(host);
+    if (wanted.isNull())
+        return false;
+    const auto alt = cert.subjectAlternativeNames();
+    for (auto it = alt.cbegin(); it != alt.cend(); ++it)
+        if (it.key() == QSsl::IpAddressEntry && QHostAddress(it.value()).isEqual(wanted))
+            return true;
+    return false;
+}
+
+QString describeFailure(const QString &host, int port, const QList<QSslError> &errors, const QString &socketError)
+{
+    QString why;
+    for (const QSslError &e : errors) {
+        if (untrusted(e.error())) {
+            const bool self = e.error() == QSslError::SelfSignedCertificate
+                || e.error() == QSslError::SelfSignedCertificateInChain;
+            QString issuer = e.certificate().issuerInfo(QSslCertificate::CommonName).join(QStringLiteral(", "));
+            why = self ? QStringLiteral("the certificate is not trusted (self-signed)")
+                       : QStringLiteral("the certificate is not trusted (unknown issuer%1)")
+                             .arg(issuer.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(issuer));
+            break;
+        }
+    }
+    if (why.isEmpty()) {
+        for (const QSslError &e : errors) {
+            if (e.error() == QSslError::HostNameMismatch) {
+                why = QStringLiteral("the certificate is for %1, not %2")
+                          .arg(namesOf(e.certificate()).join(QStringLiteral(", ")), host);
+                break;
+            }
+            if (e.error() == QSslError::CertificateExpired) {
+                why = QStringLiteral("the certificate expired on %1")
+                          .arg(e.certificate().expiryDate().toUTC().toString(Qt::ISODate));
+                break;
+            }
+            if (e.error() == QSslError::CertificateNotYetValid) {
+                why = QStringLiteral("the certificate is not valid before %1")
+                          .arg(e.certificate().effectiveDate().toUTC().toString(Qt::ISODate));
+                break;
+            }
+        }
+    }
+    if (why.isEmpty() && !errors.isEmpty())
+        why = errors.first().errorString();
+    if (why.isEmpty()) {
+        const QString lower = socketError.toLower();
+        why = lower.contains(QLatin1String("protocol")) || lower.contains(QLatin1String("version"))
+            ? QStringLiteral("the server offers no protocol accepted here (TLS 1.2 or newer): %1").arg(socketError)
+            : socketError;
+    }
+    return QStringLiteral("Secure connection to %1:%2 refused: %3").arg(host).arg(port).arg(why);
+}
+
+} // namespace tx::tls
