@@ -126,6 +126,16 @@ QImage load(const QString &path)
     return image;
 }
 
+namespace {
+// How light a colour looks (sRGB relative luminance): the hue's lightness calls
+// yellow and blue equally light.
+double luminance(const QColor &c)
+{
+    const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+} // namespace
+
 void stamp(QImage &image, const PictureRequest &request)
 {
     if (request.text.isEmpty() || image.isNull())
@@ -161,7 +171,7 @@ void stamp(QImage &image, const PictureRequest &request)
     QPainterPath text;
     text.addText(rect.x() + (rect.width() - metrics.horizontalAdvance(request.text)) / 2.0,
                  rect.y() + (rect.height() - metrics.height()) / 2.0 + metrics.ascent(), font, request.text);
-    const QColor outline = request.color.lightnessF() > 0.6 ? Qt::black : Qt::white;
+    const QColor outline = luminance(request.color) > 0.4 ? Qt::black : Qt::white; // red keeps its white
     painter.strokePath(text, QPen(outline, std::max(1.0, px / 8.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.fillPath(text, request.color);
 }

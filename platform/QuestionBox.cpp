@@ -12,7 +12,9 @@ namespace tx::ui {
 void askLater(const QString &title, const QString &text, const QStringList &buttons, int defaultButton, int fallback,
               int timeoutMs, std::function<void(int)> answered)
 {
-    auto *box = new QMessageBox(QMessageBox::Question, title, text);
+    auto *box = new QMessageBox(QMessageBox::Question, title, QString());
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QList<QAbstractButton *> made;
     for (int i = 0; i < buttons.size(); ++i) {

@@ -55,6 +55,7 @@ int showReal(const MessageBoxRecord &r)
 {
     QMessageBox box;
     box.setWindowTitle(r.title);
+    box.setTextFormat(Qt::PlainText); // the text may hold a server's answer: never markup
     box.setText(r.text);
     switch (r.icon) {
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;

@@ -75,9 +75,10 @@ if [ "$serve" = 1 ]; then
     bridge_args+=(--automation)
     echo "no display: the demo's bridge runs with --automation (its dialogs show nothing)"
   fi
-  coproc BRIDGE { exec build/bin/tessarix "${bridge_args[@]}"; }
-  bridge_pid=$BRIDGE_PID
-  read -r line <&"${BRIDGE[0]}"
+  # Not a second coproc: bash warns that the server's still exists.
+  exec {bridge_out}< <(exec build/bin/tessarix "${bridge_args[@]}")
+  bridge_pid=$!
+  read -r line <&"$bridge_out"
   bridge_port="$(printf '%s\n' "$line" | grep -o '127\.0\.0\.1:[0-9]*' | head -n1 | cut -d: -f2)"
   echo "tessarix serve: port $bridge_port (configuration in $XDG_CONFIG_HOME, trusting $base)"
   echo "editor's page: $base/admin/?port=$bridge_port"

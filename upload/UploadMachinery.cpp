@@ -13,7 +13,9 @@
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace tx {
 
@@ -302,14 +304,28 @@ void UploadMachinery::evaluate(bool peerClosed)
     if (!answerRelayed) {
         // Handed on before any reaction to it runs: a reaction may show a box.
         answerRelayed = true;
-        const qsizetype head = text.indexOf(QLatin1String("\r\n\r\n"));
-        const QString body = head < 0 ? QString() : text.mid(head + 4, kRelayedAnswerChars + 2);
-        QString line = body.left(body.indexOf(QLatin1Char('\n')));
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+        // Lines end at a LF, with or without its CR: some servers send bare LFs.
+        const auto lineAt = [&text](qsizetype from) {
+            const qsizetype end = text.indexOf(QLatin1Char('\n'), from);
+            QString line = text.mid(from, std::min<qsizetype>(end < 0 ? text.size() - from : end - from,
+                                                              kRelayedAnswerChars + 1));
+            if (line.endsWith(QLatin1Char('\r')))
+                line.chop(1);
+            return std::pair{line.left(kRelayedAnswerChars), end};
+        };
+        const auto [status, statusEnd] = lineAt(0);
+        QString line;
+        for (qsizetype at = statusEnd; at >= 0;) {
+            const auto [field, end] = lineAt(at + 1);
+            if (field.isEmpty()) {
+                if (end >= 0)
+                    line = lineAt(end + 1).first;
+                break;
+            }
+            at = end;
+        }
         const auto &files = objPackage().files();
-        emit answerReceived(text.left(text.indexOf(QLatin1String("\r\n"))).left(kRelayedAnswerChars),
-                            line.left(kRelayedAnswerChars), files.isEmpty() ? QString() : files.first().m_filename());
+        emit answerReceived(status, line, files.isEmpty() ? QString() : files.first().m_filename());
     }
     // A status that is neither 200 nor 500 fails however its pieces fell: a
     // "200 OK" in its headers or body must not turn it into a success.

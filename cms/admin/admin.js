@@ -8,6 +8,7 @@ const scripts = document.body.dataset.scripts;
 let tx = null;
 let running = null;  // the task that runs now: one at a time
 const open = {};     // task → the control it keeps while its window is open
+const chosenOn = new WeakMap();  // connection → the files chosen through it
 const titles = { file: "Upload a file", tree: "Upload a folder tree", office: "Import office documents",
                  pictures: "Publish pictures", capture: "Capture the screen" };
 
@@ -93,6 +94,12 @@ function explain() {
       why = "Waits for “" + titles[running] + "” to finish" + (open[running] ? " (close its window)." : ".");
     button.disabled = why !== "";
     $(task + "-why").textContent = why;
+  }
+  // A Retry waits like the task buttons do.
+  for (const retry of document.querySelectorAll("button.retry:not([data-used])")) {
+    retry.disabled = !tx || running !== null;
+    retry.title = !tx ? "Waits for the connection to Tessarix." :
+      running ? "Waits for “" + titles[running] + "” to finish." : "";
   }
 }
 
@@ -293,11 +300,20 @@ function markFailed(task, text) {
 
 async function uploadFile(chosen) {
   let path = chosen;
+  // A connection may name only the files it chose: after a reconnect the bridge
+  // has forgotten the earlier choice, so the editor chooses the file again.
+  if (path && !chosenOn.get(tx)?.has(path)) {
+    log("file", "Tessarix was reconnected since " + path + " was chosen: choose it again to upload it.");
+    path = null;
+  }
   if (!path) {
     const paths = await tx.choose({ folder: false, multiple: false });
     if (paths.length === 0)
       return "done";
     path = paths[0];
+    if (!chosenOn.has(tx))
+      chosenOn.set(tx, new Set());
+    chosenOn.get(tx).add(path);
   }
   const url = $("upload-url").value;
   const f = await tx.create("Tessarix5.FileUpload");
@@ -322,11 +338,13 @@ async function uploadFile(chosen) {
       retry.setAttribute("aria-label", "Retry uploading " + path);
       retry.onclick = () => {
         if (!tx || running)
-          return;  // its button says what it waits for
+          return;  // its title says what it waits for
         retry.disabled = true;
+        retry.dataset.used = "true";
         run("file", () => uploadFile(path));
       };
       li.append(retry);
+      explain();
       summary("file", "Upload failed: " + path + " — " + reason, true);
       markFailed("file", "failed");
       seen.rate.say("failed");

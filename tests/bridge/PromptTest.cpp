@@ -79,6 +79,7 @@ TEST(Prompt, TheHandshakeWaitsForTheUsersAnswerAskedOncePerOrigin)
     EXPECT_TRUE(box->windowTitle().contains(QStringLiteral("http://localhost:9000")));
     EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(box->windowTitle()) + 100) << "room for the title";
     EXPECT_TRUE(box->text().contains(QStringLiteral("http://localhost:9000")));
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
     ASSERT_TRUE(box->defaultButton());
     EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Deny"));
     EXPECT_FALSE(a.answered()) << "nothing is answered while the user decides";

@@ -210,7 +210,8 @@ int countNear(const QImage &image, QColor c)
 }
 
 std::vector<Part> pictureForm(const std::string &fileName, const std::string &bytes, bool thumb, int w, int h,
-                              bool mark, int position, const std::string &background = "16711680")
+                              bool mark, int position, const std::string &background = "16711680",
+                              const std::string &ink = "255")
 {
     std::vector<Part> parts{file(fileName, bytes), field("curpath", "/pics/"), field("contentid", "-1"),
                             field("Thumbnail", thumb ? "Yes" : "No")};
@@ -222,7 +223,7 @@ std::vector<Part> pictureForm(const std::string &fileName, const std::string &by
     parts.push_back(field("WaterMark", mark ? "Yes" : "No"));
     if (mark)
         for (const Part &p : {field("WMText", QString::fromUtf16(u"样例 Mark").toStdString()),
-                              field("WMPosition", std::to_string(position)), field("wmColor", "255"),
+                              field("WMPosition", std::to_string(position)), field("wmColor", ink),
                               field("wmBkColor", background)})
             parts.push_back(p);
     return parts;
@@ -241,15 +242,18 @@ TEST_F(CmsServer, WatermarkAtEachPosition)
         QString name;
         std::string background = "16711680";
         QColor box = Qt::blue;
+        std::string ink = "255";
+        QColor text = Qt::red, outline = Qt::white;
     };
-    // The last: red text on a red box (both defaults of the picture form) stays
-    // readable through its outline.
+    // Red text on a red box (both defaults of the picture form) stays readable
+    // through its outline; yellow is light though its hue's lightness is middling.
     const std::vector<Case> cases = {{1, {8, 8}, "tl"}, {16, {120, 60}, "c"}, {256, {231, 111}, "br"},
-                                     {1, {8, 8}, "same", "255", Qt::red}};
+                                     {1, {8, 8}, "same", "255", Qt::red},
+                                     {1, {8, 8}, "yellow", "65535", Qt::yellow, "65535", Qt::yellow, Qt::black}};
     for (const Case &c : cases) {
         const std::string name = c.name.toStdString() + ".png";
         const Response r = post(server->port(), "/cms/upload.asp",
-                                pictureForm(name, png, false, 0, 0, true, c.position, c.background));
+                                pictureForm(name, png, false, 0, 0, true, c.position, c.background, c.ink));
         ASSERT_EQ(r.status, 200) << r.body;
         const QString address = "/files/pics/" + c.name + ".png";
         EXPECT_EQ(answer(r), "<img src=" + address + ">");
@@ -260,8 +264,8 @@ TEST_F(CmsServer, WatermarkAtEachPosition)
         EXPECT_LT(area.width(), 240) << "a stamp, not a fill";
         // 0xBBGGRR: 16711680 is blue, 255 is red.
         EXPECT_GT(countNear(stored, c.box), 100) << "the background";
-        EXPECT_GT(countNear(stored, Qt::red), 10) << "the text";
-        EXPECT_GT(countNear(stored.copy(area), Qt::white), 10) << c.name.toStdString() << ": the outline";
+        EXPECT_GT(countNear(stored, c.text), 10) << "the text";
+        EXPECT_GT(countNear(stored.copy(area), c.outline), 10) << c.name.toStdString() << ": the outline";
     }
 }
 

@@ -447,7 +447,7 @@ private slots:
     {
         QFETCH(bool, refused);
         struct Seen {
-            bool looked = false, overlayShown = true, grabbed = true, cursor = true, boxOnTop = false;
+            bool looked = false, overlayShown = true, grabbed = true, cursor = true, boxOnTop = false, plain = false;
         } seen;
         const auto look = [&seen](QWidget *box) {
             seen.looked = true;
@@ -457,6 +457,7 @@ private slots:
             seen.grabbed = QWidget::keyboardGrabber() || QWidget::mouseGrabber();
             seen.cursor = QGuiApplication::overrideCursor() != nullptr;
             seen.boxOnTop = box && QApplication::activeModalWidget() == box && box->isVisible();
+            seen.plain = !box || qobject_cast<QMessageBox *>(box)->textFormat() == Qt::PlainText;
         };
         QString url = server->url();
         QTimer boxWatch;
@@ -494,6 +495,7 @@ private slots:
         QCOMPARE(QImage(jpegPath()).size(), QSize(50, 40));
         if (refused) {
             QVERIFY2(seen.boxOnTop, "the error box is not the one that takes input");
+            QVERIFY2(seen.plain, "the box would show markup in its text as markup");
             QVERIFY(shot.FileName().isEmpty());
             QCOMPARE(tx::ui::messageBoxes().size(), 1);
         } else {

@@ -127,6 +127,24 @@ TEST_F(Exchange, ErrorAnswersAndSilence)
         EXPECT_EQ(control.machinery().outcome(), UploadMachinery::Outcome::ClosedWithoutAnswer);
     }
 
+    // What is handed on of each answer: its status line and first body line, also
+    // from a server that ends its lines with a bare LF.
+    QStringList relayed;
+    QObject::connect(&control.machinery(), &UploadMachinery::answerReceived,
+                     [&relayed](const QString &status, const QString &line, const QString &) {
+                         relayed << status + QLatin1Char('|') + line;
+                     });
+    for (const auto &[raw, seen] :
+         {std::pair{"HTTP/1.1 500 Broken\r\nX: 1\r\n\r\nreason\r\nmore", "HTTP/1.1 500 Broken|reason"},
+          {"HTTP/1.1 500 Broken\nX: 1\n\nreason\nmore", "HTTP/1.1 500 Broken|reason"},
+          {"HTTP/1.1 500 Broken\n\r\nreason", "HTTP/1.1 500 Broken|reason"}}) {
+        relayed.clear();
+        server.setMode(TestHttpServer::Mode::CloseAfterHead, raw);
+        control.StartUpload(QStringLiteral("/"), server.url(), file, 1);
+        EXPECT_EQ(relayed.join(u'/').toStdString(), seen) << raw;
+    }
+    control.setNewFileName(QStringLiteral("old"));
+
     // A 200 without "OK" on a kept-alive connection is no answer: the wait runs
     // to its 300 ticks.
     server.setMode(TestHttpServer::Mode::Raw, "HTTP/1.1 200 Fine\r\nContent-Length: 2\r\n\r\nno");
