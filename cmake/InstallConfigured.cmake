@@ -2,10 +2,21 @@
 # final: writes the files that name installed paths and installs them like any
 # other file (DESTDIR and the install manifest included).
 string(REGEX REPLACE "/+$" "" prefix "${CMAKE_INSTALL_PREFIX}")
-set(TESSARIX_PROGRAM "${prefix}/${TESSARIX_BINDIR}/tessarix")
-# Both the unit and the desktop entry split their command lines at spaces.
-if(TESSARIX_PROGRAM MATCHES " ")
-  set(TESSARIX_PROGRAM "\"${TESSARIX_PROGRAM}\"")
+set(program "${prefix}/${TESSARIX_BINDIR}/tessarix")
+# Both files split their command lines at spaces and expand % (and the unit $):
+# a prefix holding any of them is quoted and escaped for each file's own rules.
+set(TESSARIX_UNIT_PROGRAM "${program}")
+set(TESSARIX_DESKTOP_PROGRAM "${program}")
+if(program MATCHES "[ %$\"\\`]")
+  string(REPLACE "\\" "\\\\" unit "${program}")
+  string(REPLACE "\"" "\\\"" unit "${unit}")
+  string(REPLACE "%" "%%" unit "${unit}")
+  string(REPLACE "$" "$$" unit "${unit}")
+  set(TESSARIX_UNIT_PROGRAM "\"${unit}\"")
+  # Desktop entry: quoted-argument escapes, then the file's own backslash escape.
+  string(REGEX REPLACE "([\"`$\\])" "\\\\\\\\\\1" desktop "${program}")
+  string(REPLACE "%" "%%" desktop "${desktop}")
+  set(TESSARIX_DESKTOP_PROGRAM "\"${desktop}\"")
 endif()
 set(TESSARIX_LIB_DIR "${prefix}/${TESSARIX_PKGLIBDIR}")
 set(TESSARIX_DATA_DIR "${prefix}/${TESSARIX_DATADIR}")

@@ -146,8 +146,11 @@ if unshare --mount --propagation private true 2>/dev/null; then
     _ "$build" "$scratch/installed.sh" "${args[@]}"
 else
   aside="$build.package-check.$$"
-  mv "$build" "$aside" && mkdir "$build" &&
-    trap 'rmdir "$build" && mv "$aside" "$build"; rm -rf "$scratch"' EXIT
+  # Set before the move, so an interrupt between the two still puts the build back;
+  # whatever the stage left in the empty stand-in goes with the scratch folder.
+  trap '[ -d "$aside" ] && { rmdir "$build" 2>/dev/null || mv "$build" "$scratch/stand-in"; mv "$aside" "$build"; }
+        rm -rf "$scratch"' EXIT
+  mv "$build" "$aside" && mkdir "$build"
   bash "$scratch/installed.sh" "${args[@]}"
 fi
 if read -r p f <"$scratch/counts" 2>/dev/null; then
