@@ -34,7 +34,14 @@ bool isPicture(const QByteArray &head)
 
 void checkLinkedPicture(const QString &path, const QString &link)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    // Looked at before it is opened: opening a device or a FIFO can act on it.
+    struct stat before {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &before) != 0)
+        refuse(link, errno == ENOENT ? QStringLiteral("no such file") : QString::fromLocal8Bit(strerror(errno)));
+    if (!S_ISREG(before.st_mode))
+        refuse(link, QStringLiteral("not a regular file"));
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         refuse(link, errno == ENOENT ? QStringLiteral("no such file") : QString::fromLocal8Bit(strerror(errno)));
     struct Close {
@@ -42,7 +49,7 @@ void checkLinkedPicture(const QString &path, const QString &link)
         ~Close() { ::close(fd); }
     } closing{fd};
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != before.st_dev || st.st_ino != before.st_ino)
         refuse(link, QStringLiteral("not a regular file"));
     if (st.st_size > kMaxLinkedPicture)
         refuse(link, QStringLiteral("larger than 100 MiB"));

@@ -130,6 +130,32 @@ struct Stack {
             return;
         }
     }
+    // The end tags the export leaves out are implied by the next sibling's
+    // start (li, dt, dd, p); kept open, they would be opened again, empty, on
+    // the next page.
+    void openElement(OpenElement element)
+    {
+        const QByteArray &name = element.name;
+        const auto implied = [&](std::initializer_list<const char *> same, std::initializer_list<const char *> scope) {
+            for (qsizetype k = open.size() - 1; k >= 0; --k) {
+                for (const char *n : scope)
+                    if (open[k].name == QByteArrayView(n))
+                        return;
+                for (const char *n : same)
+                    if (open[k].name == QByteArrayView(n)) {
+                        closeElement(open[k].name);
+                        return;
+                    }
+            }
+        };
+        if (name == "li")
+            implied({"li"}, {"ul", "ol", "menu", "table", "td", "th"});
+        else if (name == "dt" || name == "dd")
+            implied({"dt", "dd"}, {"dl", "table", "td", "th"});
+        else if (name == "p")
+            implied({"p"}, {"div", "li", "dd", "dt", "blockquote", "table", "td", "th", "ul", "ol", "dl", "center"});
+        open.append(std::move(element));
+    }
     void sawContent()
     {
         if (!open.isEmpty())
@@ -201,7 +227,7 @@ QByteArray takeDocumentParts(const QByteArray &body, QMap<QByteArray, QByteArray
                     drop = !id.isEmpty() || !title.isEmpty();
                 }
             }
-            stack.open.append({t.name, t.start, {}, false});
+            stack.openElement({t.name, t.start, {}, false});
         } else if (t.kind == Token::Close) {
             stack.closeElement(t.name);
             if (stack.open.isEmpty() && partStart >= 0 && drop) {
@@ -286,7 +312,7 @@ std::optional<SplitPages> splitAtPageMarks(const QByteArray &html, int pages)
         at = t.end;
         switch (t.kind) {
         case Token::Open:
-            stack.open.append({t.name, t.start, main.mid(t.start, t.end - t.start), false});
+            stack.openElement({t.name, t.start, main.mid(t.start, t.end - t.start), false});
             break;
         case Token::Close:
             stack.closeElement(t.name);

@@ -2,6 +2,7 @@
 #include "PageByPage.h"
 #include "office/FakeOffice.h"
 #include "office/OfficeConstants.h"
+#include "office/libreoffice/PageSplit.h"
 
 #include <QDir>
 #include <QFile>
@@ -153,3 +154,42 @@ TEST_F(FakeOfficeTest, ScriptedFailuresAndUnknownDocumentsThrowAfterRecording)
 }
 
 } // namespace
+
+// Hostile and odd exports: pages as cut, or nothing (the caller copies pages then).
+TEST(PageSplit, CutsAtTheMarksOrNotAtAll)
+{
+    using tx::office::lo::pageMark;
+    const QByteArray m2 = pageMark(2), m3 = pageMark(3);
+    struct Row {
+        const char *name;
+        QByteArray body;
+        int pages;
+        QList<QByteArray> want; // empty: not cut
+    };
+    const Row rows[] = {
+        {"list items without end tags", "<ul><li><p>one</p><li><p>t" + m2 + "wo</p></ul>", 2,
+         {"<ul><li><p>one</p><li><p>t</p></li></ul>", "<ul><li><p>wo</p></ul>"}},
+        {"terms without end tags", "<dl><dt>a<dd>b<dt>c" + m2 + "d</dl>", 2, {"<dl><dt>a<dd>b<dt>c</dt></dl>", "<dl><dt>d</dl>"}},
+        {"nested tables", "<table><tr><td><table><tr><td>a" + m2 + "b</td></tr></table></td><td>c</td></tr></table>", 2,
+         {"<table><tr><td><table><tr><td>a</td></tr></table></td></tr></table>",
+          "<table><tr><td><table><tr><td>b</td></tr></table></td><td>c</td></tr></table>"}},
+        {"a quoted > in an attribute", "<p class=\"x>y\">a" + m2 + "b</p>", 2, {"<p class=\"x>y\">a</p>", "<p class=\"x>y\">b</p>"}},
+        {"a mark in an attribute", "<p title=\"" + m2 + "\">a</p><p>" + m2 + "b</p>", 2, {}},
+        {"a mark in a comment", "<!-- " + m2 + " --><p>a</p>", 2, {}},
+        {"a mark in a script", "<script>" + m2 + "</script><p>a</p>", 2, {}},
+        {"an unterminated quote", "<p class=\"x>a" + m2 + "b</p>", 2, {}},
+        {"marks out of order", "<p>a" + m3 + "b" + m2 + "c</p>", 3, {}},
+        {"a mark cut short", QByteArray("<p>a\xEE\x80\x80") + "2</p>", 2, {}},
+        {"a mark at the top level", "a" + m2 + "b", 2, {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto split = tx::office::lo::splitAtPageMarks("<html><head></head><body>" + row.body + "</body></html>", row.pages);
+        if (row.want.isEmpty()) {
+            EXPECT_FALSE(split.has_value());
+            continue;
+        }
+        ASSERT_TRUE(split.has_value());
+        EXPECT_EQ(split->pages, row.want);
+    }
+}
