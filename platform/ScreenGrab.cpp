@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
+#include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -121,6 +123,18 @@ QImage fitDesktopPicture(QImage picture, QRect primary, QRect desktop, qreal rat
     picture = picture.convertToFormat(QImage::Format_RGB32);
     picture.setDevicePixelRatio(ratio);
     return picture;
+}
+
+void showOverPrimary(QWidget *window)
+{
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        window->show();
+        return;
+    }
+    window->winId(); // makes the native window, so its screen can be chosen
+    if (QWindow *w = window->windowHandle())
+        w->setScreen(QGuiApplication::primaryScreen());
+    window->showFullScreen();
 }
 
 QRect primaryGeometry()

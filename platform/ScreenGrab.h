@@ -10,6 +10,8 @@
 
 class QObject;
 
+class QWidget;
+
 namespace tx::screen {
 
 // The desktop refused the grab, has no screenshot portal, or did not answer: the
@@ -25,6 +27,10 @@ bool waylandSession();
 // The primary screen's geometry in logical (device-independent) pixels; an
 // automation error when there is no screen.
 QRect primaryGeometry();
+
+// Shows `window` (laid out at primaryGeometry()) over the primary screen. A Wayland
+// client cannot place a window, so there it is shown full screen on that screen.
+void showOverPrimary(QWidget *window);
 
 // The primary screen's picture. Its size is the screen's physical size and its
 // devicePixelRatio is set, so it paints at primaryGeometry().size(). Throws an

@@ -1,8 +1,7 @@
 #include "platform/TcpClient.h"
 
-#include <algorithm>
-
 #include "platform/TlsTrust.h"
+#include "util/HttpStatus.h"
 
 #include <QNetworkProxy>
 #include <QPointer>
@@ -215,11 +214,7 @@ void TcpClient::onTunnelData()
     const QByteArray statusLine = tunnelHead.left(tunnelHead.indexOf("\r\n"));
     // Only an HTTP status of three digits opens the tunnel; what else came is
     // shown cut short, as the proxy's words, not ours.
-    const QByteArray codeText = statusLine.split(' ').value(1);
-    const bool digits = codeText.size() == 3 && std::all_of(codeText.begin(), codeText.end(), [](char ch) {
-        return ch >= '0' && ch <= '9';
-    });
-    const int code = statusLine.startsWith("HTTP/") && digits ? codeText.toInt() : 0;
+    const int code = http::statusCode(statusLine);
     if (code < 200 || code > 299) {
         QString shown = QString::fromLatin1(statusLine.left(200));
         for (QChar &ch : shown)

@@ -17,8 +17,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
-#include <QWindow>
 
 namespace tx {
 namespace {
@@ -106,7 +104,7 @@ void Form1::showModal(QWidget *owner)
             // but the person learns why. A released control tells nobody.
             fields().FileName.clear();
             overlay::record({false, overlay::Ending::Declined});
-            if (!e.description.isEmpty() && activity::stands(owner))
+            if (!e.description.isEmpty())
                 ui::messageBox(e.description, ui::Buttons::OK, ui::Icon::Exclamation);
             return;
         }
@@ -135,16 +133,7 @@ void Form1::open()
     f.strState = QStringLiteral("draw");
     QGuiApplication::setOverrideCursor(Qt::CrossCursor);
     cursorSet = true;
-    // A Wayland client cannot place a window; the compositor puts a full-screen
-    // one over the screen it is on.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        create();
-        if (QWindow *w = windowHandle())
-            w->setScreen(QGuiApplication::primaryScreen());
-        showFullScreen();
-    } else {
-        show();
-    }
+    screen::showOverPrimary(this);
     raise();
     activateWindow();
     setFocus(Qt::ActiveWindowFocusReason);

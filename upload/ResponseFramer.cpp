@@ -1,5 +1,7 @@
 #include "upload/ResponseFramer.h"
 
+#include "util/HttpStatus.h"
+
 #include <QList>
 
 namespace tx {
@@ -65,14 +67,7 @@ QByteArray ResponseFramer::statusLine() const
 
 int ResponseFramer::statusCode() const
 {
-    const QByteArray line = statusLine();
-    if (!line.startsWith("HTTP/"))
-        return 0;
-    const QList<QByteArray> parts = line.split(' ');
-    const QByteArray code = parts.value(1);
-    bool ok = false;
-    const int v = code.toInt(&ok);
-    return ok && code.size() == 3 ? v : 0;
+    return http::statusCode(statusLine());
 }
 
 void ResponseFramer::closed()
