@@ -149,8 +149,14 @@ QDBusConnection sessionBus()
         return QDBusConnection(QString());
     const QString name = QStringLiteral("tessarix-portal ") + address;
     QDBusConnection bus = QDBusConnection::connectToBus(address, name);
-    if (!bus.isConnected())
-        QDBusConnection::disconnectFromBus(name); // the next capture tries again
+    if (!bus.isConnected()) {
+        // A connection kept from a bus that has since gone (a restarted session
+        // bus at the same address): drop it and connect afresh, once.
+        QDBusConnection::disconnectFromBus(name);
+        bus = QDBusConnection::connectToBus(address, name);
+        if (!bus.isConnected())
+            QDBusConnection::disconnectFromBus(name); // the next capture tries again
+    }
     return bus;
 }
 
@@ -222,9 +228,9 @@ Result request(const QObject *owner)
         return r;
     }
     if (!answer.arrived) {
-        // The desktop may still be asking the person: take the question back.
-        if (replied)
-            bus.send(QDBusMessage::createMethodCall(kService, handle, kRequest, QStringLiteral("Close")));
+        // The desktop may still be asking the person: take the question back. Its
+        // path is known from our token before the call's reply comes.
+        bus.send(QDBusMessage::createMethodCall(kService, handle, kRequest, QStringLiteral("Close")));
         r.outcome = stood ? Outcome::NoAnswer : Outcome::Abandoned;
         r.why = stood ? QStringLiteral("the desktop did not answer the screenshot request") : QString();
         return r;
