@@ -227,18 +227,30 @@ TEST_F(SessionTest, AnotherAccountIsRefusedBeforeAnythingElse)
     const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
     if (::getuid() != 0 || setpriv.isEmpty() || bash.isEmpty())
         GTEST_SKIP() << "needs root, setpriv and bash to connect as another user";
-    const QString script = QStringLiteral("exec 3<>/dev/tcp/127.0.0.1/%1; printf 'GET /status HTTP/1.1\\r\\nHost: 127.0.0.1:%1\\r\\n\\r\\n' >&3; cat <&3")
+    const QByteArray host = "Host: 127.0.0.1:" + QByteArray::number(bridge.port()) + "\r\n";
+    // Six handshakes of a trusted origin, each closed at once: a socket its program
+    // closed is listed as root's. Then a request that waits for its answer.
+    const QString script = QStringLiteral("trap '' PIPE; for i in 1 2 3 4 5 6; do exec 3<>/dev/tcp/127.0.0.1/%1; printf '%s' \"$1\" >&3 2>/dev/null; exec 3>&-; done; "
+                                          "exec 3<>/dev/tcp/127.0.0.1/%1; printf '%s' \"$2\" >&3; cat <&3")
                                .arg(bridge.port());
     const CommandRun r = [&] {
         QProcess p;
-        p.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                          bash, QStringLiteral("-c"), script});
+        p.start(setpriv, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"),
+                          bash, QStringLiteral("-c"), script, QStringLiteral("client"),
+                          QString::fromLatin1(bridge.upgradeRequest(host + "Origin: " + kOrigin.toUtf8() + "\r\n")),
+                          QString::fromLatin1("GET /status HTTP/1.1\r\n" + host + "\r\n")});
         waitFor([&] { return p.state() == QProcess::NotRunning; }, 20000);
         return CommandRun{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }();
-    // Not a byte of an answer.
+    // Not a byte of an answer, no session and no worker.
     EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        const QString log = bridge.auditLog();
+        return log.count(QStringLiteral("connection from uid 65534")) + log.count(QStringLiteral("connection of unknown owner")) == 7;
+    })) << bridge.auditLog().toStdString();
     EXPECT_TRUE(bridge.auditLog().contains(QStringLiteral("connection from uid 65534")));
+    EXPECT_FALSE(bridge.auditLog().contains(QStringLiteral("session"))) << bridge.auditLog().toStdString();
+    EXPECT_TRUE(bridge.status().value(QStringLiteral("sessions")).toArray().isEmpty());
 }
 
 } // namespace
