@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QTextStream>
 #include <csignal>
+#include <malloc.h>
 #include <cstring>
 
 namespace tx::bridge {
@@ -56,6 +57,9 @@ int serve(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A worker that dies while we write to it must cost only its own session.
     ::signal(SIGPIPE, SIG_IGN);
+    // A page's replies are large and short-lived: each gets its own mapping, given
+    // back when it is freed, rather than heap that stays with the process.
+    ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     QApplication app(argc, argv);
     ui::installQtTranslations();
     app.setQuitOnLastWindowClosed(false);

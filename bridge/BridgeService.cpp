@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
+#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -235,7 +236,7 @@ void BridgeService::admit(QTcpSocket *socket, const QString &origin, bool anyPat
     delete socket->findChild<QTimer *>(QStringLiteral("head-deadline"));
     socket->setReadBufferSize(0);
     const QString client = clientOf(socket);
-    admitted.insert(client, {origin, anyPath});
+    admitted.insert(client, {origin, anyPath, socket});
     // A handshake the WebSocket server rejects leaves no admission behind.
     connect(socket, &QObject::destroyed, this, [this, client] { admitted.remove(client); });
     sockets.handleConnection(socket);
@@ -260,10 +261,13 @@ void BridgeService::onWebSocket()
             connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
             continue;
         }
-        auto *session = new Session(nextSession++, ws, {a.origin, a.anyPath, options.automation, options.workerProgram}, audit);
+        auto *session = new Session(nextSession++, ws, a.wire, {a.origin, a.anyPath, options.automation, options.workerProgram}, audit);
         sessions.append(session);
         connect(session, &Session::finished, this, [this](Session *s) {
             sessions.removeOne(s);
+            // What the session held (a page's unread replies) goes back to the
+            // system, not only to the heap, once it is gone.
+            connect(s, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [] { ::malloc_trim(0); }); });
             s->deleteLater();
         });
     }

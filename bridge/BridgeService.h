@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QPointer>
 #include <QTcpServer>
 #include <QWebSocketServer>
 #include <functional>
@@ -64,6 +65,7 @@ private:
     struct Admitted {
         QString origin;
         bool anyPath = false;
+        QPointer<QTcpSocket> wire;
     };
     QHash<QString, Admitted> admitted; // by the client's address and port
     QList<Session *> sessions;
