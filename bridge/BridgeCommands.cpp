@@ -6,12 +6,13 @@
 #include "bridge/Origins.h"
 #include "bridge/Worker.h"
 #include "platform/QtTranslations.h"
+#include "platform/Ui.h"
 
 #include <QApplication>
 #include <QTextStream>
 #include <csignal>
-#include <malloc.h>
 #include <cstring>
+#include <malloc.h>
 
 namespace tx::bridge {
 namespace {
@@ -64,13 +65,12 @@ int serve(int argc, char **argv)
     ui::installQtTranslations();
     app.setQuitOnLastWindowClosed(false);
     options.prompt = hasDisplay() && !options.automation;
+    ui::setInteractive(options.prompt); // the trust question is a real box
     OriginList origins;
     AuditLog audit;
     OriginPrompt prompt; // outlives the service that hands it questions
     BridgeService service(options, origins, audit);
-    service.setAsk([&prompt](const QString &origin, std::function<void(bool, bool)> decide) {
-        prompt.ask(origin, std::move(decide));
-    });
+    service.setPrompt(&prompt);
     QString error;
     bool inUse = false;
     if (!service.listen(&error, &inUse)) {

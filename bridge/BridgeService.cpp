@@ -1,6 +1,7 @@
 #include "bridge/BridgeService.h"
 
 #include "bridge/AuditLog.h"
+#include "bridge/OriginPrompt.h"
 #include "bridge/PeerUid.h"
 #include "bridge/Protocol.h"
 #include "core/Pump.h"
@@ -174,8 +175,14 @@ QJsonObject BridgeService::status(const RequestHead &head)
     QJsonObject o{{QStringLiteral("version"), QStringLiteral(TESSARIX_VERSION)},
                   {QStringLiteral("protocol"), QString::fromLatin1(kSubprotocol)}};
     if (head.has("origin")) {
-        o.insert(QStringLiteral("originTrusted"),
-                 origins.find(normalizeOrigin(QString::fromUtf8(head.header("origin")))) != nullptr);
+        const QString origin = normalizeOrigin(QString::fromUtf8(head.header("origin")));
+        const bool trusted = origins.find(origin) != nullptr;
+        if (trusted && prompt)
+            prompt->forget(origin);
+        o.insert(QStringLiteral("originTrusted"), trusted);
+        // Whether the user is being asked about the page's origin, or said no.
+        o.insert(QStringLiteral("question"),
+                 stateName(prompt && !origin.isEmpty() ? prompt->state(origin) : OriginPrompt::State::None));
         return o;
     }
     // A local tool (no browser sends a request without an Origin here).
@@ -205,28 +212,39 @@ void BridgeService::upgrade(QTcpSocket *socket, const RequestHead &head)
         return;
     }
     if (const TrustedOrigin *t = origins.find(origin)) {
+        if (prompt)
+            prompt->forget(origin);
         admit(socket, origin, t->anyPath);
         return;
     }
-    if (!options.prompt || !askUser) {
+    if (!options.prompt || !prompt) {
         refuse(socket, 403, QStringLiteral("origin %1 is not trusted").arg(origin));
         return;
     }
     QPointer<QTcpSocket> waiting(socket);
-    askUser(origin, [this, waiting, origin](bool allowed, bool always) {
-        if (always && allowed) {
-            QString error;
-            if (!origins.trust({origin, false}, &error))
-                audit.write(QStringLiteral("cannot add %1 to the origins: %2").arg(origin, error));
-            else
-                audit.write(QStringLiteral("trusted %1 (asked)").arg(origin));
-        }
+    prompt->ask(origin, socket, [this, waiting, origin](OriginPrompt::Verdict verdict) {
         if (!waiting || waiting->state() != QAbstractSocket::ConnectedState)
             return;
-        if (allowed)
+        switch (verdict) {
+        case OriginPrompt::Verdict::Always:
+            if (!origins.find(origin)) {
+                QString error;
+                if (!origins.trust({origin, false}, &error))
+                    audit.write(QStringLiteral("cannot add %1 to the origins: %2").arg(origin, error));
+                else
+                    audit.write(QStringLiteral("trusted %1 (asked)").arg(origin));
+            }
+            [[fallthrough]];
+        case OriginPrompt::Verdict::Once:
             admit(waiting, origin, false);
-        else
+            return;
+        case OriginPrompt::Verdict::Denied:
             refuse(waiting, 403, QStringLiteral("origin %1 denied by the user").arg(origin));
+            return;
+        case OriginPrompt::Verdict::Busy:
+            refuse(waiting, 403, QStringLiteral("origin %1 not asked about: the user is being asked about another").arg(origin));
+            return;
+        }
     });
 }
 

@@ -12,13 +12,13 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QWebSocketServer>
-#include <functional>
 
 class QTcpSocket;
 
 namespace tx::bridge {
 
 class AuditLog;
+class OriginPrompt;
 
 inline constexpr quint16 kDefaultPort = 47373;
 
@@ -39,10 +39,8 @@ public:
     bool listen(QString *error, bool *inUse);
     quint16 port() const { return boundPort; }
 
-    // Asks the user whether `origin` may open a session; answers once through
-    // `decide` (allowed, always). Replaceable by tests.
-    using Ask = std::function<void(const QString &origin, std::function<void(bool allowed, bool always)> decide)>;
-    void setAsk(Ask ask) { askUser = std::move(ask); }
+    // What asks the user about an origin not on the list (with options.prompt).
+    void setPrompt(OriginPrompt *p) { prompt = p; }
 
 private:
     void acceptFrom(QTcpServer &server);
@@ -70,7 +68,7 @@ private:
     QHash<QString, Admitted> admitted; // by the client's address and port
     QList<Session *> sessions;
     int nextSession = 1;
-    Ask askUser;
+    OriginPrompt *prompt = nullptr;
 };
 
 // Whether this user's bridge answers /status on the port.
