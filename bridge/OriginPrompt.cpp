@@ -24,6 +24,8 @@ bool OriginPrompt::waits(const Waiter &w) { return w.page && w.page->state() == 
 
 void OriginPrompt::ask(const QString &origin, QAbstractSocket *page, Decide decide)
 {
+    if (!page || page->state() != QAbstractSocket::ConnectedState)
+        return;
     if (denied.contains(origin)) {
         decide(Verdict::Denied);
         return;
