@@ -184,6 +184,15 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     ASSERT_GE(close, 0) << got.toHex().constData();
     EXPECT_EQ(got.mid(close + 2, 2), QByteArray("\x03\xea", 2)) << "1002";
     EXPECT_EQ(got.count("\"result\""), 1);
+    // A page whose connection breaks without a close.
+    QTcpSocket broken;
+    broken.connectToHost(QHostAddress::LocalHost, bridge.port());
+    ASSERT_TRUE(broken.waitForConnected(5000));
+    broken.write(bridge.upgradeRequest(host() + "Origin: " + kOrigin.toUtf8() + "\r\n"));
+    QByteArray switched;
+    ASSERT_TRUE(waitFor([&] { switched += broken.readAll(); return switched.contains("\r\n\r\n"); }));
+    ASSERT_TRUE(switched.startsWith("HTTP/1.1 101"));
+    broken.abort();
 
     // Refused in many ways from many origins, over a few connections at a time.
     const QByteArray port = QByteArray::number(bridge.port());
@@ -223,14 +232,16 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     // The counts of the last minute come at its end.
     ASSERT_TRUE(waitFor([&] { return refusalsCounted(bridge.auditLog()) == kFlood; }, 30000))
         << refusalsCounted(bridge.auditLog()) << "\n" << bridge.auditLog().toStdString();
-    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 3 end")); }));
+    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 4 end")); }));
     const QString log = bridge.auditLog();
     EXPECT_TRUE(log.contains(QStringLiteral("session 1 end origin=%1 reason=closed by the page (1001 tab closed)").arg(kOrigin)))
         << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("session 2 end origin=%1 reason=closed by the service (1002 ").arg(kOrigin)))
         << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("session 1 create Tessarix5.Helper")));
-    EXPECT_TRUE(log.contains(QStringLiteral("session 3 start")));
+    EXPECT_TRUE(log.contains(QStringLiteral("session 3 end origin=%1 reason=the page's connection ended without a close").arg(kOrigin)))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("session 4 start")));
     EXPECT_LE(log.count(QStringLiteral(" refused 127.0.0.1 ")), minutes * 16 * 3) << "a line for each refusal";
     EXPECT_TRUE(log.contains(QStringLiteral("more refused from other origins")));
     EXPECT_FALSE(log.contains(QStringLiteral("\nInjected"))) << "a line forged by a page";
