@@ -241,6 +241,9 @@ TEST(AuditLog, PrivateOneLineAnEntryAndRotatedKeepingOneOldFile)
 // is counted, and the files stay small.
 TEST(AuditLog, AFloodOfRefusalsNeitherPushesSessionsOutNorGoesUncounted)
 {
+    // Minutes of 60 s, not of the tests' short ticks: a day has 1440 of them.
+    qunsetenv("TESSARIX_TICK_MS");
+    ASSERT_EQ(AuditLog::minute(), 60000);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bridge.log"));
     qint64 now = QDateTime(QDate(2026, 12, 9), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
