@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QTcpServer>
+#include <QTimer>
 #include <QWebSocketServer>
 
 class QTcpSocket;
@@ -18,6 +19,7 @@ class QTcpSocket;
 namespace tx::bridge {
 
 class AuditLog;
+class FrameGuard;
 class OriginPrompt;
 
 inline constexpr quint16 kDefaultPort = 47373;
@@ -48,7 +50,8 @@ private:
     void route(QTcpSocket *socket, const RequestHead &head);
     void upgrade(QTcpSocket *socket, const RequestHead &head);
     void admit(QTcpSocket *socket, const QString &origin, bool anyPath);
-    void refuse(QTcpSocket *socket, int status, const QString &reason);
+    // Answers with the reason as the body, and audits it.
+    void refuse(QTcpSocket *socket, int status, const QString &reason, const QList<QByteArray> &headers = {});
     void answer(QTcpSocket *socket, int status, const QByteArray &body, const QList<QByteArray> &headers = {});
     void onWebSocket();
     QJsonObject status(const RequestHead &head);
@@ -64,11 +67,13 @@ private:
         QString origin;
         bool anyPath = false;
         QPointer<QTcpSocket> wire;
+        QPointer<FrameGuard> frames;
     };
     QHash<QString, Admitted> admitted; // by the client's address and port
     QList<Session *> sessions;
     int nextSession = 1;
     OriginPrompt *prompt = nullptr;
+    QTimer refusalMinute;
 };
 
 // Whether this user's bridge answers /status on the port.

@@ -19,6 +19,7 @@ class QWebSocket;
 namespace tx::bridge {
 
 class AuditLog;
+class FrameGuard;
 
 struct SessionOptions {
     QString origin;
@@ -30,8 +31,10 @@ struct SessionOptions {
 class Session : public QObject {
     Q_OBJECT
 public:
-    // Takes the socket; `wire` is the connection under it.
-    Session(int id, QWebSocket *socket, QTcpSocket *wire, SessionOptions options, AuditLog &audit);
+    // Takes the socket; `wire` is the connection under it, `frames` watches what
+    // the page sends on it.
+    Session(int id, QWebSocket *socket, QTcpSocket *wire, SessionOptions options, AuditLog &audit,
+            FrameGuard *frames = nullptr);
     ~Session() override;
 
     int id() const { return number; }
@@ -51,6 +54,7 @@ private:
     void onPageStalled();
     void onWorkerFinished(int code, QProcess::ExitStatus status);
     void onSocketGone();
+    void onUnmasked();
     void sendToWorker(const QJsonObject &o);
     void finish();
 
@@ -75,6 +79,8 @@ private:
     QString endReason;
     QString workerFault; // why the service ended the worker itself
     QJsonObject ended;
+    QPointer<FrameGuard> frames;
+    QString peer;
 };
 
 } // namespace tx::bridge

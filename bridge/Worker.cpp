@@ -264,7 +264,7 @@ QVariant Worker::invoke(Entry &e, int32_t dispid, uint16_t flags, const QVariant
     return result;
 }
 
-void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &args) const
+void Worker::checkPaths(const Entry &e, const MemberInfo &m, const QVariantList &args)
 {
     if (options.anyPath)
         return;
@@ -275,10 +275,13 @@ void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &
         if (!p.localPath || (type != QMetaType::QString && type != QMetaType::Double && type != QMetaType::Bool))
             continue;
         const QString path = args[i].toString();
-        if (!path.isEmpty() && !grants.allows(path))
+        if (!path.isEmpty() && !grants.allows(path)) {
+            send("refused", QStringLiteral("call %1.%2: argument %3 names a path not given to the page")
+                                .arg(QLatin1String(e.info->name), QLatin1String(m.name), QLatin1String(p.name)));
             raiseRuntime(ErrPermissionDenied,
                          QStringLiteral("argument %1 names a path this page did not get from choose or from a control")
                              .arg(QLatin1String(p.name)));
+        }
     }
 }
 
