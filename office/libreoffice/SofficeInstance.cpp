@@ -78,8 +78,7 @@ void waitFor(std::initializer_list<int> fds, int ms)
     ::poll(p, n, ms);
 }
 
-// Turns one of the office's switches off; an office without it lacks what it
-// switches too.
+// Turns one of the office's switches off (an office without it lacks its work).
 void switchOff(const Reference<css::uno::XComponentContext> &context, const char *node, const char *name)
 {
     try {
@@ -89,11 +88,11 @@ void switchOff(const Reference<css::uno::XComponentContext> &context, const char
         path.Value <<= rtl::OUString::createFromAscii(node);
         css::uno::Sequence<css::uno::Any> args(1);
         args.getArray()[0] <<= path;
-        Reference<css::container::XNameReplace> display(
+        Reference<css::container::XNameReplace> group(
             provider->createInstanceWithArguments("com.sun.star.configuration.ConfigurationUpdateAccess", args),
             css::uno::UNO_QUERY_THROW);
-        display->replaceByName(rtl::OUString::createFromAscii(name), css::uno::Any(false));
-        Reference<css::util::XChangesBatch>(display, css::uno::UNO_QUERY_THROW)->commitChanges();
+        group->replaceByName(rtl::OUString::createFromAscii(name), css::uno::Any(false));
+        Reference<css::util::XChangesBatch>(group, css::uno::UNO_QUERY_THROW)->commitChanges();
     } catch (const css::uno::Exception &) {
     }
 }
@@ -106,9 +105,11 @@ void configure(const Reference<css::uno::XComponentContext> &context)
     // document with comments. Views without comment windows need no description;
     // the comments themselves stay in the document and its HTML.
     switchOff(context, "/org.openoffice.Office.Writer/Content/Display", "Note");
-    // Spelling as the text is laid out is work for a reader at a screen: here
+    // Spelling as the text is laid out is work for a writer at a screen: here
     // it only holds up the page calls that wait for the layout.
     switchOff(context, "/org.openoffice.Office.Linguistic/SpellChecking", "IsSpellAuto");
+    // Nor are its words collected for completing them as they are typed.
+    switchOff(context, "/org.openoffice.Office.Writer/AutoFunction/Completion", "CollectWords");
 }
 
 // An empty folder of this user's only at `path`, whatever was there: a link
