@@ -30,6 +30,9 @@ namespace {
 
 // The open-file flag that lets the user pick several files.
 constexpr int kAllowMultiSelect = 0x200;
+// What may wait in our end of the channel while the service does not read it
+// (its page does not): beyond it we wait.
+constexpr qint64 kMaxUnsent = 1024 * 1024;
 
 // Tells the page when the user closes a control's window.
 class CloseWatch : public QObject {
@@ -120,7 +123,7 @@ void Worker::readLines()
 
 void Worker::drain()
 {
-    while (!ending && !inbox.isEmpty())
+    while (!ending && !held && !inbox.isEmpty())
         handle(inbox.dequeue());
 }
 
@@ -261,7 +264,7 @@ QVariant Worker::invoke(Entry &e, int32_t dispid, uint16_t flags, const QVariant
     return result;
 }
 
-void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &args) const
+void Worker::checkPaths(const Entry &e, const MemberInfo &m, const QVariantList &args)
 {
     if (options.anyPath)
         return;
@@ -272,10 +275,13 @@ void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &
         if (!p.localPath || (type != QMetaType::QString && type != QMetaType::Double && type != QMetaType::Bool))
             continue;
         const QString path = args[i].toString();
-        if (!path.isEmpty() && !grants.allows(path))
+        if (!path.isEmpty() && !grants.allows(path)) {
+            send("refused", QStringLiteral("call %1.%2: argument %3 names a path not given to the page")
+                                .arg(QLatin1String(e.info->name), QLatin1String(m.name), QLatin1String(p.name)));
             raiseRuntime(ErrPermissionDenied,
                          QStringLiteral("argument %1 names a path this page did not get from choose or from a control")
                              .arg(QLatin1String(p.name)));
+        }
     }
 }
 
@@ -418,6 +424,14 @@ void Worker::send(const char *kind, const QJsonValue &value)
         return;
     channel->write(QJsonDocument(QJsonObject{{QLatin1String(kind), value}}).toJson(QJsonDocument::Compact) + '\n');
     channel->flush();
+    if (channel->bytesToWrite() <= kMaxUnsent || held)
+        return;
+    // No further request is taken meanwhile: each would add its reply here.
+    held = true;
+    pump::until([this] { return channel->bytesToWrite() <= kMaxUnsent || channel->state() != QLocalSocket::ConnectedState; });
+    held = false;
+    if (!inbox.isEmpty())
+        QMetaObject::invokeMethod(this, &Worker::drain, Qt::QueuedConnection);
 }
 
 void Worker::sendEvent(const QString &event, const QJsonObject &fields)
