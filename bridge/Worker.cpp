@@ -72,11 +72,15 @@ Worker::Worker(WorkerOptions opts, QLocalSocket *socket) : options(std::move(opt
             line += QStringLiteral(" via proxy ") + r.proxy.shown();
         send("audit", line);
     });
+    // Every read of a user's file in this process is held to the session's grants.
+    if (!options.anyPath)
+        PathGrants::install(&grants);
     readLines();
 }
 
 Worker::~Worker()
 {
+    PathGrants::install(nullptr);
     ui::setBoxObserver(nullptr);
     TcpClient::setConnectObserver({});
 }
@@ -272,6 +276,9 @@ void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &
         if (!p.localPath || (type != QMetaType::QString && type != QMetaType::Double && type != QMetaType::Bool))
             continue;
         const QString path = args[i].toString();
+        if (path.contains(QChar(0)))
+            raiseRuntime(ErrFileNotFound, QStringLiteral("argument %1 holds a NUL character, which no file name can")
+                                              .arg(QLatin1String(p.name)));
         if (!path.isEmpty() && !grants.allows(path))
             raiseRuntime(ErrPermissionDenied,
                          QStringLiteral("argument %1 names a path this page did not get from choose or from a control")
@@ -347,7 +354,7 @@ QJsonValue Worker::choose(const QJsonObject &m)
         if (!multiple && paths.size() > 1)
             paths = paths.mid(0, 1);
     }
-    grants.grantAll(paths);
+    // What the user chose in the dialog is granted (as for a control's own dialog).
     return QJsonArray::fromStringList(paths);
 }
 
