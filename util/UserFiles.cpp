@@ -16,6 +16,8 @@
 namespace tx::userfiles {
 namespace {
 
+bool noOpenat2 = false;
+
 constexpr char16_t kRawFirst = 0xDC80;
 constexpr char16_t kRawLast = 0xDCFF;
 
@@ -146,7 +148,6 @@ int openGranted(const QString &path, const QByteArray &native, int flags, const 
     QList<QByteArray> roots;
     for (const QString &g : granted)
         roots << nativeName(g);
-    static bool noOpenat2 = false;
     if (noOpenat2)
         return openAndReadBack(native, flags, roots);
     // As named, and as resolved (a path through a link to a granted folder); the
@@ -296,6 +297,11 @@ int openOrThrow(const QString &path, int flags)
     if (fd < 0)
         throw openError(errno, path, why);
     return fd;
+}
+
+void judgeByRealPath(bool on)
+{
+    noOpenat2 = on;
 }
 
 void copyTo(const QString &source, const QString &target)

@@ -37,6 +37,9 @@ int open(const QString &path, int flags, QString *why = nullptr);
 int openOrThrow(const QString &path, int flags);
 AutomationError openError(int err, const QString &path, const QString &why);
 
+// Tests: judge by the descriptor's real path, as where the kernel has no openat2.
+void judgeByRealPath(bool on);
+
 // Copies the user's regular file `source` to the new file `target` (mode 0600).
 void copyTo(const QString &source, const QString &target);
 
