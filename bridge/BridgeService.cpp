@@ -1,6 +1,7 @@
 #include "bridge/BridgeService.h"
 
 #include "bridge/AuditLog.h"
+#include "bridge/FrameGuard.h"
 #include "bridge/PeerUid.h"
 #include "bridge/Protocol.h"
 #include "core/Pump.h"
@@ -21,6 +22,8 @@ namespace {
 constexpr int kHeadDeadlineMs = 5000;
 constexpr int kLingerMs = 2000;
 constexpr char kExamined[] = "tx.examined";
+constexpr char kHeadSize[] = "tx.head-size";
+constexpr char kOrigin[] = "tx.origin";
 
 QByteArray statusText(int status)
 {
@@ -31,6 +34,7 @@ QByteArray statusText(int status)
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 408: return "Request Timeout";
+    case 426: return "Upgrade Required";
     case 431: return "Request Header Fields Too Large";
     default: return "Error";
     }
@@ -55,6 +59,11 @@ BridgeService::BridgeService(ServeOptions opts, OriginList &list, AuditLog &log)
     connect(&v4, &QTcpServer::newConnection, this, [this] { acceptFrom(v4); });
     connect(&v6, &QTcpServer::newConnection, this, [this] { acceptFrom(v6); });
     connect(&sockets, &QWebSocketServer::newConnection, this, &BridgeService::onWebSocket);
+    // The counts of refusals are written at the end of their minute even when
+    // nothing else comes.
+    refusalMinute.setInterval(int(AuditLog::minute()));
+    connect(&refusalMinute, &QTimer::timeout, this, [this] { audit.flush(); });
+    refusalMinute.start();
 }
 
 BridgeService::~BridgeService() { qDeleteAll(sessions); }
@@ -85,9 +94,10 @@ void BridgeService::acceptFrom(QTcpServer &server)
         // Another account on this machine never gets a word from us.
         const auto uid = peerUid(socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
         if (!uid || *uid != ::getuid()) {
-            audit.write(QStringLiteral("refused %1: %2").arg(socket->peerAddress().toString(),
-                                                           uid ? QStringLiteral("connection from uid %1").arg(*uid)
-                                                               : QStringLiteral("connection of unknown owner")));
+            audit.refused(socket->peerAddress().toString(), {},
+                          QStringLiteral("refused %1: %2").arg(socket->peerAddress().toString(),
+                                                              uid ? QStringLiteral("connection from uid %1").arg(*uid)
+                                                                  : QStringLiteral("connection of unknown owner")));
             socket->abort();
             continue;
         }
@@ -124,6 +134,8 @@ void BridgeService::examine(QTcpSocket *socket)
         return;
     case RequestHead::State::Complete:
         socket->setProperty(kExamined, true);
+        socket->setProperty(kHeadSize, qint64(head.size));
+        socket->setProperty(kOrigin, head.header("origin"));
         if (QTimer *t = socket->findChild<QTimer *>(QStringLiteral("head-deadline")))
             t->stop();
         route(socket, head);
@@ -135,10 +147,15 @@ void BridgeService::route(QTcpSocket *socket, const RequestHead &head)
 {
     // A name other than the loopback's could be one rebound by a foreign page.
     if (!hostIsOurs(head.header("host"), boundPort)) {
-        refuse(socket, 403, QStringLiteral("Host \"%1\" is not this service").arg(QString::fromLatin1(head.header("host"))));
+        refuse(socket, 403, QStringLiteral("Host \"%1\" is not this service").arg(AuditLog::shown(head.header("host"))));
         return;
     }
+    // Echoed into a header below: only what a browser could have sent.
     const QByteArray origin = head.header("origin");
+    if (head.has("origin") && !isSerializedOrigin(origin)) {
+        refuse(socket, 403, QStringLiteral("Origin \"%1\" is not an origin").arg(AuditLog::shown(origin)));
+        return;
+    }
     const QList<QByteArray> cors = head.has("origin")
                                        ? QList<QByteArray>{"Access-Control-Allow-Origin: " + origin, "Vary: Origin"}
                                        : QList<QByteArray>{};
@@ -189,6 +206,11 @@ QJsonObject BridgeService::status(const RequestHead &head)
 
 void BridgeService::upgrade(QTcpSocket *socket, const RequestHead &head)
 {
+    int code = 0;
+    if (const QString problem = handshakeProblem(head, &code); !problem.isEmpty()) {
+        refuse(socket, code, problem, code == 426 ? QList<QByteArray>{"Sec-WebSocket-Version: 13"} : QList<QByteArray>{});
+        return;
+    }
     if (!head.has("origin")) {
         refuse(socket, 403, QStringLiteral("WebSocket without an Origin"));
         return;
@@ -235,7 +257,9 @@ void BridgeService::admit(QTcpSocket *socket, const QString &origin, bool anyPat
     delete socket->findChild<QTimer *>(QStringLiteral("head-deadline"));
     socket->setReadBufferSize(0);
     const QString client = clientOf(socket);
-    admitted.insert(client, {origin, anyPath});
+    // First to connect to readyRead, so it looks at each frame before the WebSocket reads it.
+    auto *frames = new FrameGuard(socket, socket->property(kHeadSize).toLongLong());
+    admitted.insert(client, {origin, anyPath, frames});
     // A handshake the WebSocket server rejects leaves no admission behind.
     connect(socket, &QObject::destroyed, this, [this, client] { admitted.remove(client); });
     sockets.handleConnection(socket);
@@ -247,6 +271,8 @@ void BridgeService::onWebSocket()
         const QString client = ws->peerAddress().toString() + QLatin1Char('|') + QString::number(ws->peerPort());
         const auto it = admitted.constFind(client);
         if (it == admitted.constEnd()) {
+            audit.refused(ws->peerAddress().toString(), ws->origin().toUtf8(),
+                          QStringLiteral("refused %1: a WebSocket that was not admitted").arg(ws->peerAddress().toString()));
             ws->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not admitted"));
             ws->deleteLater();
             continue;
@@ -254,13 +280,13 @@ void BridgeService::onWebSocket()
         const Admitted a = *it;
         admitted.erase(it);
         if (sessions.size() >= kMaxSessions) {
-            audit.write(QStringLiteral("refused %1: too many sessions").arg(a.origin));
+            audit.refused(ws->peerAddress().toString(), a.origin.toUtf8(), QStringLiteral("refused %1: too many sessions").arg(a.origin));
             ws->close(QWebSocketProtocol::CloseCodePolicyViolated,
                       QStringLiteral("too many sessions (at most %1)").arg(kMaxSessions));
             connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
             continue;
         }
-        auto *session = new Session(nextSession++, ws, {a.origin, a.anyPath, options.automation, options.workerProgram}, audit);
+        auto *session = new Session(nextSession++, ws, {a.origin, a.anyPath, options.automation, options.workerProgram}, audit, a.frames);
         sessions.append(session);
         connect(session, &Session::finished, this, [this](Session *s) {
             sessions.removeOne(s);
@@ -269,10 +295,11 @@ void BridgeService::onWebSocket()
     }
 }
 
-void BridgeService::refuse(QTcpSocket *socket, int status, const QString &reason)
+void BridgeService::refuse(QTcpSocket *socket, int status, const QString &reason, const QList<QByteArray> &headers)
 {
-    audit.write(QStringLiteral("refused %1 %2: %3").arg(socket->peerAddress().toString()).arg(status).arg(reason));
-    answer(socket, status, reason.toUtf8() + '\n', {"Content-Type: text/plain; charset=utf-8"});
+    const QString peer = socket->peerAddress().toString();
+    audit.refused(peer, socket->property(kOrigin).toByteArray(), QStringLiteral("refused %1 %2: %3").arg(peer).arg(status).arg(reason));
+    answer(socket, status, reason.toUtf8() + '\n', QList<QByteArray>{"Content-Type: text/plain; charset=utf-8"} + headers);
 }
 
 void BridgeService::answer(QTcpSocket *socket, int status, const QByteArray &body, const QList<QByteArray> &headers)

@@ -9,7 +9,9 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTimer>
 #include <QWebSocketServer>
 #include <functional>
 
@@ -18,6 +20,7 @@ class QTcpSocket;
 namespace tx::bridge {
 
 class AuditLog;
+class FrameGuard;
 
 inline constexpr quint16 kDefaultPort = 47373;
 
@@ -49,7 +52,8 @@ private:
     void route(QTcpSocket *socket, const RequestHead &head);
     void upgrade(QTcpSocket *socket, const RequestHead &head);
     void admit(QTcpSocket *socket, const QString &origin, bool anyPath);
-    void refuse(QTcpSocket *socket, int status, const QString &reason);
+    // Answers with the reason as the body, and audits it.
+    void refuse(QTcpSocket *socket, int status, const QString &reason, const QList<QByteArray> &headers = {});
     void answer(QTcpSocket *socket, int status, const QByteArray &body, const QList<QByteArray> &headers = {});
     void onWebSocket();
     QJsonObject status(const RequestHead &head);
@@ -64,11 +68,13 @@ private:
     struct Admitted {
         QString origin;
         bool anyPath = false;
+        QPointer<FrameGuard> frames;
     };
     QHash<QString, Admitted> admitted; // by the client's address and port
     QList<Session *> sessions;
     int nextSession = 1;
     Ask askUser;
+    QTimer refusalMinute;
 };
 
 // Whether this user's bridge answers /status on the port.

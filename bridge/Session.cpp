@@ -1,6 +1,7 @@
 #include "bridge/Session.h"
 
 #include "bridge/AuditLog.h"
+#include "bridge/FrameGuard.h"
 #include "bridge/Protocol.h"
 
 #include <QCoreApplication>
@@ -33,8 +34,9 @@ QByteArray idKey(const QJsonValue &id) { return QJsonDocument(QJsonArray{id}).to
 
 } // namespace
 
-Session::Session(int id, QWebSocket *ws, SessionOptions opts, AuditLog &log)
-    : number(id), socket(ws), options(std::move(opts)), audit(log), started(QDateTime::currentDateTimeUtc())
+Session::Session(int id, QWebSocket *ws, SessionOptions opts, AuditLog &log, FrameGuard *guard)
+    : number(id), socket(ws), options(std::move(opts)), audit(log), started(QDateTime::currentDateTimeUtc()), frames(guard),
+      peer(ws->peerAddress().toString())
 {
     socket->setParent(this);
     socket->setMaxAllowedIncomingMessageSize(kMaxMessage);
@@ -43,6 +45,16 @@ Session::Session(int id, QWebSocket *ws, SessionOptions opts, AuditLog &log)
         socket->sendTextMessage(QString::fromUtf8(errorReply(QJsonValue(), protocolError(QStringLiteral("binary frames are not part of the protocol")))));
     });
     connect(socket, &QWebSocket::disconnected, this, &Session::onSocketGone);
+    // Our close frame goes out: as the answer to the page's, or first.
+    connect(socket, &QWebSocket::aboutToClose, this, [this] {
+        if (endReason.isEmpty())
+            endReason = QStringLiteral("closed by the %1 (%2%3)")
+                            .arg(frames && frames->pageCloseRead() ? u"page" : u"service")
+                            .arg(int(socket->closeCode()))
+                            .arg(socket->closeReason().isEmpty() ? QString() : QStringLiteral(" ") + socket->closeReason());
+    });
+    if (frames)
+        connect(frames, &FrameGuard::unmaskedFrame, this, &Session::onUnmasked);
     ping.setInterval(kPingMs);
     connect(&ping, &QTimer::timeout, socket, [this] { socket->ping(); });
     ping.start();
@@ -50,6 +62,13 @@ Session::Session(int id, QWebSocket *ws, SessionOptions opts, AuditLog &log)
     connect(&endDeadline, &QTimer::timeout, this, [this] { worker.kill(); });
     audit.write(QStringLiteral("session %1 start origin=%2").arg(number).arg(options.origin));
     startWorker();
+    if (frames && frames->broken())
+        onUnmasked();
+}
+
+void Session::onUnmasked()
+{
+    socket->close(QWebSocketProtocol::CloseCodeProtocolError, QStringLiteral("frames from a page must be masked"));
 }
 
 Session::~Session()
@@ -64,8 +83,7 @@ void Session::startWorker()
 {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
-        endReason = QStringLiteral("no channel to a worker");
-        socket->close(QWebSocketProtocol::CloseCodeBadOperation, endReason);
+        socket->close(QWebSocketProtocol::CloseCodeBadOperation, QStringLiteral("no channel to a worker"));
         return;
     }
     const int childEnd = fds[1];
@@ -146,6 +164,10 @@ void Session::onWorkerOutput()
         } else if (o.contains(QStringLiteral("audit"))) {
             audit.write(QStringLiteral("session %1 %2").arg(number).arg(o.value(QStringLiteral("audit")).toString()));
             continue;
+        } else if (o.contains(QStringLiteral("refused"))) {
+            audit.refused(peer, options.origin.toUtf8(),
+                          QStringLiteral("session %1 refused %2").arg(number).arg(o.value(QStringLiteral("refused")).toString()));
+            continue;
         } else if (o.contains(QStringLiteral("ended"))) {
             ended = o.value(QStringLiteral("ended")).toObject();
             continue;
@@ -170,10 +192,8 @@ void Session::onSocketGone()
         return;
     socketGone = true;
     ping.stop();
-    if (endReason.isEmpty()) {
-        endReason = QStringLiteral("page closed (%1%2)").arg(int(socket->closeCode()))
-                        .arg(socket->closeReason().isEmpty() ? QString() : QStringLiteral(" ") + socket->closeReason());
-    }
+    if (endReason.isEmpty())
+        endReason = QStringLiteral("the page's connection ended without a close");
     if (workerGone) {
         finish();
         return;
@@ -190,8 +210,8 @@ void Session::onWorkerFinished(int code, QProcess::ExitStatus status)
     endDeadline.stop();
     onWorkerOutput();
     if (!socketGone) {
-        endReason = workerFault.isEmpty() ? workerEndText(code, status, worker.error()) : workerFault;
-        socket->close(QWebSocketProtocol::CloseCodeBadOperation, endReason);
+        socket->close(QWebSocketProtocol::CloseCodeBadOperation,
+                      workerFault.isEmpty() ? workerEndText(code, status, worker.error()) : workerFault);
         // Disconnected follows, unless the page never answers the close.
         QTimer::singleShot(kEndMs, this, [this] {
             socketGone = true;

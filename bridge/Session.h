@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QObject>
+#include <QPointer>
 #include <QProcess>
 #include <QTimer>
 
@@ -16,6 +17,7 @@ class QWebSocket;
 namespace tx::bridge {
 
 class AuditLog;
+class FrameGuard;
 
 struct SessionOptions {
     QString origin;
@@ -27,8 +29,8 @@ struct SessionOptions {
 class Session : public QObject {
     Q_OBJECT
 public:
-    // Takes the socket.
-    Session(int id, QWebSocket *socket, SessionOptions options, AuditLog &audit);
+    // Takes the socket; `frames` watches what the page sends on it.
+    Session(int id, QWebSocket *socket, SessionOptions options, AuditLog &audit, FrameGuard *frames = nullptr);
     ~Session() override;
 
     int id() const { return number; }
@@ -43,6 +45,7 @@ private:
     void onWorkerOutput();
     void onWorkerFinished(int code, QProcess::ExitStatus status);
     void onSocketGone();
+    void onUnmasked();
     void sendToWorker(const QJsonObject &o);
     void finish();
 
@@ -64,6 +67,8 @@ private:
     QString endReason;
     QString workerFault; // why the service ended the worker itself
     QJsonObject ended;
+    QPointer<FrameGuard> frames;
+    QString peer;
 };
 
 } // namespace tx::bridge

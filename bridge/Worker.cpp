@@ -265,7 +265,7 @@ QVariant Worker::invoke(Entry &e, int32_t dispid, uint16_t flags, const QVariant
     return result;
 }
 
-void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &args) const
+void Worker::checkPaths(const Entry &e, const MemberInfo &m, const QVariantList &args)
 {
     if (options.anyPath)
         return;
@@ -276,13 +276,18 @@ void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &
         if (!p.localPath || (type != QMetaType::QString && type != QMetaType::Double && type != QMetaType::Bool))
             continue;
         const QString path = args[i].toString();
-        if (path.contains(QChar(0)))
-            raiseRuntime(ErrFileNotFound, QStringLiteral("argument %1 holds a NUL character, which no file name can")
-                                              .arg(QLatin1String(p.name)));
-        if (!path.isEmpty() && !grants.allows(path))
+        // A NUL is refused before any rule: the kernel would stop at it.
+        const bool nul = path.contains(QChar(0));
+        if (nul || (!path.isEmpty() && !grants.allows(path))) {
+            send("refused", QStringLiteral("call %1.%2: argument %3 names a path not given to the page")
+                                .arg(QLatin1String(e.info->name), QLatin1String(m.name), QLatin1String(p.name)));
+            if (nul)
+                raiseRuntime(ErrFileNotFound, QStringLiteral("argument %1 holds a NUL character, which no file name can")
+                                                  .arg(QLatin1String(p.name)));
             raiseRuntime(ErrPermissionDenied,
                          QStringLiteral("argument %1 names a path this page did not get from choose or from a control")
                              .arg(QLatin1String(p.name)));
+        }
     }
 }
 

@@ -61,7 +61,7 @@ private:
     Entry &entry(const QJsonObject &m);
     const com::MemberInfo *member(const Entry &e, const QString &name, int32_t *dispid);
     QVariant invoke(Entry &e, int32_t dispid, uint16_t flags, const QVariantList &args);
-    void checkPaths(const Entry &e, const com::MemberInfo &m, const QVariantList &args) const;
+    void checkPaths(const Entry &e, const com::MemberInfo &m, const QVariantList &args);
     void closeWindow(Entry &e);
 
     void send(const char *kind, const QJsonValue &value);

@@ -205,6 +205,9 @@ TEST_F(SessionTest, LimitsCrossedByOne)
     page.socket().sendTextMessage(QString(1024 * 1024 + 1, QLatin1Char('x')));
     ASSERT_TRUE(waitFor([&] { return page.closed; }));
     EXPECT_EQ(int(page.socket().closeCode()), 1009);
+    // The service closed, not the page.
+    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 1 end")); }));
+    EXPECT_TRUE(bridge.auditLog().contains(QStringLiteral("reason=closed by the service (1009"))) << bridge.auditLog().toStdString();
 }
 
 TEST_F(SessionTest, SixteenSessionsAndNotSeventeen)
