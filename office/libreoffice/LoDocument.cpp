@@ -6,6 +6,7 @@
 #include "core/TempFolder.h"
 #include "office/OfficeFailure.h"
 #include "office/WorkFolders.h"
+#include "util/UserFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -300,13 +301,10 @@ void removeCopy(const QString &path)
 
 std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source, const QString &what)
 {
-    if (!QFileInfo(source).isFile())
-        throw fileError(ENOENT, source);
     auto doc = std::make_shared<LoDocument>();
     doc->copyPath = workCopyName(source);
-    if (!QFile::copy(source, doc->copyPath))
-        throw fileError(EACCES, source);
-    QFile::setPermissions(doc->copyPath, QFile::ReadOwner | QFile::WriteOwner);
+    // Read as every user's file is: within the session's grants when it is opened.
+    userfiles::copyTo(source, doc->copyPath);
     const rtl::OUString url = fileUrl(doc->copyPath);
     const char *service = serviceOf(s.instance.kind());
     try {
