@@ -37,7 +37,7 @@ FolderListing FolderListing::read(const QString &folder, bool followLink)
     if (!dir) {
         const int err = errno;
         ::close(fd);
-        throw fileError(err, folder);
+        throw fileError(err, userfiles::shown(folder));
     }
     FolderListing out;
     errno = 0;
@@ -63,7 +63,7 @@ FolderListing FolderListing::read(const QString &folder, bool followLink)
     const int err = errno;
     ::closedir(dir);
     if (err != 0)
-        throw fileError(err, folder);
+        throw fileError(err, userfiles::shown(folder));
     std::sort(out.files.begin(), out.files.end(),
               [](const File &a, const File &b) { return nameLess(a.name, b.name); });
     std::sort(out.folders.begin(), out.folders.end(), nameLess);
