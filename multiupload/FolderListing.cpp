@@ -46,8 +46,12 @@ FolderListing FolderListing::read(const QString &folder, bool followLink)
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
         struct stat st {};
-        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue; // gone since it was listed
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) // else gone since it was listed
+                out.unreadable.append(fileError(errno, userfiles::shown(folder + userfiles::fromNative(name))).description);
+            errno = 0;
+            continue;
+        }
         if (S_ISDIR(st.st_mode)) {
             out.folders.append(userfiles::fromNative(name));
         } else if (S_ISLNK(st.st_mode)) {
