@@ -18,7 +18,7 @@ constexpr int kClosing = 11;
 
 } // namespace
 
-FrameGuard::FrameGuard(QTcpSocket *s, qint64 start) : QObject(s), socket(s), seen(start)
+FrameGuard::FrameGuard(QTcpSocket *s, qint64 start) : QObject(s), socket(s), headEnd(start), seen(start)
 {
     connect(socket, &QTcpSocket::readyRead, this, &FrameGuard::look);
     look();
@@ -56,6 +56,12 @@ bool FrameGuard::pageCloseRead() const
         return false;
     const qint64 end = taken();
     return end < 0 || end - socket->bytesAvailable() >= closeEnd;
+}
+
+bool FrameGuard::takenWithHead() const
+{
+    const qint64 end = taken();
+    return end >= 0 && end - socket->bytesAvailable() > headEnd;
 }
 
 void FrameGuard::look()

@@ -64,6 +64,8 @@ Session::Session(int id, QWebSocket *ws, SessionOptions opts, AuditLog &log, Fra
     startWorker();
     if (frames && frames->broken())
         onUnmasked();
+    else if (frames && frames->takenWithHead())
+        socket->close(QWebSocketProtocol::CloseCodeProtocolError, QStringLiteral("frames came before the handshake was answered"));
 }
 
 void Session::onUnmasked()
