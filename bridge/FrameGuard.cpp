@@ -15,6 +15,9 @@ constexpr int kTimeWait = 6;
 constexpr int kCloseWait = 8;
 constexpr int kLastAck = 9;
 constexpr int kClosing = 11;
+// What may wait for the page to read when it pings. No browser pings; a client that
+// does and reads nothing is stopped here, one read of the socket's worth of pongs later.
+constexpr qint64 kMaxUnreadAtPing = 1024 * 1024;
 
 } // namespace
 
@@ -111,6 +114,11 @@ void FrameGuard::feed(const char *data, qint64 size)
                     return;
                 }
                 close = (byte(0) & 0x0f) == 0x8;
+                if ((byte(0) & 0x0f) == 0x9 && !pingsPiled && socket->bytesToWrite() > kMaxUnreadAtPing) {
+                    pingsPiled = true;
+                    emit pingsUnread();
+                    return;
+                }
                 payload = qint64(byte(1) & 0x7f);
                 part = payload == 126 || payload == 127 ? Part::Length : Part::Mask;
                 need = payload == 126 ? 2 : payload == 127 ? 8 : 4;

@@ -27,6 +27,9 @@ public:
 
 signals:
     void unmaskedFrame();
+    // A ping came while much of what we sent waits for the page to read it: every
+    // ping is answered, so a page that pings and never reads would fill our memory.
+    void pingsUnread();
 
 private:
     enum class Part { Header, Length, Mask, Payload };
@@ -45,6 +48,7 @@ private:
     qint64 payload = 0;
     qint64 closeEnd = -1; // where the page's close frame ends
     bool failed = false;
+    bool pingsPiled = false;
 };
 
 } // namespace tx::bridge

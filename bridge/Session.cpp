@@ -53,8 +53,14 @@ Session::Session(int id, QWebSocket *ws, SessionOptions opts, AuditLog &log, Fra
                             .arg(int(socket->closeCode()))
                             .arg(socket->closeReason().isEmpty() ? QString() : QStringLiteral(" ") + socket->closeReason());
     });
-    if (frames)
+    if (frames) {
         connect(frames, &FrameGuard::unmaskedFrame, this, &Session::onUnmasked);
+        // A close frame would wait behind what the page does not read: dropped at once.
+        connect(frames, &FrameGuard::pingsUnread, this, [this] {
+            endReason = QStringLiteral("dropped by the service (the page pinged without reading the answers)");
+            socket->abort();
+        });
+    }
     ping.setInterval(kPingMs);
     connect(&ping, &QTimer::timeout, socket, [this] { socket->ping(); });
     ping.start();
