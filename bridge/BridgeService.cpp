@@ -2,6 +2,7 @@
 
 #include "bridge/AuditLog.h"
 #include "bridge/FrameGuard.h"
+#include "bridge/OriginPrompt.h"
 #include "bridge/PeerUid.h"
 #include "bridge/Protocol.h"
 #include "core/Pump.h"
@@ -13,6 +14,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
+#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -190,8 +192,14 @@ QJsonObject BridgeService::status(const RequestHead &head)
     QJsonObject o{{QStringLiteral("version"), QStringLiteral(TESSARIX_VERSION)},
                   {QStringLiteral("protocol"), QString::fromLatin1(kSubprotocol)}};
     if (head.has("origin")) {
-        o.insert(QStringLiteral("originTrusted"),
-                 origins.find(normalizeOrigin(QString::fromUtf8(head.header("origin")))) != nullptr);
+        const QString origin = normalizeOrigin(QString::fromUtf8(head.header("origin")));
+        const bool trusted = origins.find(origin) != nullptr;
+        if (trusted && prompt)
+            prompt->forget(origin);
+        o.insert(QStringLiteral("originTrusted"), trusted);
+        // Whether the user is being asked about the page's origin, or said no.
+        o.insert(QStringLiteral("question"),
+                 stateName(prompt && !origin.isEmpty() ? prompt->state(origin) : OriginPrompt::State::None));
         return o;
     }
     // A local tool (no browser sends a request without an Origin here).
@@ -226,28 +234,39 @@ void BridgeService::upgrade(QTcpSocket *socket, const RequestHead &head)
         return;
     }
     if (const TrustedOrigin *t = origins.find(origin)) {
+        if (prompt)
+            prompt->forget(origin);
         admit(socket, origin, t->anyPath);
         return;
     }
-    if (!options.prompt || !askUser) {
+    if (!options.prompt || !prompt) {
         refuse(socket, 403, QStringLiteral("origin %1 is not trusted").arg(origin));
         return;
     }
     QPointer<QTcpSocket> waiting(socket);
-    askUser(origin, [this, waiting, origin](bool allowed, bool always) {
-        if (always && allowed) {
-            QString error;
-            if (!origins.trust({origin, false}, &error))
-                audit.write(QStringLiteral("cannot add %1 to the origins: %2").arg(origin, error));
-            else
-                audit.write(QStringLiteral("trusted %1 (asked)").arg(origin));
-        }
+    prompt->ask(origin, socket, [this, waiting, origin](OriginPrompt::Verdict verdict) {
         if (!waiting || waiting->state() != QAbstractSocket::ConnectedState)
             return;
-        if (allowed)
+        switch (verdict) {
+        case OriginPrompt::Verdict::Always:
+            if (!origins.find(origin)) {
+                QString error;
+                if (!origins.trust({origin, false}, &error))
+                    audit.write(QStringLiteral("cannot add %1 to the origins: %2").arg(origin, error));
+                else
+                    audit.write(QStringLiteral("trusted %1 (asked)").arg(origin));
+            }
+            [[fallthrough]];
+        case OriginPrompt::Verdict::Once:
             admit(waiting, origin, false);
-        else
+            return;
+        case OriginPrompt::Verdict::Denied:
             refuse(waiting, 403, QStringLiteral("origin %1 denied by the user").arg(origin));
+            return;
+        case OriginPrompt::Verdict::Busy:
+            refuse(waiting, 403, QStringLiteral("origin %1 not asked about: the user is being asked about another").arg(origin));
+            return;
+        }
     });
 }
 
@@ -259,7 +278,7 @@ void BridgeService::admit(QTcpSocket *socket, const QString &origin, bool anyPat
     const QString client = clientOf(socket);
     // First to connect to readyRead, so it looks at each frame before the WebSocket reads it.
     auto *frames = new FrameGuard(socket, socket->property(kHeadSize).toLongLong());
-    admitted.insert(client, {origin, anyPath, frames});
+    admitted.insert(client, {origin, anyPath, socket, frames});
     // A handshake the WebSocket server rejects leaves no admission behind.
     connect(socket, &QObject::destroyed, this, [this, client] { admitted.remove(client); });
     sockets.handleConnection(socket);
@@ -286,10 +305,14 @@ void BridgeService::onWebSocket()
             connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
             continue;
         }
-        auto *session = new Session(nextSession++, ws, {a.origin, a.anyPath, options.automation, options.workerProgram}, audit, a.frames);
+        auto *session =
+            new Session(nextSession++, ws, a.wire, {a.origin, a.anyPath, options.automation, options.workerProgram}, audit, a.frames);
         sessions.append(session);
         connect(session, &Session::finished, this, [this](Session *s) {
             sessions.removeOne(s);
+            // What the session held (a page's unread replies) goes back to the
+            // system, not only to the heap, once it is gone.
+            connect(s, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [] { ::malloc_trim(0); }); });
             s->deleteLater();
         });
     }

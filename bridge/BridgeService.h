@@ -13,7 +13,6 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <QWebSocketServer>
-#include <functional>
 
 class QTcpSocket;
 
@@ -21,6 +20,7 @@ namespace tx::bridge {
 
 class AuditLog;
 class FrameGuard;
+class OriginPrompt;
 
 inline constexpr quint16 kDefaultPort = 47373;
 
@@ -41,10 +41,8 @@ public:
     bool listen(QString *error, bool *inUse);
     quint16 port() const { return boundPort; }
 
-    // Asks the user whether `origin` may open a session; answers once through
-    // `decide` (allowed, always). Replaceable by tests.
-    using Ask = std::function<void(const QString &origin, std::function<void(bool allowed, bool always)> decide)>;
-    void setAsk(Ask ask) { askUser = std::move(ask); }
+    // What asks the user about an origin not on the list (with options.prompt).
+    void setPrompt(OriginPrompt *p) { prompt = p; }
 
 private:
     void acceptFrom(QTcpServer &server);
@@ -68,12 +66,13 @@ private:
     struct Admitted {
         QString origin;
         bool anyPath = false;
+        QPointer<QTcpSocket> wire;
         QPointer<FrameGuard> frames;
     };
     QHash<QString, Admitted> admitted; // by the client's address and port
     QList<Session *> sessions;
     int nextSession = 1;
-    Ask askUser;
+    OriginPrompt *prompt = nullptr;
     QTimer refusalMinute;
 };
 

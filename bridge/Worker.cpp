@@ -30,6 +30,9 @@ namespace {
 
 // The open-file flag that lets the user pick several files.
 constexpr int kAllowMultiSelect = 0x200;
+// What may wait in our end of the channel while the service does not read it
+// (its page does not): beyond it we wait.
+constexpr qint64 kMaxUnsent = 1024 * 1024;
 
 // Tells the page when the user closes a control's window.
 class CloseWatch : public QObject {
@@ -120,7 +123,7 @@ void Worker::readLines()
 
 void Worker::drain()
 {
-    while (!ending && !inbox.isEmpty())
+    while (!ending && !held && !inbox.isEmpty())
         handle(inbox.dequeue());
 }
 
@@ -421,6 +424,14 @@ void Worker::send(const char *kind, const QJsonValue &value)
         return;
     channel->write(QJsonDocument(QJsonObject{{QLatin1String(kind), value}}).toJson(QJsonDocument::Compact) + '\n');
     channel->flush();
+    if (channel->bytesToWrite() <= kMaxUnsent || held)
+        return;
+    // No further request is taken meanwhile: each would add its reply here.
+    held = true;
+    pump::until([this] { return channel->bytesToWrite() <= kMaxUnsent || channel->state() != QLocalSocket::ConnectedState; });
+    held = false;
+    if (!inbox.isEmpty())
+        QMetaObject::invokeMethod(this, &Worker::drain, Qt::QueuedConnection);
 }
 
 void Worker::sendEvent(const QString &event, const QJsonObject &fields)

@@ -77,6 +77,7 @@ private:
     int depth = 0; // member calls on the stack
     PathGrants grants;
     bool ending = false;
+    bool held = false; // waiting for the service to take what we sent
 };
 
 // `tessarix bridge-worker --origin ORIGIN [--automation] [--any-path]`, with the

@@ -42,6 +42,7 @@ public:
     ~Bridge();
     bool started() const { return listening != 0; }
     quint16 port() const { return listening; }
+    qint64 pid() const { return service.processId(); }
     QString originsFile() const;
     QString auditLog() const;
     QProcessEnvironment environment() const { return env; }

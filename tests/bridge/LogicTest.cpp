@@ -139,6 +139,32 @@ TEST(PeerUid, KernelSpellingOfAddresses)
     EXPECT_EQ(kernelAddress(QHostAddress(QStringLiteral("127.0.0.1")), 8080), QByteArray("0100007F:1F90"));
     EXPECT_EQ(kernelAddress(QHostAddress(QStringLiteral("::1")), 47373), QByteArray("00000000000000000000000001000000:B90D"));
     EXPECT_FALSE(peerUid(QHostAddress(QStringLiteral("127.0.0.1")), 1, QHostAddress(QStringLiteral("127.0.0.1")), 1));
+
+    // Only the client's own end, established, tells its owner: a socket its
+    // program closed is listed under uid 0 (FIN_WAIT2, TIME_WAIT).
+    const QByteArray table =
+        "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n"
+        "   0: 0100007F:B90D 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0        0 100 1\n"
+        "   1: 0100007F:9C40 0100007F:B90D 05 00000000:00000000 00:00000000 00000000     0        0 0 3\n"
+        "   2: 0100007F:9C41 0100007F:B90D 06 00000000:00000000 03:00000000 00000000     0        0 0 3\n"
+        "   3: 0100007F:9C42 0100007F:B90D 01 00000000:00000000 00:00000000 00000000 65534        0 101 1\n"
+        "   4: 0100007F:B90D 0100007F:9C42 01 00000000:00000000 00:00000000 00000000     0        0 102 1\n"
+        "   5: 0100007F:9C43 0100007F:B90D 08 00000000:00000000 00:00000000 00000000  1000        0 103 1\n";
+    const struct {
+        const char *local;
+        const char *remote;
+        std::optional<uint> uid;
+    } rows[] = {
+        {"0100007F:9C40", "0100007F:B90D", std::nullopt}, // closed at once: FIN_WAIT2
+        {"0100007F:9C41", "0100007F:B90D", std::nullopt}, // TIME_WAIT
+        {"0100007F:9C42", "0100007F:B90D", 65534u},
+        {"0100007F:B90D", "0100007F:9C43", std::nullopt}, // the other way round
+        {"0100007F:9C43", "0100007F:B90D", std::nullopt}, // CLOSE_WAIT: its owner may have gone
+        {"0100007F:9C44", "0100007F:B90D", std::nullopt},
+        {"0100007F:B90D", "00000000:0000", std::nullopt}, // the listener
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(ownerIn(table, r.local, r.remote), r.uid) << r.local << " " << r.remote;
 }
 
 TEST(Protocol, RequestsAreCheckedBeforeTheWorkerSeesThem)
