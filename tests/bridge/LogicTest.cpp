@@ -2,11 +2,11 @@
 // request checking and path grants.
 #include "bridge/AuditLog.h"
 #include "bridge/Origins.h"
-#include "bridge/PathGrants.h"
 #include "bridge/PeerUid.h"
 #include "bridge/PromptWords.h"
 #include "bridge/Protocol.h"
 #include "bridge/RequestHead.h"
+#include "core/PathGrants.h"
 
 #include "BridgeFixture.h"
 
@@ -20,6 +20,7 @@
 #include <sys/stat.h>
 
 using namespace tx::bridge;
+using tx::PathGrants;
 
 TEST(Origins, NormalisedToSchemeHostAndPort)
 {

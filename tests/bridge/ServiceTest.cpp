@@ -23,6 +23,7 @@ namespace {
 const QString kOrigin = QStringLiteral("http://localhost:8080");
 constexpr qint64 kTypeMismatch = qint64(int32_t(0x800A000Du));
 constexpr qint64 kInvalidCall = qint64(int32_t(0x800A0005u));
+constexpr qint64 kFileNotFound = qint64(int32_t(0x800A0035u));
 constexpr qint64 kPermissionDenied = qint64(int32_t(0x800A0046u));
 constexpr qint64 kObjectNotSet = qint64(int32_t(0x800A005Bu));
 constexpr qint64 kCantCreate = qint64(int32_t(0x800A01ADu));
@@ -393,6 +394,32 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
     EXPECT_EQ(page.errorNumber(page.call(upload, QStringLiteral("GetFileSize"), {dir.filePath(QStringLiteral("other.txt"))})),
               kPermissionDenied);
     EXPECT_EQ(page.result(page.request({{"type", "choose"}})).toArray(), QJsonArray{}); // cancelled
+
+    // What is judged is the file opened, not the text. A NUL ends the name the
+    // kernel sees at a link leading out; a granted file swapped for such a link
+    // after it was added is refused when the upload opens it.
+    QTemporaryDir away;
+    QFile secret(away.filePath(QStringLiteral("secret.txt")));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("secret!");
+    secret.close();
+    ASSERT_TRUE(QFile::link(secret.fileName(), dir.filePath(QStringLiteral("sub/out-link"))));
+    const QString nul = dir.filePath(QStringLiteral("sub/out-link")) + QChar(0);
+    const struct {
+        const char *member;
+        QJsonArray args;
+    } nuls[] = {{"GetFileSize", {nul}}, {"AddUploadFile", {"f", nul}}};
+    for (const auto &r : nuls) {
+        const QJsonObject reply = page.call(upload, QLatin1String(r.member), r.args);
+        EXPECT_EQ(page.errorNumber(reply), kFileNotFound) << r.member << QJsonDocument(reply).toJson().constData();
+        EXPECT_TRUE(reply.value("error")["description"].toString().contains(QStringLiteral("NUL"))) << r.member;
+    }
+    EXPECT_TRUE(page.result(page.call(upload, QStringLiteral("AddUploadFile"), {"f", inner.fileName()})).isNull());
+    ASSERT_TRUE(QFile::remove(inner.fileName()));
+    ASSERT_TRUE(QFile::link(secret.fileName(), inner.fileName()));
+    const QJsonObject swapped = page.call(upload, QStringLiteral("UploadFile"));
+    EXPECT_EQ(page.errorNumber(swapped), kPermissionDenied) << QJsonDocument(swapped).toJson().constData();
+    EXPECT_TRUE(swapped.value("error")["description"].toString().contains(QStringLiteral("outside")));
 
     // show: a form in its own window; a window-less object has none.
     EXPECT_TRUE(page.result(page.request({{"type", "show"}, {"object", upload}})).isNull());
