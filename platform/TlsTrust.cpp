@@ -97,19 +97,25 @@ QSslConfiguration clientConfiguration()
     if (file.isEmpty() && dirs.isEmpty())
         return c; // the system's store, loaded as it is needed
     // Parsing a bundle of a few hundred CAs takes half a second: read again only
-    // when the variables or the files' times change.
+    // when the variables or the files change. A file rewritten in place leaves
+    // its folder's time as it was: each file's own time and size count.
+    QFileInfoList files;
+    if (!file.isEmpty())
+        files << QFileInfo(file);
+    for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        files << QDir(dir).entryInfoList(QDir::Files);
     QString key = file + QLatin1Char('\n') + dirs;
-    for (const QString &path : QStringList{file} + dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        key += QLatin1Char('\n') + QString::number(QFileInfo(path).lastModified().toMSecsSinceEpoch());
+    QStringList paths;
+    for (const QFileInfo &info : files) {
+        paths << info.filePath();
+        key += QStringLiteral("\n%1 %2 %3")
+                   .arg(info.filePath())
+                   .arg(info.lastModified().toMSecsSinceEpoch())
+                   .arg(info.size());
+    }
     static QString cachedKey;
     static QList<QSslCertificate> cached;
     if (key != cachedKey) {
-        QStringList paths;
-        if (!file.isEmpty())
-            paths << file;
-        for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-            for (const QFileInfo &entry : QDir(dir).entryInfoList(QDir::Files))
-                paths << entry.filePath();
         cached = distinctPemCertificates(paths);
         cachedKey = key;
     }
