@@ -75,11 +75,15 @@ Worker::Worker(WorkerOptions opts, QLocalSocket *socket) : options(std::move(opt
             line += QStringLiteral(" via proxy ") + r.proxy.shown();
         send("audit", line);
     });
+    // Every read of a user's file in this process is held to the session's grants.
+    if (!options.anyPath)
+        PathGrants::install(&grants);
     readLines();
 }
 
 Worker::~Worker()
 {
+    PathGrants::install(nullptr);
     ui::setBoxObserver(nullptr);
     TcpClient::setConnectObserver({});
 }
@@ -275,9 +279,14 @@ void Worker::checkPaths(const Entry &e, const MemberInfo &m, const QVariantList 
         if (!p.localPath || (type != QMetaType::QString && type != QMetaType::Double && type != QMetaType::Bool))
             continue;
         const QString path = args[i].toString();
-        if (!path.isEmpty() && !grants.allows(path)) {
+        // A NUL is refused before any rule: the kernel would stop at it.
+        const bool nul = path.contains(QChar(0));
+        if (nul || (!path.isEmpty() && !grants.allows(path))) {
             send("refused", QStringLiteral("call %1.%2: argument %3 names a path not given to the page")
                                 .arg(QLatin1String(e.info->name), QLatin1String(m.name), QLatin1String(p.name)));
+            if (nul)
+                raiseRuntime(ErrFileNotFound, QStringLiteral("argument %1 holds a NUL character, which no file name can")
+                                                  .arg(QLatin1String(p.name)));
             raiseRuntime(ErrPermissionDenied,
                          QStringLiteral("argument %1 names a path this page did not get from choose or from a control")
                              .arg(QLatin1String(p.name)));
@@ -353,7 +362,7 @@ QJsonValue Worker::choose(const QJsonObject &m)
         if (!multiple && paths.size() > 1)
             paths = paths.mid(0, 1);
     }
-    grants.grantAll(paths);
+    // What the user chose in the dialog is granted (as for a control's own dialog).
     return QJsonArray::fromStringList(paths);
 }
 

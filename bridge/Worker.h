@@ -4,8 +4,8 @@
 // error conversion). It talks to the service over an inherited socket, one JSON
 // object a line: {"request": ...} and {"end": true} in; {"reply": ...},
 // {"event": ...}, {"audit": "..."} and {"ended": ...} out.
-#include "bridge/PathGrants.h"
 #include "bridge/Protocol.h"
+#include "core/PathGrants.h"
 #include "platform/Ui.h"
 
 #include <QHash>

@@ -23,6 +23,7 @@ namespace {
 const QString kOrigin = QStringLiteral("http://localhost:8080");
 constexpr qint64 kTypeMismatch = qint64(int32_t(0x800A000Du));
 constexpr qint64 kInvalidCall = qint64(int32_t(0x800A0005u));
+constexpr qint64 kFileNotFound = qint64(int32_t(0x800A0035u));
 constexpr qint64 kPermissionDenied = qint64(int32_t(0x800A0046u));
 constexpr qint64 kObjectNotSet = qint64(int32_t(0x800A005Bu));
 constexpr qint64 kCantCreate = qint64(int32_t(0x800A01ADu));
@@ -95,6 +96,9 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
         {"status, origin with \\x01", "GET /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:8081\x01Injected\r\n\r\n",
          "HTTP/1.1 403"},
         {"upgrade, origin with a path", changed("Origin: http://localhost:8080", "Origin: http://localhost:8080/Injected"), "HTTP/1.1 403"},
+        {"status, origin on port 99999", "GET /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:99999\r\n\r\n", "HTTP/1.1 403"},
+        {"preflight, origin port with a leading zero", "OPTIONS /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:08081\r\n\r\n",
+         "HTTP/1.1 403"},
         {"status, an opaque origin", "GET /status HTTP/1.1\r\n" + host() + "Origin: null\r\n\r\n", "HTTP/1.1 200", false,
          "Access-Control-Allow-Origin: null"},
         // Handshakes outside the protocol, each with its reason.
@@ -104,7 +108,20 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
         {"upgrade, key without its padding", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ\r\n"), "HTTP/1.1 400"},
         {"upgrade, key of 15 bytes", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25j\r\n"), "HTTP/1.1 400"},
         {"upgrade, key not base64", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ=!\r\n"), "HTTP/1.1 400"},
+        {"upgrade, key of 17 bytes", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZSE=\r\n"), "HTTP/1.1 400"},
+        {"upgrade, key with bits beyond its 16 bytes", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZR==\r\n"),
+         "HTTP/1.1 400"},
+        {"upgrade, key with a space", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXB sZSBub25jZQ=\r\n"), "HTTP/1.1 400"},
         {"upgrade, two keys", changed(key.constData(), key + key), "HTTP/1.1 400"},
+        {"upgrade, versions 13 and 8", changed("Sec-WebSocket-Version: 13", "Sec-WebSocket-Version: 13, 8"), "HTTP/1.1 400"},
+        {"upgrade, version 013", changed("Sec-WebSocket-Version: 13", "Sec-WebSocket-Version: 013"), "HTTP/1.1 400"},
+        {"upgrade, version twice", changed("Sec-WebSocket-Version: 13\r\n", "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Version: 13\r\n"),
+         "HTTP/1.1 400"},
+        {"upgrade with a body", changed("Sec-WebSocket-Version: 13\r\n", "Sec-WebSocket-Version: 13\r\nContent-Length: 5\r\n") + "hello",
+         "HTTP/1.1 400"},
+        {"upgrade with a chunked body",
+         changed("Sec-WebSocket-Version: 13\r\n", "Sec-WebSocket-Version: 13\r\nTransfer-Encoding: chunked\r\n") + "5\r\nhello\r\n0\r\n\r\n",
+         "HTTP/1.1 400"},
         {"upgrade, WebSocket version 8", changed("Sec-WebSocket-Version: 13", "Sec-WebSocket-Version: 8"), "HTTP/1.1 426", false,
          "Sec-WebSocket-Version: 13"},
         {"upgrade without a WebSocket version", changed("Sec-WebSocket-Version: 13\r\n", ""), "HTTP/1.1 400"},
@@ -197,6 +214,17 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     ASSERT_TRUE(waitFor([&] { switched += broken.readAll(); return switched.contains("\r\n\r\n"); }));
     ASSERT_TRUE(switched.startsWith("HTTP/1.1 101"));
     broken.abort();
+    // A frame sent with the head, before the answer: the handshake took it, so it is
+    // never answered; the page is told so instead of waiting.
+    QTcpSocket early;
+    early.connectToHost(QHostAddress::LocalHost, bridge.port());
+    ASSERT_TRUE(early.waitForConnected(5000));
+    early.write(bridge.upgradeRequest(host() + "Origin: " + kOrigin.toUtf8() + "\r\n") + masked);
+    QByteArray told;
+    ASSERT_TRUE(waitFor([&] { told += early.readAll(); return early.state() == QAbstractSocket::UnconnectedState || told.contains("answered"); }));
+    EXPECT_TRUE(told.startsWith("HTTP/1.1 101")) << told.constData();
+    EXPECT_TRUE(told.contains("\x88\x2f\x03\xea" "frames came before the handshake was answered")) << told.toHex().constData();
+    early.abort();
 
     // Refused in many ways from many origins, over a few connections at a time.
     const QByteArray port = QByteArray::number(bridge.port());
@@ -236,7 +264,7 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     // The counts of the last minute come at its end.
     ASSERT_TRUE(waitFor([&] { return refusalsCounted(bridge.auditLog()) == kFlood; }, 30000))
         << refusalsCounted(bridge.auditLog()) << "\n" << bridge.auditLog().toStdString();
-    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 4 end")); }));
+    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 5 end")); }));
     const QString log = bridge.auditLog();
     EXPECT_TRUE(log.contains(QStringLiteral("session 1 end origin=%1 reason=closed by the page (1001 tab closed)").arg(kOrigin)))
         << log.toStdString();
@@ -245,7 +273,9 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     EXPECT_TRUE(log.contains(QStringLiteral("session 1 create Tessarix5.Helper")));
     EXPECT_TRUE(log.contains(QStringLiteral("session 3 end origin=%1 reason=the page's connection ended without a close").arg(kOrigin)))
         << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("session 4 start")));
+    EXPECT_TRUE(log.contains(QStringLiteral("session 4 end origin=%1 reason=closed by the service (1002 frames came before").arg(kOrigin)))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("session 5 start")));
     EXPECT_LE(log.count(QStringLiteral(" refused 127.0.0.1 ")), minutes * 16 * 3) << "a line for each refusal";
     EXPECT_TRUE(log.contains(QStringLiteral("more refused from other origins")));
     EXPECT_FALSE(log.contains(QStringLiteral("\nInjected"))) << "a line forged by a page";
@@ -368,6 +398,32 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
     EXPECT_EQ(page.errorNumber(page.call(upload, QStringLiteral("GetFileSize"), {dir.filePath(QStringLiteral("other.txt"))})),
               kPermissionDenied);
     EXPECT_EQ(page.result(page.request({{"type", "choose"}})).toArray(), QJsonArray{}); // cancelled
+
+    // What is judged is the file opened, not the text. A NUL ends the name the
+    // kernel sees at a link leading out; a granted file swapped for such a link
+    // after it was added is refused when the upload opens it.
+    QTemporaryDir away;
+    QFile secret(away.filePath(QStringLiteral("secret.txt")));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("secret!");
+    secret.close();
+    ASSERT_TRUE(QFile::link(secret.fileName(), dir.filePath(QStringLiteral("sub/out-link"))));
+    const QString nul = dir.filePath(QStringLiteral("sub/out-link")) + QChar(0);
+    const struct {
+        const char *member;
+        QJsonArray args;
+    } nuls[] = {{"GetFileSize", {nul}}, {"AddUploadFile", {"f", nul}}};
+    for (const auto &r : nuls) {
+        const QJsonObject reply = page.call(upload, QLatin1String(r.member), r.args);
+        EXPECT_EQ(page.errorNumber(reply), kFileNotFound) << r.member << QJsonDocument(reply).toJson().constData();
+        EXPECT_TRUE(reply.value("error")["description"].toString().contains(QStringLiteral("NUL"))) << r.member;
+    }
+    EXPECT_TRUE(page.result(page.call(upload, QStringLiteral("AddUploadFile"), {"f", inner.fileName()})).isNull());
+    ASSERT_TRUE(QFile::remove(inner.fileName()));
+    ASSERT_TRUE(QFile::link(secret.fileName(), inner.fileName()));
+    const QJsonObject swapped = page.call(upload, QStringLiteral("UploadFile"));
+    EXPECT_EQ(page.errorNumber(swapped), kPermissionDenied) << QJsonDocument(swapped).toJson().constData();
+    EXPECT_TRUE(swapped.value("error")["description"].toString().contains(QStringLiteral("outside")));
 
     // show: a form in its own window; a window-less object has none.
     EXPECT_TRUE(page.result(page.request({{"type", "show"}, {"object", upload}})).isNull());
