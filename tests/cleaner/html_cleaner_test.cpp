@@ -2,7 +2,6 @@
 #include "core/AutomationError.h"
 #include "core/Pump.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -218,10 +217,6 @@ TEST(CleanHtml, StaysLinearOnPathologicalInput)
 
 TEST(CleanHtml, PumpsAtMostEveryInterval)
 {
-    int argc = 1;
-    char arg0[] = "cleaner_tests";
-    char *argv[] = {arg0, nullptr};
-    QCoreApplication app(argc, argv);
     tx::HtmlCleaner cleaner;
     int pumps = 0;
     cleaner.setPump([&pumps] { ++pumps; });
