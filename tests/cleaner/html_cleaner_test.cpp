@@ -177,13 +177,19 @@ TEST(CleanHtml, FailedUploadEndsTheClean)
     }
 }
 
-// A picture outside the picture folder is refused, naming the source as written.
+// A picture outside the picture folder is refused, naming the source as read.
 TEST(CleanHtml, PictureOutsideItsFolderIsRefused)
 {
-    for (const QString &src : {QStringLiteral("...//...//etc/passwd"), QStringLiteral("file:///etc/passwd"),
-                              QStringLiteral("C:\\x.png"), QStringLiteral("sub/...//...//x.png")}) {
+    const auto img = [](const QString &src) { return std::pair("<img src=\"" + src + "\">", src); };
+    const std::pair<QString, QString> cases[] = {
+        img("...//...//etc/passwd"), img("file:///etc/passwd"), img("C:\\x.png"), img("sub/...//...//x.png"),
+        // An unquoted source running into a quote: the quoted run after it is the
+        // value, here the next attribute's name, which reads as a scheme.
+        {"<v:imagedata src=#x.files/image001.png\" o:title=\"\"/ \">", "o:title="},
+    };
+    for (const auto &[tag, src] : cases) {
         try {
-            const Cleaned c = clean(titled("<img src=\"" + src + "\">"));
+            const Cleaned c = clean(titled(tag));
             ADD_FAILURE() << "uploaded " << c.uploads.value(0).localFile.toStdString();
         } catch (const tx::AutomationError &e) {
             EXPECT_EQ(e.number, tx::ErrPermissionDenied) << src.toStdString();
