@@ -6,11 +6,13 @@
 #include "bridge/Origins.h"
 #include "bridge/Worker.h"
 #include "platform/QtTranslations.h"
+#include "platform/Ui.h"
 
 #include <QApplication>
 #include <QTextStream>
 #include <csignal>
 #include <cstring>
+#include <malloc.h>
 
 namespace tx::bridge {
 namespace {
@@ -56,17 +58,19 @@ int serve(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A worker that dies while we write to it must cost only its own session.
     ::signal(SIGPIPE, SIG_IGN);
+    // A page's replies are large and short-lived: each gets its own mapping, given
+    // back when it is freed, rather than heap that stays with the process.
+    ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     QApplication app(argc, argv);
     ui::installQtTranslations();
     app.setQuitOnLastWindowClosed(false);
     options.prompt = hasDisplay() && !options.automation;
+    ui::setInteractive(options.prompt); // the trust question is a real box
     OriginList origins;
     AuditLog audit;
     OriginPrompt prompt; // outlives the service that hands it questions
     BridgeService service(options, origins, audit);
-    service.setAsk([&prompt](const QString &origin, std::function<void(bool, bool)> decide) {
-        prompt.ask(origin, std::move(decide));
-    });
+    service.setPrompt(&prompt);
     QString error;
     bool inUse = false;
     if (!service.listen(&error, &inUse)) {

@@ -1,6 +1,8 @@
 #include "bridge/BridgeService.h"
 
 #include "bridge/AuditLog.h"
+#include "bridge/FrameGuard.h"
+#include "bridge/OriginPrompt.h"
 #include "bridge/PeerUid.h"
 #include "bridge/Protocol.h"
 #include "core/Pump.h"
@@ -12,6 +14,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWebSocket>
+#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +24,8 @@ namespace {
 constexpr int kHeadDeadlineMs = 5000;
 constexpr int kLingerMs = 2000;
 constexpr char kExamined[] = "tx.examined";
+constexpr char kHeadSize[] = "tx.head-size";
+constexpr char kOrigin[] = "tx.origin";
 
 QByteArray statusText(int status)
 {
@@ -31,6 +36,7 @@ QByteArray statusText(int status)
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 408: return "Request Timeout";
+    case 426: return "Upgrade Required";
     case 431: return "Request Header Fields Too Large";
     default: return "Error";
     }
@@ -55,6 +61,11 @@ BridgeService::BridgeService(ServeOptions opts, OriginList &list, AuditLog &log)
     connect(&v4, &QTcpServer::newConnection, this, [this] { acceptFrom(v4); });
     connect(&v6, &QTcpServer::newConnection, this, [this] { acceptFrom(v6); });
     connect(&sockets, &QWebSocketServer::newConnection, this, &BridgeService::onWebSocket);
+    // The counts of refusals are written at the end of their minute even when
+    // nothing else comes.
+    refusalMinute.setInterval(int(AuditLog::minute()));
+    connect(&refusalMinute, &QTimer::timeout, this, [this] { audit.flush(); });
+    refusalMinute.start();
 }
 
 BridgeService::~BridgeService() { qDeleteAll(sessions); }
@@ -85,9 +96,10 @@ void BridgeService::acceptFrom(QTcpServer &server)
         // Another account on this machine never gets a word from us.
         const auto uid = peerUid(socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort());
         if (!uid || *uid != ::getuid()) {
-            audit.write(QStringLiteral("refused %1: %2").arg(socket->peerAddress().toString(),
-                                                           uid ? QStringLiteral("connection from uid %1").arg(*uid)
-                                                               : QStringLiteral("connection of unknown owner")));
+            audit.refused(socket->peerAddress().toString(), {},
+                          QStringLiteral("refused %1: %2").arg(socket->peerAddress().toString(),
+                                                              uid ? QStringLiteral("connection from uid %1").arg(*uid)
+                                                                  : QStringLiteral("connection of unknown owner")));
             socket->abort();
             continue;
         }
@@ -124,6 +136,8 @@ void BridgeService::examine(QTcpSocket *socket)
         return;
     case RequestHead::State::Complete:
         socket->setProperty(kExamined, true);
+        socket->setProperty(kHeadSize, qint64(head.size));
+        socket->setProperty(kOrigin, head.header("origin"));
         if (QTimer *t = socket->findChild<QTimer *>(QStringLiteral("head-deadline")))
             t->stop();
         route(socket, head);
@@ -135,10 +149,15 @@ void BridgeService::route(QTcpSocket *socket, const RequestHead &head)
 {
     // A name other than the loopback's could be one rebound by a foreign page.
     if (!hostIsOurs(head.header("host"), boundPort)) {
-        refuse(socket, 403, QStringLiteral("Host \"%1\" is not this service").arg(QString::fromLatin1(head.header("host"))));
+        refuse(socket, 403, QStringLiteral("Host \"%1\" is not this service").arg(AuditLog::shown(head.header("host"))));
         return;
     }
+    // Echoed into a header below: only what a browser could have sent.
     const QByteArray origin = head.header("origin");
+    if (head.has("origin") && !isSerializedOrigin(origin)) {
+        refuse(socket, 403, QStringLiteral("Origin \"%1\" is not an origin").arg(AuditLog::shown(origin)));
+        return;
+    }
     const QList<QByteArray> cors = head.has("origin")
                                        ? QList<QByteArray>{"Access-Control-Allow-Origin: " + origin, "Vary: Origin"}
                                        : QList<QByteArray>{};
@@ -173,8 +192,14 @@ QJsonObject BridgeService::status(const RequestHead &head)
     QJsonObject o{{QStringLiteral("version"), QStringLiteral(TESSARIX_VERSION)},
                   {QStringLiteral("protocol"), QString::fromLatin1(kSubprotocol)}};
     if (head.has("origin")) {
-        o.insert(QStringLiteral("originTrusted"),
-                 origins.find(normalizeOrigin(QString::fromUtf8(head.header("origin")))) != nullptr);
+        const QString origin = normalizeOrigin(QString::fromUtf8(head.header("origin")));
+        const bool trusted = origins.find(origin) != nullptr;
+        if (trusted && prompt)
+            prompt->forget(origin);
+        o.insert(QStringLiteral("originTrusted"), trusted);
+        // Whether the user is being asked about the page's origin, or said no.
+        o.insert(QStringLiteral("question"),
+                 stateName(prompt && !origin.isEmpty() ? prompt->state(origin) : OriginPrompt::State::None));
         return o;
     }
     // A local tool (no browser sends a request without an Origin here).
@@ -189,6 +214,11 @@ QJsonObject BridgeService::status(const RequestHead &head)
 
 void BridgeService::upgrade(QTcpSocket *socket, const RequestHead &head)
 {
+    int code = 0;
+    if (const QString problem = handshakeProblem(head, &code); !problem.isEmpty()) {
+        refuse(socket, code, problem, code == 426 ? QList<QByteArray>{"Sec-WebSocket-Version: 13"} : QList<QByteArray>{});
+        return;
+    }
     if (!head.has("origin")) {
         refuse(socket, 403, QStringLiteral("WebSocket without an Origin"));
         return;
@@ -204,28 +234,39 @@ void BridgeService::upgrade(QTcpSocket *socket, const RequestHead &head)
         return;
     }
     if (const TrustedOrigin *t = origins.find(origin)) {
+        if (prompt)
+            prompt->forget(origin);
         admit(socket, origin, t->anyPath);
         return;
     }
-    if (!options.prompt || !askUser) {
+    if (!options.prompt || !prompt) {
         refuse(socket, 403, QStringLiteral("origin %1 is not trusted").arg(origin));
         return;
     }
     QPointer<QTcpSocket> waiting(socket);
-    askUser(origin, [this, waiting, origin](bool allowed, bool always) {
-        if (always && allowed) {
-            QString error;
-            if (!origins.trust({origin, false}, &error))
-                audit.write(QStringLiteral("cannot add %1 to the origins: %2").arg(origin, error));
-            else
-                audit.write(QStringLiteral("trusted %1 (asked)").arg(origin));
-        }
+    prompt->ask(origin, socket, [this, waiting, origin](OriginPrompt::Verdict verdict) {
         if (!waiting || waiting->state() != QAbstractSocket::ConnectedState)
             return;
-        if (allowed)
+        switch (verdict) {
+        case OriginPrompt::Verdict::Always:
+            if (!origins.find(origin)) {
+                QString error;
+                if (!origins.trust({origin, false}, &error))
+                    audit.write(QStringLiteral("cannot add %1 to the origins: %2").arg(origin, error));
+                else
+                    audit.write(QStringLiteral("trusted %1 (asked)").arg(origin));
+            }
+            [[fallthrough]];
+        case OriginPrompt::Verdict::Once:
             admit(waiting, origin, false);
-        else
+            return;
+        case OriginPrompt::Verdict::Denied:
             refuse(waiting, 403, QStringLiteral("origin %1 denied by the user").arg(origin));
+            return;
+        case OriginPrompt::Verdict::Busy:
+            refuse(waiting, 403, QStringLiteral("origin %1 not asked about: the user is being asked about another").arg(origin));
+            return;
+        }
     });
 }
 
@@ -235,7 +276,9 @@ void BridgeService::admit(QTcpSocket *socket, const QString &origin, bool anyPat
     delete socket->findChild<QTimer *>(QStringLiteral("head-deadline"));
     socket->setReadBufferSize(0);
     const QString client = clientOf(socket);
-    admitted.insert(client, {origin, anyPath});
+    // First to connect to readyRead, so it looks at each frame before the WebSocket reads it.
+    auto *frames = new FrameGuard(socket, socket->property(kHeadSize).toLongLong());
+    admitted.insert(client, {origin, anyPath, socket, frames});
     // A handshake the WebSocket server rejects leaves no admission behind.
     connect(socket, &QObject::destroyed, this, [this, client] { admitted.remove(client); });
     sockets.handleConnection(socket);
@@ -247,6 +290,8 @@ void BridgeService::onWebSocket()
         const QString client = ws->peerAddress().toString() + QLatin1Char('|') + QString::number(ws->peerPort());
         const auto it = admitted.constFind(client);
         if (it == admitted.constEnd()) {
+            audit.refused(ws->peerAddress().toString(), ws->origin().toUtf8(),
+                          QStringLiteral("refused %1: a WebSocket that was not admitted").arg(ws->peerAddress().toString()));
             ws->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not admitted"));
             ws->deleteLater();
             continue;
@@ -254,25 +299,30 @@ void BridgeService::onWebSocket()
         const Admitted a = *it;
         admitted.erase(it);
         if (sessions.size() >= kMaxSessions) {
-            audit.write(QStringLiteral("refused %1: too many sessions").arg(a.origin));
+            audit.refused(ws->peerAddress().toString(), a.origin.toUtf8(), QStringLiteral("refused %1: too many sessions").arg(a.origin));
             ws->close(QWebSocketProtocol::CloseCodePolicyViolated,
                       QStringLiteral("too many sessions (at most %1)").arg(kMaxSessions));
             connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
             continue;
         }
-        auto *session = new Session(nextSession++, ws, {a.origin, a.anyPath, options.automation, options.workerProgram}, audit);
+        auto *session =
+            new Session(nextSession++, ws, a.wire, {a.origin, a.anyPath, options.automation, options.workerProgram}, audit, a.frames);
         sessions.append(session);
         connect(session, &Session::finished, this, [this](Session *s) {
             sessions.removeOne(s);
+            // What the session held (a page's unread replies) goes back to the
+            // system, not only to the heap, once it is gone.
+            connect(s, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [] { ::malloc_trim(0); }); });
             s->deleteLater();
         });
     }
 }
 
-void BridgeService::refuse(QTcpSocket *socket, int status, const QString &reason)
+void BridgeService::refuse(QTcpSocket *socket, int status, const QString &reason, const QList<QByteArray> &headers)
 {
-    audit.write(QStringLiteral("refused %1 %2: %3").arg(socket->peerAddress().toString()).arg(status).arg(reason));
-    answer(socket, status, reason.toUtf8() + '\n', {"Content-Type: text/plain; charset=utf-8"});
+    const QString peer = socket->peerAddress().toString();
+    audit.refused(peer, socket->property(kOrigin).toByteArray(), QStringLiteral("refused %1 %2: %3").arg(peer).arg(status).arg(reason));
+    answer(socket, status, reason.toUtf8() + '\n', QList<QByteArray>{"Content-Type: text/plain; charset=utf-8"} + headers);
 }
 
 void BridgeService::answer(QTcpSocket *socket, int status, const QByteArray &body, const QList<QByteArray> &headers)

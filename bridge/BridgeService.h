@@ -9,15 +9,18 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTimer>
 #include <QWebSocketServer>
-#include <functional>
 
 class QTcpSocket;
 
 namespace tx::bridge {
 
 class AuditLog;
+class FrameGuard;
+class OriginPrompt;
 
 inline constexpr quint16 kDefaultPort = 47373;
 
@@ -38,10 +41,8 @@ public:
     bool listen(QString *error, bool *inUse);
     quint16 port() const { return boundPort; }
 
-    // Asks the user whether `origin` may open a session; answers once through
-    // `decide` (allowed, always). Replaceable by tests.
-    using Ask = std::function<void(const QString &origin, std::function<void(bool allowed, bool always)> decide)>;
-    void setAsk(Ask ask) { askUser = std::move(ask); }
+    // What asks the user about an origin not on the list (with options.prompt).
+    void setPrompt(OriginPrompt *p) { prompt = p; }
 
 private:
     void acceptFrom(QTcpServer &server);
@@ -49,7 +50,8 @@ private:
     void route(QTcpSocket *socket, const RequestHead &head);
     void upgrade(QTcpSocket *socket, const RequestHead &head);
     void admit(QTcpSocket *socket, const QString &origin, bool anyPath);
-    void refuse(QTcpSocket *socket, int status, const QString &reason);
+    // Answers with the reason as the body, and audits it.
+    void refuse(QTcpSocket *socket, int status, const QString &reason, const QList<QByteArray> &headers = {});
     void answer(QTcpSocket *socket, int status, const QByteArray &body, const QList<QByteArray> &headers = {});
     void onWebSocket();
     QJsonObject status(const RequestHead &head);
@@ -64,11 +66,14 @@ private:
     struct Admitted {
         QString origin;
         bool anyPath = false;
+        QPointer<QTcpSocket> wire;
+        QPointer<FrameGuard> frames;
     };
     QHash<QString, Admitted> admitted; // by the client's address and port
     QList<Session *> sessions;
     int nextSession = 1;
-    Ask askUser;
+    OriginPrompt *prompt = nullptr;
+    QTimer refusalMinute;
 };
 
 // Whether this user's bridge answers /status on the port.

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QUrl>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -49,6 +50,35 @@ QString normalizeOrigin(const QString &text)
     if (port != defaultPort)
         out += QLatin1Char(':') + QString::number(port);
     return out;
+}
+
+bool isSerializedOrigin(const QByteArray &text)
+{
+    if (text == "null")
+        return true;
+    const auto alpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const qsizetype colon = text.indexOf("://");
+    if (colon <= 0 || !alpha(text[0]) || text.size() > 1024)
+        return false;
+    for (char c : text.left(colon))
+        if (!alpha(c) && !digit(c) && c != '+' && c != '-' && c != '.')
+            return false;
+    QByteArray rest = text.mid(colon + 3);
+    // The port: digits after the last colon that follows the host.
+    const qsizetype portAt = rest.lastIndexOf(':');
+    if (portAt >= 0 && portAt > rest.lastIndexOf(']')) {
+        const QByteArray port = rest.mid(portAt + 1);
+        if (port.isEmpty() || port.size() > 5 || !std::all_of(port.begin(), port.end(), digit))
+            return false;
+        rest.truncate(portAt);
+    }
+    if (rest.startsWith('[') && rest.endsWith(']') && rest.size() > 2)
+        return std::all_of(rest.begin() + 1, rest.end() - 1, [&](char c) {
+            return digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' || c == '.';
+        });
+    return !rest.isEmpty() &&
+           std::all_of(rest.begin(), rest.end(), [&](char c) { return alpha(c) || digit(c) || c == '.' || c == '-' || c == '_'; });
 }
 
 bool isLoopbackOrigin(const QString &normalized)

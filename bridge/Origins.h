@@ -11,6 +11,10 @@ namespace tx::bridge {
 // default port dropped; empty for anything that is not an http(s) origin (a
 // path, a query, user info, "null").
 QString normalizeOrigin(const QString &text);
+// The Origin header as a browser writes it: scheme "://" host, an optional
+// ":" port, and nothing else (no path, no space, no control character), or
+// "null". Anything else is no browser's and is never echoed back.
+bool isSerializedOrigin(const QByteArray &text);
 // An origin whose host is the loopback address or "localhost".
 bool isLoopbackOrigin(const QString &normalized);
 

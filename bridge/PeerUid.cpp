@@ -19,16 +19,25 @@ QByteArray words(const quint8 *bytes, int count)
     return out;
 }
 
+constexpr char kEstablished[] = "01";
+
 std::optional<uint> findIn(const char *table, const QByteArray &localEnd, const QByteArray &remoteEnd)
 {
     QFile f(QString::fromLatin1(table));
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QList<QByteArray> lines = f.readAll().split('\n');
+    return ownerIn(f.readAll(), localEnd, remoteEnd);
+}
+
+} // namespace
+
+std::optional<uint> ownerIn(const QByteArray &table, const QByteArray &localEnd, const QByteArray &remoteEnd)
+{
+    const QList<QByteArray> lines = table.split('\n');
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QList<QByteArray> cols = lines[i].simplified().split(' ');
         // sl local rem st queues tr retrnsmt uid ...
-        if (cols.size() > 7 && cols[1] == localEnd && cols[2] == remoteEnd) {
+        if (cols.size() > 7 && cols[1] == localEnd && cols[2] == remoteEnd && cols[3] == kEstablished) {
             bool ok = false;
             const uint uid = cols[7].toUInt(&ok);
             if (ok)
@@ -37,8 +46,6 @@ std::optional<uint> findIn(const char *table, const QByteArray &localEnd, const 
     }
     return std::nullopt;
 }
-
-} // namespace
 
 QByteArray kernelAddress(const QHostAddress &address, quint16 port)
 {

@@ -45,6 +45,7 @@ RequestHead parseRequestHead(const QByteArray &bytes)
             return head;
     head.method = request[0];
     head.target = request[1];
+    head.version = request[2];
     for (qsizetype i = 1; i < lines.size(); ++i) {
         QByteArray line = lines[i];
         if (line.endsWith('\r'))
@@ -63,6 +64,7 @@ RequestHead parseRequestHead(const QByteArray &bytes)
         else
             *it += ", " + value;
     }
+    head.size = end + 4;
     head.state = RequestHead::State::Complete;
     return head;
 }
@@ -82,6 +84,27 @@ Route routeOf(const RequestHead &head)
     if (head.method == "OPTIONS" && (path == "/status" || path == "/tessarix.js"))
         return Route::Preflight;
     return Route::NotFound;
+}
+
+QString handshakeProblem(const RequestHead &head, int *status)
+{
+    *status = 400;
+    if (head.version != "HTTP/1.1")
+        return QStringLiteral("a WebSocket handshake is an HTTP/1.1 request");
+    if (!head.has("sec-websocket-key"))
+        return QStringLiteral("WebSocket handshake without Sec-WebSocket-Key");
+    // The base64 of 16 bytes: 22 characters and "==".
+    const QByteArray key = head.header("sec-websocket-key");
+    const auto decoded = QByteArray::fromBase64Encoding(key, QByteArray::AbortOnBase64DecodingErrors);
+    if (key.size() != 24 || !decoded || decoded.decoded.size() != 16)
+        return QStringLiteral("Sec-WebSocket-Key is not the base64 of 16 bytes");
+    if (!head.has("sec-websocket-version"))
+        return QStringLiteral("WebSocket handshake without Sec-WebSocket-Version");
+    if (head.header("sec-websocket-version") != "13") {
+        *status = 426;
+        return QStringLiteral("this service speaks WebSocket version 13");
+    }
+    return {};
 }
 
 bool hostIsOurs(const QByteArray &host, quint16 port)

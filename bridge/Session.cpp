@@ -1,7 +1,9 @@
 #include "bridge/Session.h"
 
 #include "bridge/AuditLog.h"
+#include "bridge/FrameGuard.h"
 #include "bridge/Protocol.h"
+#include "core/Settings.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -18,6 +20,12 @@ constexpr int kPingMs = 30000;
 constexpr int kEndMs = 5000;
 // Far beyond any reply or event; a worker gone wrong must not fill our memory.
 constexpr qint64 kMaxWorkerLine = 32 * 1024 * 1024;
+// What may wait for the page to read it, with the line being read; beyond it the
+// worker's lines stay with the worker, which waits (the channel holds one piece).
+constexpr qint64 kMaxUnread = 2 * 1024 * 1024;
+constexpr qint64 kChannelPiece = 64 * 1024;
+// Ticks (60 s) a page may take nothing of what waits for it.
+constexpr int kStallTicks = 600;
 
 QString workerEndText(int code, QProcess::ExitStatus status, QProcess::ProcessError error)
 {
@@ -33,8 +41,9 @@ QByteArray idKey(const QJsonValue &id) { return QJsonDocument(QJsonArray{id}).to
 
 } // namespace
 
-Session::Session(int id, QWebSocket *ws, SessionOptions opts, AuditLog &log)
-    : number(id), socket(ws), options(std::move(opts)), audit(log), started(QDateTime::currentDateTimeUtc())
+Session::Session(int id, QWebSocket *ws, QTcpSocket *tcp, SessionOptions opts, AuditLog &log, FrameGuard *guard)
+    : number(id), socket(ws), wire(tcp), options(std::move(opts)), audit(log), started(QDateTime::currentDateTimeUtc()),
+      frames(guard), peer(ws->peerAddress().toString())
 {
     socket->setParent(this);
     socket->setMaxAllowedIncomingMessageSize(kMaxMessage);
@@ -43,13 +52,35 @@ Session::Session(int id, QWebSocket *ws, SessionOptions opts, AuditLog &log)
         socket->sendTextMessage(QString::fromUtf8(errorReply(QJsonValue(), protocolError(QStringLiteral("binary frames are not part of the protocol")))));
     });
     connect(socket, &QWebSocket::disconnected, this, &Session::onSocketGone);
+    // Our close frame goes out: as the answer to the page's, or first.
+    connect(socket, &QWebSocket::aboutToClose, this, [this] {
+        if (endReason.isEmpty())
+            endReason = QStringLiteral("closed by the %1 (%2%3)")
+                            .arg(frames && frames->pageCloseRead() ? u"page" : u"service")
+                            .arg(int(socket->closeCode()))
+                            .arg(socket->closeReason().isEmpty() ? QString() : QStringLiteral(" ") + socket->closeReason());
+    });
+    if (frames)
+        connect(frames, &FrameGuard::unmaskedFrame, this, &Session::onUnmasked);
     ping.setInterval(kPingMs);
     connect(&ping, &QTimer::timeout, socket, [this] { socket->ping(); });
     ping.start();
     endDeadline.setSingleShot(true);
     connect(&endDeadline, &QTimer::timeout, this, [this] { worker.kill(); });
+    stalled.setSingleShot(true);
+    stalled.setInterval(kStallTicks * settings::tickMs());
+    connect(&stalled, &QTimer::timeout, this, &Session::onPageStalled);
+    if (wire)
+        connect(wire, &QTcpSocket::bytesWritten, this, &Session::onPageRead);
     audit.write(QStringLiteral("session %1 start origin=%2").arg(number).arg(options.origin));
     startWorker();
+    if (frames && frames->broken())
+        onUnmasked();
+}
+
+void Session::onUnmasked()
+{
+    socket->close(QWebSocketProtocol::CloseCodeProtocolError, QStringLiteral("frames from a page must be masked"));
 }
 
 Session::~Session()
@@ -64,8 +95,7 @@ void Session::startWorker()
 {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
-        endReason = QStringLiteral("no channel to a worker");
-        socket->close(QWebSocketProtocol::CloseCodeBadOperation, endReason);
+        socket->close(QWebSocketProtocol::CloseCodeBadOperation, QStringLiteral("no channel to a worker"));
         return;
     }
     const int childEnd = fds[1];
@@ -92,6 +122,7 @@ void Session::startWorker()
     worker.start(options.program.isEmpty() ? QCoreApplication::applicationFilePath() : options.program, args);
     ::close(childEnd);
     channel.setSocketDescriptor(fds[0]);
+    channel.setReadBufferSize(kChannelPiece);
     connect(&channel, &QLocalSocket::readyRead, this, &Session::onWorkerOutput);
 }
 
@@ -133,35 +164,88 @@ void Session::sendToWorker(const QJsonObject &o)
 
 void Session::onWorkerOutput()
 {
-    while (channel.canReadLine()) {
-        const QJsonObject o = QJsonDocument::fromJson(channel.readLine()).object();
-        if (o.contains(QStringLiteral("reply"))) {
-            queued = qMax(0, queued - 1);
-            const QByteArray key = idKey(o.value(QStringLiteral("reply"))[QStringLiteral("id")]);
-            if (auto it = sizes.find(key); it != sizes.end() && !it->isEmpty()) {
-                queuedBytes -= it->takeFirst();
-                if (it->isEmpty())
-                    sizes.erase(it);
-            }
-        } else if (o.contains(QStringLiteral("audit"))) {
-            audit.write(QStringLiteral("session %1 %2").arg(number).arg(o.value(QStringLiteral("audit")).toString()));
+    // While the page lags, the rest stays in the channel and the worker waits. A
+    // line longer than the limit is still read whole once the page has taken the rest.
+    while (socketGone || unread() + partial.size() < kMaxUnread || unread() == 0) {
+        const QByteArray piece = channel.read(kChannelPiece);
+        if (piece.isEmpty())
+            return;
+        if (!workerFault.isEmpty())
             continue;
-        } else if (o.contains(QStringLiteral("ended"))) {
-            ended = o.value(QStringLiteral("ended")).toObject();
-            continue;
-        } else if (!o.contains(QStringLiteral("event"))) {
-            continue;
-        }
-        if (!socketGone) {
-            const QJsonObject message = o.value(o.contains(QStringLiteral("reply")) ? QStringLiteral("reply") : QStringLiteral("event")).toObject();
-            socket->sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
+        partial += piece;
+        qsizetype from = 0;
+        for (qsizetype end; (end = partial.indexOf('\n', from)) >= 0; from = end + 1)
+            takeLine(QByteArray::fromRawData(partial.constData() + from, end - from));
+        // Kept compact: what waits is the rest of one line, not the room of many.
+        if (from > 0)
+            partial = from == partial.size() ? QByteArray() : partial.sliced(from);
+        if (partial.size() > kMaxWorkerLine) {
+            workerFault = QStringLiteral("the session's worker wrote a line over %1 MiB").arg(kMaxWorkerLine / (1024 * 1024));
+            partial.clear();
+            worker.kill();
         }
     }
-    if (channel.bytesAvailable() > kMaxWorkerLine && workerFault.isEmpty()) {
-        workerFault = QStringLiteral("the session's worker wrote a line over %1 MiB").arg(kMaxWorkerLine / (1024 * 1024));
-        channel.readAll();
-        worker.kill();
+}
+
+void Session::takeLine(const QByteArray &line)
+{
+    const QJsonObject o = QJsonDocument::fromJson(line).object();
+    if (o.contains(QStringLiteral("reply"))) {
+        queued = qMax(0, queued - 1);
+        const QByteArray key = idKey(o.value(QStringLiteral("reply"))[QStringLiteral("id")]);
+        if (auto it = sizes.find(key); it != sizes.end() && !it->isEmpty()) {
+            queuedBytes -= it->takeFirst();
+            if (it->isEmpty())
+                sizes.erase(it);
+        }
+        sendToPage(o.value(QStringLiteral("reply")).toObject());
+    } else if (o.contains(QStringLiteral("event"))) {
+        sendToPage(o.value(QStringLiteral("event")).toObject());
+    } else if (o.contains(QStringLiteral("audit"))) {
+        audit.write(QStringLiteral("session %1 %2").arg(number).arg(o.value(QStringLiteral("audit")).toString()));
+    } else if (o.contains(QStringLiteral("refused"))) {
+        audit.refused(peer, options.origin.toUtf8(),
+                      QStringLiteral("session %1 refused %2").arg(number).arg(o.value(QStringLiteral("refused")).toString()));
+    } else if (o.contains(QStringLiteral("ended"))) {
+        ended = o.value(QStringLiteral("ended")).toObject();
     }
+}
+
+void Session::sendToPage(const QJsonObject &message)
+{
+    if (socketGone)
+        return;
+    socket->sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
+    if (!stalled.isActive() && unread() > 0)
+        stalled.start();
+}
+
+qint64 Session::unread() const { return wire ? wire->bytesToWrite() : 0; }
+
+// Some of what waited went out: the page's clock starts again, and the worker
+// may go on once there is room.
+void Session::onPageRead()
+{
+    if (unread() == 0)
+        stalled.stop();
+    else
+        stalled.start();
+    if (unread() < kMaxUnread)
+        onWorkerOutput();
+}
+
+// The close waits behind what the page never read; the connection goes after a while.
+void Session::onPageStalled()
+{
+    if (socketGone || unread() == 0 || !endReason.isEmpty())
+        return;
+    endReason = QStringLiteral("the page read nothing for %1 s").arg(kStallTicks * settings::tickMs() / 1000);
+    audit.write(QStringLiteral("session %1 closing: %2").arg(number).arg(endReason));
+    socket->close(QWebSocketProtocol::CloseCodePolicyViolated, endReason);
+    QTimer::singleShot(kEndMs, this, [this] {
+        if (wire)
+            wire->abort();
+    });
 }
 
 void Session::onSocketGone()
@@ -170,16 +254,17 @@ void Session::onSocketGone()
         return;
     socketGone = true;
     ping.stop();
-    if (endReason.isEmpty()) {
-        endReason = QStringLiteral("page closed (%1%2)").arg(int(socket->closeCode()))
-                        .arg(socket->closeReason().isEmpty() ? QString() : QStringLiteral(" ") + socket->closeReason());
-    }
+    if (endReason.isEmpty())
+        endReason = QStringLiteral("the page's connection ended without a close");
     if (workerGone) {
         finish();
         return;
     }
+    stalled.stop();
     sendToWorker({{QStringLiteral("end"), true}});
     endDeadline.start(kEndMs);
+    // Nothing waits for the page any more: the worker is read (and not held) to its end.
+    onWorkerOutput();
 }
 
 void Session::onWorkerFinished(int code, QProcess::ExitStatus status)
@@ -190,8 +275,8 @@ void Session::onWorkerFinished(int code, QProcess::ExitStatus status)
     endDeadline.stop();
     onWorkerOutput();
     if (!socketGone) {
-        endReason = workerFault.isEmpty() ? workerEndText(code, status, worker.error()) : workerFault;
-        socket->close(QWebSocketProtocol::CloseCodeBadOperation, endReason);
+        socket->close(QWebSocketProtocol::CloseCodeBadOperation,
+                      workerFault.isEmpty() ? workerEndText(code, status, worker.error()) : workerFault);
         // Disconnected follows, unless the page never answers the close.
         QTimer::singleShot(kEndMs, this, [this] {
             socketGone = true;

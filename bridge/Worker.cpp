@@ -30,6 +30,9 @@ namespace {
 
 // The open-file flag that lets the user pick several files.
 constexpr int kAllowMultiSelect = 0x200;
+// What may wait in our end of the channel while the service does not read it
+// (its page does not): beyond it we wait.
+constexpr qint64 kMaxUnsent = 1024 * 1024;
 
 // Tells the page when the user closes a control's window.
 class CloseWatch : public QObject {
@@ -72,11 +75,15 @@ Worker::Worker(WorkerOptions opts, QLocalSocket *socket) : options(std::move(opt
             line += QStringLiteral(" via proxy ") + r.proxy.shown();
         send("audit", line);
     });
+    // Every read of a user's file in this process is held to the session's grants.
+    if (!options.anyPath)
+        PathGrants::install(&grants);
     readLines();
 }
 
 Worker::~Worker()
 {
+    PathGrants::install(nullptr);
     ui::setBoxObserver(nullptr);
     TcpClient::setConnectObserver({});
 }
@@ -120,7 +127,7 @@ void Worker::readLines()
 
 void Worker::drain()
 {
-    while (!ending && !inbox.isEmpty())
+    while (!ending && !held && !inbox.isEmpty())
         handle(inbox.dequeue());
 }
 
@@ -261,7 +268,7 @@ QVariant Worker::invoke(Entry &e, int32_t dispid, uint16_t flags, const QVariant
     return result;
 }
 
-void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &args) const
+void Worker::checkPaths(const Entry &e, const MemberInfo &m, const QVariantList &args)
 {
     if (options.anyPath)
         return;
@@ -272,10 +279,18 @@ void Worker::checkPaths(const Entry &, const MemberInfo &m, const QVariantList &
         if (!p.localPath || (type != QMetaType::QString && type != QMetaType::Double && type != QMetaType::Bool))
             continue;
         const QString path = args[i].toString();
-        if (!path.isEmpty() && !grants.allows(path))
+        // A NUL is refused before any rule: the kernel would stop at it.
+        const bool nul = path.contains(QChar(0));
+        if (nul || (!path.isEmpty() && !grants.allows(path))) {
+            send("refused", QStringLiteral("call %1.%2: argument %3 names a path not given to the page")
+                                .arg(QLatin1String(e.info->name), QLatin1String(m.name), QLatin1String(p.name)));
+            if (nul)
+                raiseRuntime(ErrFileNotFound, QStringLiteral("argument %1 holds a NUL character, which no file name can")
+                                                  .arg(QLatin1String(p.name)));
             raiseRuntime(ErrPermissionDenied,
                          QStringLiteral("argument %1 names a path this page did not get from choose or from a control")
                              .arg(QLatin1String(p.name)));
+        }
     }
 }
 
@@ -347,7 +362,7 @@ QJsonValue Worker::choose(const QJsonObject &m)
         if (!multiple && paths.size() > 1)
             paths = paths.mid(0, 1);
     }
-    grants.grantAll(paths);
+    // What the user chose in the dialog is granted (as for a control's own dialog).
     return QJsonArray::fromStringList(paths);
 }
 
@@ -418,6 +433,14 @@ void Worker::send(const char *kind, const QJsonValue &value)
         return;
     channel->write(QJsonDocument(QJsonObject{{QLatin1String(kind), value}}).toJson(QJsonDocument::Compact) + '\n');
     channel->flush();
+    if (channel->bytesToWrite() <= kMaxUnsent || held)
+        return;
+    // No further request is taken meanwhile: each would add its reply here.
+    held = true;
+    pump::until([this] { return channel->bytesToWrite() <= kMaxUnsent || channel->state() != QLocalSocket::ConnectedState; });
+    held = false;
+    if (!inbox.isEmpty())
+        QMetaObject::invokeMethod(this, &Worker::drain, Qt::QueuedConnection);
 }
 
 void Worker::sendEvent(const QString &event, const QJsonObject &fields)

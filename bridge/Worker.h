@@ -4,8 +4,8 @@
 // error conversion). It talks to the service over an inherited socket, one JSON
 // object a line: {"request": ...} and {"end": true} in; {"reply": ...},
 // {"event": ...}, {"audit": "..."} and {"ended": ...} out.
-#include "bridge/PathGrants.h"
 #include "bridge/Protocol.h"
+#include "core/PathGrants.h"
 #include "platform/Ui.h"
 
 #include <QHash>
@@ -61,7 +61,7 @@ private:
     Entry &entry(const QJsonObject &m);
     const com::MemberInfo *member(const Entry &e, const QString &name, int32_t *dispid);
     QVariant invoke(Entry &e, int32_t dispid, uint16_t flags, const QVariantList &args);
-    void checkPaths(const Entry &e, const com::MemberInfo &m, const QVariantList &args) const;
+    void checkPaths(const Entry &e, const com::MemberInfo &m, const QVariantList &args);
     void closeWindow(Entry &e);
 
     void send(const char *kind, const QJsonValue &value);
@@ -77,6 +77,7 @@ private:
     int depth = 0; // member calls on the stack
     PathGrants grants;
     bool ending = false;
+    bool held = false; // waiting for the service to take what we sent
 };
 
 // `tessarix bridge-worker --origin ORIGIN [--automation] [--any-path]`, with the

@@ -1,8 +1,8 @@
 #include "multiupload/FolderListing.h"
 
 #include "core/AutomationError.h"
+#include "util/UserFiles.h"
 
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -28,11 +28,11 @@ bool FolderListing::nameLess(const QString &a, const QString &b)
 
 FolderListing FolderListing::read(const QString &folder, bool followLink)
 {
-    const QByteArray native = QFile::encodeName(folder);
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
-    const int fd = ::open(native.constData(), flags);
+    const int flags = O_RDONLY | O_DIRECTORY | (followLink ? 0 : O_NOFOLLOW);
+    QString why;
+    const int fd = userfiles::open(folder, flags, &why);
     if (fd < 0)
-        throw fileError(errno == ELOOP ? ENOENT : errno, folder);
+        throw userfiles::openError(errno == ELOOP ? ENOENT : errno, folder, why);
     DIR *dir = ::fdopendir(fd);
     if (!dir) {
         const int err = errno;
@@ -49,14 +49,14 @@ FolderListing FolderListing::read(const QString &folder, bool followLink)
         if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue; // gone since it was listed
         if (S_ISDIR(st.st_mode)) {
-            out.folders.append(QFile::decodeName(name));
+            out.folders.append(userfiles::fromNative(name));
         } else if (S_ISLNK(st.st_mode)) {
             // A link counts as the file it points to; links to folders are not
             // followed.
             if (::fstatat(fd, name, &st, 0) == 0 && S_ISREG(st.st_mode))
-                out.files.append(File{QFile::decodeName(name), qint64(st.st_size)});
+                out.files.append(File{userfiles::fromNative(name), qint64(st.st_size)});
         } else if (S_ISREG(st.st_mode)) {
-            out.files.append(File{QFile::decodeName(name), qint64(st.st_size)});
+            out.files.append(File{userfiles::fromNative(name), qint64(st.st_size)});
         }
         errno = 0;
     }

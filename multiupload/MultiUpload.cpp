@@ -9,6 +9,7 @@
 #include "platform/FormLook.h"
 #include "platform/Ui.h"
 #include "upload/UploadMachinery.h"
+#include "util/UserFiles.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -151,8 +152,11 @@ void MultiUpload::UploadFolder(const QString &localFolder, const QString &remote
         try {
             listing = FolderListing::read(current.local, root);
         } catch (const AutomationError &e) {
-            ui::messageBox(QStringLiteral("无法读取文件夹: ") + current.local + QLatin1Char('\n') + e.description,
+            // Whatever it holds was not sent: it counts as a failure of the run.
+            ui::messageBox(QStringLiteral("无法读取文件夹: ") + userfiles::shown(current.local) + QLatin1Char('\n')
+                               + e.description,
                            ui::Buttons::OK, ui::Icon::Exclamation);
+            ++filesFailed;
             root = false;
             continue;
         }
@@ -161,7 +165,8 @@ void MultiUpload::UploadFolder(const QString &localFolder, const QString &remote
             uploadOne(current.local, current.remote, f.name, f.size);
         for (qsizetype i = listing.folders.size() - 1; i >= 0; --i) {
             const QString &sub = listing.folders[i];
-            pending.append({current.local + sub + QLatin1Char('/'), current.remote + sub + QLatin1Char('/')});
+            // The server's folder is named in text; a name that is no UTF-8 as a person reads it.
+            pending.append({current.local + sub + QLatin1Char('/'), current.remote + userfiles::shown(sub) + QLatin1Char('/')});
         }
     }
 }
@@ -170,7 +175,7 @@ void MultiUpload::uploadOne(const QString &localFolder, const QString &remoteFol
                             qint64 size)
 {
     const QString path = localFolder + name;
-    lblFileName->setText(QStringLiteral("正在发送文件:") + name);
+    lblFileName->setText(QStringLiteral("正在发送文件:") + userfiles::shown(name));
     upload->setProgress(0);
     pump::once();
     bool sent = false;
@@ -187,7 +192,7 @@ void MultiUpload::uploadOne(const QString &localFolder, const QString &remoteFol
         changed = upload->outcome() == UploadMachinery::Outcome::FileChanged;
     } catch (const AutomationError &e) {
         // Gone or unreadable since it was listed: say so and go on with the next.
-        ui::messageBox(QStringLiteral("无法上传文件: ") + path + QLatin1Char('\n') + e.description,
+        ui::messageBox(QStringLiteral("无法上传文件: ") + userfiles::shown(path) + QLatin1Char('\n') + e.description,
                        ui::Buttons::OK, ui::Icon::Exclamation);
     }
     if (!sent)
@@ -210,7 +215,7 @@ bool MultiUpload::reportUnanswered(const QString &path)
     case UploadMachinery::Outcome::NoConnection:
     case UploadMachinery::Outcome::TimedOut:
     case UploadMachinery::Outcome::ClosedWithoutAnswer:
-        ui::messageBox(upload->outcomeReason() + QStringLiteral("：") + path, ui::Buttons::OK, ui::Icon::Critical,
+        ui::messageBox(upload->outcomeReason() + QStringLiteral("：") + userfiles::shown(path), ui::Buttons::OK, ui::Icon::Critical,
                        QStringLiteral("文件上传时出错!"));
         return false;
     case UploadMachinery::Outcome::None:

@@ -1,9 +1,9 @@
 #include "officeimport/LinkedPicture.h"
 
 #include "core/AutomationError.h"
+#include "util/UserFiles.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,19 +35,28 @@ bool isPicture(const QByteArray &head)
 void checkLinkedPicture(const QString &path, const QString &link)
 {
     // Looked at before it is opened: opening a device or a FIFO can act on it.
-    struct stat before {};
-    const QByteArray native = QFile::encodeName(path);
-    if (::stat(native.constData(), &before) != 0)
-        refuse(link, errno == ENOENT ? QStringLiteral("no such file") : QString::fromLocal8Bit(strerror(errno)));
-    if (!S_ISREG(before.st_mode))
-        refuse(link, QStringLiteral("not a regular file"));
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        refuse(link, errno == ENOENT ? QStringLiteral("no such file") : QString::fromLocal8Bit(strerror(errno)));
+    // Both opens are held to the session's grants, as every read of a user's file.
+    const auto opened = [&link](const QString &p, int flags) {
+        QString why;
+        const int fd = userfiles::open(p, flags, &why);
+        if (fd < 0)
+            refuse(link, !why.isEmpty() ? why
+                         : errno == ENOENT ? QStringLiteral("no such file")
+                                           : QString::fromLocal8Bit(strerror(errno)));
+        return fd;
+    };
     struct Close {
         int fd;
         ~Close() { ::close(fd); }
-    } closing{fd};
+    };
+    struct stat before {};
+    {
+        const Close looked{opened(path, O_PATH)};
+        if (::fstat(looked.fd, &before) != 0 || !S_ISREG(before.st_mode))
+            refuse(link, QStringLiteral("not a regular file"));
+    }
+    const int fd = opened(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    const Close closing{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != before.st_dev || st.st_ino != before.st_ino)
         refuse(link, QStringLiteral("not a regular file"));

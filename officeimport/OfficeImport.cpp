@@ -91,7 +91,7 @@ int OfficeImport::importText(const QString &text, const QString &colID, const QS
 int OfficeImport::ImportTxtFile(const QString &fileDoc, int colID, const QString &UserName)
 {
     // A file that is missing or unreadable is an error, not an empty article.
-    return exclusive([&] { return importText(util::ReadExistingTextFile(fileDoc), QString::number(colID), UserName); });
+    return exclusive([&] { return importText(util::ReadUserTextFile(fileDoc), QString::number(colID), UserName); });
 }
 
 int OfficeImport::ImportTxt(const QString &varText, const QString &colID, const QString &UserName)

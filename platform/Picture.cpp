@@ -1,26 +1,53 @@
 #include "platform/Picture.h"
 
 #include "core/AutomationError.h"
+#include "util/UserFiles.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QImageReader>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tx::picture {
 namespace {
 
-void checkExists(const QString &path)
+// The picture opened as every user's file is (never blocking on a FIFO), or
+// false: a missing file or a folder is error 53 when `raise`.
+bool openPicture(const QString &path, QFile &file, bool raise)
 {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || info.isDir())
+    QString why;
+    const int fd = path.isEmpty() ? -1 : userfiles::open(path, O_RDONLY | O_NONBLOCK, &why);
+    const int err = errno;
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+        ::close(fd);
+        if (raise)
+            raiseRuntime(ErrFileNotFound, path);
+        return false;
+    }
+    if (fd < 0) {
+        if (!raise)
+            return false;
+        if (!why.isEmpty())
+            throw userfiles::openError(err, path, why);
         raiseRuntime(ErrFileNotFound, path);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
 QSize pixelSize(const QString &path)
 {
-    checkExists(path);
-    QImageReader reader(path);
+    QFile file;
+    openPicture(path, file, true);
+    QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
@@ -44,7 +71,10 @@ HimetricSize himetricSize(const QString &path)
 
 QImage loadScaled(const QString &path, const QSize &box)
 {
-    QImageReader reader(path);
+    QFile file;
+    if (!openPicture(path, file, false))
+        return {};
+    QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     if (!reader.size().isValid())
         return {};

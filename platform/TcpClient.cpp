@@ -8,6 +8,7 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <malloc.h>
 
 namespace tx {
@@ -260,6 +261,7 @@ void TcpClient::Close()
     failed = false;
     stage = Stage::Tcp;
     tunnelHead.clear();
+    chunks.clear();
     secure = nullptr;
     if (socket) {
         // Deleted later: Close may run inside one of the socket's own signals.
@@ -311,7 +313,7 @@ void TcpClient::refill()
         // Half chunks over TLS: four in flight let encryption and the wire overlap
         // in the same memory.
         const qint64 want = qMin(secure ? kChunk / 2 : kChunk, streamTotal - streamRead);
-        chunk.resize(want);
+        QByteArray &chunk = freeChunk(want);
         const qint64 got = stream->read(chunk.data(), want);
         if (got <= 0) {
             const QString why = got < 0 ? stream->error()
@@ -319,10 +321,24 @@ void TcpClient::refill()
             fail(sckSourceFailed, why);
             return;
         }
+        chunk.truncate(got);
         streamRead += got;
         streamQueued += got;
-        socket->write(chunk.constData(), got);
+        // Written as a whole array, the socket's buffer shares the chunk instead of
+        // copying it.
+        socket->write(chunk);
     }
+}
+
+// A chunk the socket no longer holds, sized `size`: the few in flight are reused
+// instead of being allocated and faulted in for every megabyte.
+QByteArray &TcpClient::freeChunk(qint64 size)
+{
+    auto it = std::find_if(chunks.begin(), chunks.end(), [](const QByteArray &c) { return c.isDetached(); });
+    if (it == chunks.end())
+        it = chunks.emplace(chunks.end(), size, Qt::Uninitialized);
+    it->resize(size);
+    return *it;
 }
 
 void TcpClient::onBytesWritten(qint64 n)

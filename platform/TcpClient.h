@@ -14,6 +14,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QTcpSocket;
 class QSslSocket;
@@ -111,6 +112,7 @@ signals:
 private:
     enum class Stage { Tcp, Tunnel, Handshake, Ready };
     void refill();
+    QByteArray &freeChunk(qint64 size);
     qint64 pending() const;
     void onConnected();
     void onTunnelData();
@@ -134,7 +136,7 @@ private:
     qint64 streamRead = 0;    // bytes taken from the source
     qint64 streamQueued = 0;  // of those, bytes not yet written to the wire
     qint64 plainQueued = 0;   // bytes of SendData not yet written
-    QByteArray chunk;
+    std::vector<QByteArray> chunks; // bodies' chunks, shared with the socket while queued
     bool peerClosed = false;
     bool failed = false;
 };

@@ -2,8 +2,10 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QSet>
 #include <QSslCertificate>
 #include <QStringList>
 
@@ -38,6 +40,42 @@ bool untrusted(QSslError::SslError e)
     }
 }
 
+// The PEM certificates of the files, each once. A system folder holds every CA
+// three times (its file, a link named by its hash, the bundle of all), and
+// parsing one takes the better part of a millisecond: read the files whole,
+// parse each distinct certificate once.
+QByteArray distinctPemCertificates(const QStringList &paths)
+{
+    static const QByteArray begin = QByteArrayLiteral("-----BEGIN CERTIFICATE-----");
+    static const QByteArray end = QByteArrayLiteral("-----END CERTIFICATE-----");
+    QSet<QString> read;
+    QSet<QByteArray> seen;
+    QByteArray pem;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        const QString real = info.canonicalFilePath();
+        if (!info.isFile() || read.contains(real))
+            continue;
+        read.insert(real);
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+            continue;
+        const QByteArray text = f.readAll();
+        for (qsizetype at = text.indexOf(begin); at >= 0;) {
+            const qsizetype stop = text.indexOf(end, at);
+            if (stop < 0)
+                break;
+            const QByteArray block = text.mid(at, stop + end.size() - at);
+            if (!seen.contains(block)) {
+                seen.insert(block);
+                pem += block + '\n';
+            }
+            at = text.indexOf(begin, stop);
+        }
+    }
+    return pem;
+}
+
 // The named places replace the system's store; when they hold no CA at all
 // (a missing file, a directory given as the file), a refusal says so.
 bool namedStoreEmpty = false;
@@ -62,13 +100,13 @@ QSslConfiguration clientConfiguration()
     static QString cachedKey;
     static QList<QSslCertificate> cached;
     if (key != cachedKey) {
-        QList<QSslCertificate> cas;
+        QStringList paths;
         if (!file.isEmpty())
-            cas << QSslCertificate::fromPath(file, QSsl::Pem);
+            paths << file;
         for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-            cas << QSslCertificate::fromPath(QDir(dir).filePath(QStringLiteral("*")), QSsl::Pem,
-                                             QSslCertificate::PatternSyntax::Wildcard);
-        cached = cas;
+            for (const QFileInfo &entry : QDir(dir).entryInfoList(QDir::Files))
+                paths << entry.filePath();
+        cached = QSslCertificate::fromData(distinctPemCertificates(paths), QSsl::Pem);
         cachedKey = key;
     }
     // Replaces the system's store: a CA named here is all that is trusted.

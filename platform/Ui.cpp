@@ -1,6 +1,7 @@
 #include "platform/Ui.h"
 
 #include "core/Activity.h"
+#include "core/PathGrants.h"
 #include "core/Records.h"
 #include "platform/BoxTitle.h"
 
@@ -141,15 +142,28 @@ int messageBox(const QString &text, Buttons buttons, Icon icon, const QString &t
     return r.answer;
 }
 
+namespace {
+
+// What the user picked may be read from then on.
+template <typename Paths>
+Paths granted(Paths paths)
+{
+    if (PathGrants *grants = PathGrants::installed())
+        grants->grantAll(QStringList(paths));
+    return paths;
+}
+
+} // namespace
+
 QStringList openFiles(const FileDialogRequest &request)
 {
     State &s = state();
     keepLatest(s.dialogs, request);
     if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return QFileDialog::getOpenFileNames(nullptr, prefixed({}), QString(), qtFilter(request.filter));
+        return granted(QFileDialog::getOpenFileNames(nullptr, prefixed({}), QString(), qtFilter(request.filter)));
     if (s.fileAnswers.isEmpty())
         return {};
-    return s.fileAnswers.takeFirst();
+    return granted(s.fileAnswers.takeFirst());
 }
 
 QString browseForFolder()
@@ -157,13 +171,13 @@ QString browseForFolder()
     State &s = state();
     ++s.folders;
     if (s.interactive && qobject_cast<QApplication *>(QCoreApplication::instance()))
-        return QFileDialog::getExistingDirectory(nullptr, prefixed({}));
+        return granted(QFileDialog::getExistingDirectory(nullptr, prefixed({})));
     if (s.folderAnswers.isEmpty())
         return {};
     QString f = s.folderAnswers.takeFirst();
     while (f.size() > 1 && f.endsWith(QLatin1Char('/')))
         f.chop(1);
-    return f;
+    return granted(f);
 }
 
 void setBoxObserver(std::function<void(const MessageBoxRecord &)> observer) { state().observer = std::move(observer); }

@@ -2,13 +2,14 @@
 
 #include "core/AutomationError.h"
 #include "upload/UploadMachinery.h"
+#include "util/UserFiles.h"
 
-#include <QFileInfo>
 #include <QProgressBar>
 #include <QVBoxLayout>
-#include <cerrno>
+#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tx {
 
@@ -55,8 +56,9 @@ void FileUpload::StartUpload(const QString &sf, const QString &pUrl, const QStri
 int FileUpload::GetFileSize(const QString &p_filename)
 {
     struct stat st {};
-    if (::stat(QFile::encodeName(p_filename).constData(), &st) != 0)
-        throw fileError(errno, p_filename);
+    const int fd = userfiles::openOrThrow(p_filename, O_PATH);
+    ::fstat(fd, &st);
+    ::close(fd);
     if (S_ISDIR(st.st_mode))
         raiseRuntime(ErrFileNotFound, p_filename);
     if (st.st_size > std::numeric_limits<int32_t>::max())

@@ -4,8 +4,8 @@
 #include "core/CodePage.h"
 #include "upload/CompondFile.h"
 #include "upload/Utf8.h"
+#include "util/UserFiles.h"
 
-#include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -21,11 +21,8 @@ constexpr qint64 kLookAhead = 12;             // bytes read after a delimiter hi
 
 int openPart(const QString &path, qint64 *length, timespec *mtime)
 {
-    const QByteArray native = QFile::encodeName(path);
     // O_NONBLOCK so a FIFO never blocks the open; only regular files are parts.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        throw fileError(errno, path);
+    const int fd = userfiles::openOrThrow(path, O_RDONLY | O_NONBLOCK);
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -193,7 +190,8 @@ std::unique_ptr<MultipartBody> MultipartBody::snapshot(const CompondFile &packag
                              + escapeName(f.m_name()) + QStringLiteral("\"; filename=\"")
                              + escapeName(wireFileName(part.path)) + QStringLiteral("\"\r\nContent-Type: ")
                              + f.m_content_type() + QStringLiteral("\r\n\r\n");
-        part.head = codepage::encode(head);
+        // A name found on disk that is no UTF-8 goes as its own bytes.
+        part.head = userfiles::legacyBytes(head);
         parts.push_back(part);
         parts.back().fd = openPart(parts.back().path, &parts.back().length, &parts.back().mtime);
     }

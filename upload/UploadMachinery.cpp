@@ -9,12 +9,16 @@
 #include "platform/Ui.h"
 #include "upload/MultipartBody.h"
 #include "upload/UploadUrl.h"
+#include "util/UserFiles.h"
 
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace tx {
@@ -187,9 +191,18 @@ void UploadMachinery::WaitForAnswer()
 
 UploadMachinery::LocalFile UploadMachinery::lookupFile(const QString &localfile)
 {
-    const QFileInfo info(localfile);
-    if (localfile.isEmpty() || !info.exists() || info.isDir())
+    QString why;
+    const int fd = localfile.isEmpty() ? -1 : userfiles::open(localfile, O_PATH, &why);
+    const int err = errno;
+    struct stat st {};
+    const bool folder = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    if (fd >= 0)
+        ::close(fd);
+    if (fd < 0 && !why.isEmpty())
+        throw userfiles::openError(err, localfile, why);
+    if (fd < 0 || folder)
         raiseRuntime(ErrFileNotFound, localfile);
+    const QFileInfo info(localfile); // the names only
     return LocalFile{info.fileName(), info.absoluteFilePath()};
 }
 

@@ -3,6 +3,7 @@
 #include "core/AutomationError.h"
 #include "core/CodePage.h"
 #include "util/Text.h"
+#include "util/UserFiles.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -84,6 +85,9 @@ void removeContents(int dirFd, const QString &path)
         }
     }
 }
+
+// The text of the open file `fd` (closed here), named `path` in errors.
+QString textOf(int fd, const QString &path);
 
 bool isValidUtf8(QByteArrayView bytes)
 {
@@ -196,6 +200,18 @@ QString ReadExistingTextFile(const QString &path)
     const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throw fileError(errno, path);
+    return textOf(fd, path);
+}
+
+QString ReadUserTextFile(const QString &path)
+{
+    return textOf(userfiles::openOrThrow(path, O_RDONLY | O_NONBLOCK), path);
+}
+
+namespace {
+
+QString textOf(int fd, const QString &path)
+{
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
@@ -246,6 +262,8 @@ QString ReadExistingTextFile(const QString &path)
     }
     return out;
 }
+
+} // namespace
 
 QString GetFileExt(const QString &name)
 {

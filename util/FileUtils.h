@@ -35,6 +35,8 @@ QString ReadTextFile(const QString &path);
 // The same for a file that must be there: one that cannot be opened or read
 // fails with the file error naming `path` (53, 70, 75 or 76).
 QString ReadExistingTextFile(const QString &path);
+// The same for a user's file, opened as util/UserFiles opens them.
+QString ReadUserTextFile(const QString &path);
 
 // The text after the last "." (letter case kept), or empty when there is none.
 QString GetFileExt(const QString &name);

@@ -6,6 +6,7 @@
 #include "core/TempFolder.h"
 #include "office/OfficeFailure.h"
 #include "office/WorkFolders.h"
+#include "util/UserFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -134,7 +135,7 @@ void closeOrphans(LoSession &s)
 {
     if (!s.instance.desktop.is())
         return;
-    Reference<css::container::XEnumeration> all = s.instance.desktop->getComponents()->createEnumeration();
+    Reference<css::container::XEnumeration> all = s.instance.documents();
     std::vector<std::pair<Reference<css::lang::XComponent>, QString>> orphans;
     while (all->hasMoreElements()) {
         Reference<css::lang::XComponent> model(all->nextElement(), UNO_QUERY);
@@ -204,8 +205,10 @@ rtl::OUString detectFilter(LoSession &s, const rtl::OUString &url)
 // from a dialog description that the headless packages do not ship, and the
 // office ends (std::terminate) as soon as its main loop gets to it, right after
 // the load returns (a one-shot conversion closes the document before, so it
-// survives). So the document is loaded without a view, its comments removed
-// (the cleaner drops them from the HTML anyway), and only then shown hidden.
+// survives). So the document is loaded without a view and its comments removed
+// (the cleaner drops them from the HTML anyway). It is shown (hidden) only when
+// a call needs its layout: a view lays out every page, which costs more than
+// the load and the export together, and an export needs no view.
 Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url, bool *hadComments)
 {
     auto ctx = s.instance.context;
@@ -230,10 +233,6 @@ Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl
         for (const auto &c : comments)
             if (c.is())
                 Reference<css::lang::XComponent>(c, UNO_QUERY_THROW)->dispose();
-        Reference<css::frame::XComponentLoader> loader(s.instance.desktop, UNO_QUERY_THROW);
-        loader->loadComponentFromURL("private:object", "_blank", 0,
-                                     props({{"Model", css::uno::Any(Reference<css::frame::XModel>(model, UNO_QUERY_THROW))},
-                                            {"Hidden", css::uno::Any(true)}}));
     } catch (...) {
         closeModel(model);
         throw;
@@ -302,13 +301,10 @@ void removeCopy(const QString &path)
 
 std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source, const QString &what)
 {
-    if (!QFileInfo(source).isFile())
-        throw fileError(ENOENT, source);
     auto doc = std::make_shared<LoDocument>();
     doc->copyPath = workCopyName(source);
-    if (!QFile::copy(source, doc->copyPath))
-        throw fileError(EACCES, source);
-    QFile::setPermissions(doc->copyPath, QFile::ReadOwner | QFile::WriteOwner);
+    // Read as every user's file is: within the session's grants when it is opened.
+    userfiles::copyTo(source, doc->copyPath);
     const rtl::OUString url = fileUrl(doc->copyPath);
     const char *service = serviceOf(s.instance.kind());
     try {
@@ -320,6 +316,8 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
             Reference<css::lang::XComponent> model = s.instance.kind() == u"writer"
                 ? loadTextWithoutComments(s, url, &doc->hadComments)
                 : loadHidden(s, url);
+            if (s.instance.kind() == u"writer")
+                doc->shownLater.set(s.instance.desktop, UNO_QUERY_THROW);
             s.instance.countConversion();
             // Random bytes or a renamed file open as plain text (or in another
             // application): never converted as if they were the document.
@@ -362,6 +360,7 @@ void LoDocument::reloadWithoutComments(LoSession &s)
         self->forget();
         bool again = false;
         self->model = loadTextWithoutComments(s, fileUrl(clean), &again);
+        self->shownLater.set(s.instance.desktop, UNO_QUERY_THROW);
     });
     hadComments = false;
 }
@@ -370,6 +369,18 @@ void LoDocument::forget()
 {
     parts.reset();
     model.clear();
+    shownLater.clear();
+}
+
+void LoDocument::show()
+{
+    if (!shownLater.is())
+        return;
+    Reference<css::frame::XModel> m(model, UNO_QUERY_THROW);
+    if (!m->getCurrentController().is())
+        shownLater->loadComponentFromURL("private:object", "_blank", 0,
+                                         props({{"Model", css::uno::Any(m)}, {"Hidden", css::uno::Any(true)}}));
+    shownLater.clear();
 }
 
 void LoDocument::storeTo(const QString &path, const char *filter,

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 #include <memory>
@@ -16,6 +17,9 @@ struct LoDocument {
     // What a kind's calls look up of the model once, to spare the office the
     // questions on every page (worker only).
     std::shared_ptr<void> parts;
+    // Worker only: what shows a document opened without a window, in a hidden
+    // one, when a call first needs its layout.
+    css::uno::Reference<css::frame::XComponentLoader> shownLater;
     QString copyPath; // the copy; removed when the document closes
     bool closed = false;
     // Comments were taken out at the load (a text document's view cannot show
@@ -34,6 +38,8 @@ struct LoDocument {
     void reloadWithoutComments(LoSession &s);
     // Worker: drops the model and what was looked up of it.
     void forget();
+    // Worker: gives a document opened without a window its (hidden) one.
+    void show();
     // Worker: stores a copy under `path` with the named filter, locked with
     // `password` when one is given.
     void storeTo(const QString &path, const char *filter,

@@ -14,7 +14,9 @@
 #include <com/sun/star/document/XUndoManagerSupplier.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/text/XTextTablesSupplier.hpp>
 #include <com/sun/star/util/XReplaceable.hpp>
+#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/util/XReplaceDescriptor.hpp>
 #include <cerrno>
 #include <vector>
@@ -34,6 +36,28 @@ QString stemOf(const QString &copyPath)
     const QFileInfo info(copyPath);
     return info.absoluteDir().filePath(info.completeBaseName());
 }
+
+// Worker: a document's windows kept from following its changes, until it goes.
+class HeldStill {
+public:
+    void hold(const Reference<css::lang::XComponent> &model)
+    {
+        held.set(model, UNO_QUERY_THROW);
+        held->lockControllers();
+    }
+    ~HeldStill()
+    {
+        if (!held.is())
+            return;
+        try {
+            held->unlockControllers();
+        } catch (const css::uno::Exception &) {
+        }
+    }
+
+private:
+    Reference<css::frame::XModel> held;
+};
 
 // Worker. Marks every page start from the second on (from the last page to the
 // first, so that a paragraph put ahead of a table moves nothing yet to mark),
@@ -63,15 +87,25 @@ void markAndExport(LoDocument &doc, int pages, const QString &exportPath)
         Reference<css::beans::XPropertySet>(marks, UNO_QUERY_THROW)->setPropertyValue("SearchRegularExpression", css::uno::Any(true));
         text->replaceAll(Reference<css::util::XSearchDescriptor>(marks, UNO_QUERY_THROW));
     };
+    HeldStill still;
     try {
+        // Where the text has no table, no page starts in one: a question fewer
+        // a page.
+        const bool tables =
+            Reference<css::text::XTextTablesSupplier>(doc.model, UNO_QUERY_THROW)->getTextTables()->hasElements();
         for (int i = pages; i >= 2; --i) {
             view.pages->jumpToPage(sal_Int16(i)); // lands on the page's start
-            startOutsideTables(doc, sal_Int16(i));
+            if (tables)
+                startOutsideTables(doc, sal_Int16(i));
             starts.push_back(view.cursor->getStart());
         }
         // Marked only now: a mark put in while walking moves the text after it,
         // and the office would lay out the rest of the document again each time.
         int page = pages;
+        // The window held still while the marks go in, are exported and go out
+        // again: each change would have the office lay out the window anew,
+        // which the export does not need.
+        still.hold(doc.model);
         for (const auto &r : starts)
             r->setString(ou(QString::fromUtf8(pageMark(page--))));
         undo->leaveUndoContext();

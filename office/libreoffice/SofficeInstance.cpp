@@ -21,6 +21,7 @@
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/theGlobalEventBroadcaster.hpp>
 #include <cppuhelper/bootstrap.hxx>
 
 #include <cerrno>
@@ -77,28 +78,38 @@ void waitFor(std::initializer_list<int> fds, int ms)
     ::poll(p, n, ms);
 }
 
-// A writer view builds a window for every comment from a dialog description
-// that the headless packages do not ship: building it ends the whole office
-// (std::terminate on NoSuchElementException), at the load or the save of any
-// document with comments. Views without comment windows need no description;
-// the comments themselves stay in the document and its HTML.
-void hideCommentWindows(const Reference<css::uno::XComponentContext> &context)
+// Turns one of the office's switches off (an office without it lacks its work).
+void switchOff(const Reference<css::uno::XComponentContext> &context, const char *node, const char *name)
 {
     try {
         auto provider = css::configuration::theDefaultProvider::get(context);
         css::beans::PropertyValue path;
         path.Name = "nodepath";
-        path.Value <<= rtl::OUString("/org.openoffice.Office.Writer/Content/Display");
+        path.Value <<= rtl::OUString::createFromAscii(node);
         css::uno::Sequence<css::uno::Any> args(1);
         args.getArray()[0] <<= path;
-        Reference<css::container::XNameReplace> display(
+        Reference<css::container::XNameReplace> group(
             provider->createInstanceWithArguments("com.sun.star.configuration.ConfigurationUpdateAccess", args),
             css::uno::UNO_QUERY_THROW);
-        display->replaceByName("Note", css::uno::Any(false));
-        Reference<css::util::XChangesBatch>(display, css::uno::UNO_QUERY_THROW)->commitChanges();
+        group->replaceByName(rtl::OUString::createFromAscii(name), css::uno::Any(false));
+        Reference<css::util::XChangesBatch>(group, css::uno::UNO_QUERY_THROW)->commitChanges();
     } catch (const css::uno::Exception &) {
-        // An office without the setting has no such windows either.
     }
+}
+
+void configure(const Reference<css::uno::XComponentContext> &context)
+{
+    // A writer view builds a window for every comment from a dialog description
+    // that the headless packages do not ship: building it ends the whole office
+    // (std::terminate on NoSuchElementException), at the load or the save of any
+    // document with comments. Views without comment windows need no description;
+    // the comments themselves stay in the document and its HTML.
+    switchOff(context, "/org.openoffice.Office.Writer/Content/Display", "Note");
+    // Spelling as the text is laid out is work for a writer at a screen: here
+    // it only holds up the page calls that wait for the layout.
+    switchOff(context, "/org.openoffice.Office.Linguistic/SpellChecking", "IsSpellAuto");
+    // Nor are its words collected for completing them as they are typed.
+    switchOff(context, "/org.openoffice.Office.Writer/AutoFunction/Completion", "CollectWords");
 }
 
 // An empty folder of this user's only at `path`, whatever was there: a link
@@ -199,7 +210,7 @@ bool SofficeInstance::tryConnect()
             ou(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)));
         context.set(remote, css::uno::UNO_QUERY_THROW);
         desktop = css::frame::Desktop::create(context);
-        hideCommentWindows(context);
+        configure(context);
         worker.drainAtExit();
         return true;
     } catch (const css::uno::Exception &) {
@@ -273,7 +284,7 @@ int SofficeInstance::openDocuments()
     try {
         if (!desktop.is())
             return -1;
-        Reference<css::container::XEnumeration> all = desktop->getComponents()->createEnumeration();
+        Reference<css::container::XEnumeration> all = documents();
         int n = 0;
         while (all->hasMoreElements()) {
             all->nextElement();
@@ -283,6 +294,15 @@ int SofficeInstance::openDocuments()
     } catch (const css::uno::Exception &) {
         return -1;
     }
+}
+
+Reference<css::container::XEnumeration> SofficeInstance::documents()
+{
+    // Not the desktop's components: those are the documents shown in a window,
+    // and a text document is shown only when a call needs its layout.
+    Reference<css::container::XEnumerationAccess> all(css::frame::theGlobalEventBroadcaster::get(context),
+                                                      css::uno::UNO_QUERY_THROW);
+    return all->createEnumeration();
 }
 
 bool SofficeInstance::terminateIfUnused()

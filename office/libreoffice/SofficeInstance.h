@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <mutex>
@@ -38,6 +39,8 @@ public:
     bool terminateIfUnused();
     // Documents open in the instance, of every process; -1 when it cannot tell.
     int openDocuments();
+    // All of them, shown in a window or not.
+    css::uno::Reference<css::container::XEnumeration> documents();
     // Held by every process while it loads a document (shared) and while it
     // starts or ends the instance (exclusive), so that nothing is loaded into an
     // instance that is about to go.

@@ -23,6 +23,7 @@ WriterView &viewOf(LoDocument &doc)
 {
     if (auto *known = static_cast<WriterView *>(doc.parts.get()))
         return *known;
+    doc.show();
     auto view = std::make_shared<WriterView>();
     Reference<css::frame::XModel> model(doc.model, UNO_QUERY_THROW);
     view->controller = model->getCurrentController();

@@ -5,12 +5,27 @@
 #include <QJsonObject>
 #include <QList>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QWebSocket>
 #include <functional>
 #include <memory>
 
 namespace tx::test {
+
+// How many refusals an audit log records: its refusal lines and the counts of
+// the lines that say "N more refused".
+inline qint64 refusalsCounted(const QString &log)
+{
+    qint64 n = 0;
+    static const QRegularExpression line(QStringLiteral("^\\S+ (?:(\\d+) more refused|refused |session \\d+ refused )"),
+                                         QRegularExpression::MultilineOption);
+    for (auto it = line.globalMatch(log); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        n += m.captured(1).isEmpty() ? 1 : m.captured(1).toLongLong();
+    }
+    return n;
+}
 
 // Pumps events until `done` or `ms` passed; whether `done` held.
 bool waitFor(const std::function<bool()> &done, int ms = 10000);
@@ -27,6 +42,7 @@ public:
     ~Bridge();
     bool started() const { return listening != 0; }
     quint16 port() const { return listening; }
+    qint64 pid() const { return service.processId(); }
     QString originsFile() const;
     QString auditLog() const;
     QProcessEnvironment environment() const { return env; }

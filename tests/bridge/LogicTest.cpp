@@ -2,11 +2,15 @@
 // request checking and path grants.
 #include "bridge/AuditLog.h"
 #include "bridge/Origins.h"
-#include "bridge/PathGrants.h"
 #include "bridge/PeerUid.h"
 #include "bridge/PromptWords.h"
 #include "bridge/Protocol.h"
 #include "bridge/RequestHead.h"
+#include "core/PathGrants.h"
+
+#include "BridgeFixture.h"
+
+#include <QDateTime>
 
 #include <QDir>
 #include <QFile>
@@ -16,30 +20,43 @@
 #include <sys/stat.h>
 
 using namespace tx::bridge;
+using tx::PathGrants;
 
 TEST(Origins, NormalisedToSchemeHostAndPort)
 {
+    // `serialized`: as a browser writes an Origin header, so that it may be echoed.
     const struct {
         const char *in;
         const char *out;
+        bool serialized;
     } rows[] = {
-        {"https://CMS.Example.org", "https://cms.example.org"},
-        {"https://cms.example.org:443/", "https://cms.example.org"},
-        {"https://cms.example.org:8443", "https://cms.example.org:8443"},
-        {"http://localhost:80", "http://localhost"},
-        {"http://127.0.0.1:8080", "http://127.0.0.1:8080"},
-        {"http://[::1]:8080", "http://[::1]:8080"},
-        {"null", ""},
-        {"", ""},
-        {"file:///home/me/page.html", ""},
-        {"ftp://cms.example.org", ""},
-        {"https://cms.example.org/admin", ""},
-        {"https://user@cms.example.org", ""},
-        {"https://cms.example.org?x=1", ""},
-        {"https://a.example, https://b.example", ""},
+        {"https://CMS.Example.org", "https://cms.example.org", true},
+        {"https://cms.example.org:443/", "https://cms.example.org", false},
+        {"https://cms.example.org:8443", "https://cms.example.org:8443", true},
+        {"http://localhost:80", "http://localhost", true},
+        {"http://127.0.0.1:8080", "http://127.0.0.1:8080", true},
+        {"http://[::1]:8080", "http://[::1]:8080", true},
+        {"null", "", true},
+        {"", "", false},
+        {"file:///home/me/page.html", "", false},
+        {"ftp://cms.example.org", "", true},
+        {"https://cms.example.org/admin", "", false},
+        {"https://user@cms.example.org", "", false},
+        {"https://cms.example.org?x=1", "", false},
+        {"https://a.example, https://b.example", "", false},
+        {"http://localhost:8080\rSet-Cookie: a=1", "", false},
+        {"http://local\thost:8080", "", false},
+        {"http://localhost:8080\x01", "", false},
+        {"http://localhost:", "http://localhost", false},
+        {"http://localhost:123456", "", false},
+        {"http://[::1]x:8080", "", false},
+        {"://localhost", "", false},
+        {"1http://localhost", "", false},
     };
-    for (const auto &r : rows)
+    for (const auto &r : rows) {
         EXPECT_EQ(normalizeOrigin(QString::fromUtf8(r.in)), QString::fromUtf8(r.out)) << r.in;
+        EXPECT_EQ(isSerializedOrigin(r.in), r.serialized) << r.in;
+    }
     EXPECT_TRUE(isLoopbackOrigin(QStringLiteral("http://localhost:8080")));
     EXPECT_TRUE(isLoopbackOrigin(QStringLiteral("http://127.0.0.2")));
     EXPECT_TRUE(isLoopbackOrigin(QStringLiteral("http://[::1]:8080")));
@@ -120,6 +137,32 @@ TEST(PeerUid, KernelSpellingOfAddresses)
     EXPECT_EQ(kernelAddress(QHostAddress(QStringLiteral("127.0.0.1")), 8080), QByteArray("0100007F:1F90"));
     EXPECT_EQ(kernelAddress(QHostAddress(QStringLiteral("::1")), 47373), QByteArray("00000000000000000000000001000000:B90D"));
     EXPECT_FALSE(peerUid(QHostAddress(QStringLiteral("127.0.0.1")), 1, QHostAddress(QStringLiteral("127.0.0.1")), 1));
+
+    // Only the client's own end, established, tells its owner: a socket its
+    // program closed is listed under uid 0 (FIN_WAIT2, TIME_WAIT).
+    const QByteArray table =
+        "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n"
+        "   0: 0100007F:B90D 00000000:0000 0A 00000000:00000000 00:00000000 00000000     0        0 100 1\n"
+        "   1: 0100007F:9C40 0100007F:B90D 05 00000000:00000000 00:00000000 00000000     0        0 0 3\n"
+        "   2: 0100007F:9C41 0100007F:B90D 06 00000000:00000000 03:00000000 00000000     0        0 0 3\n"
+        "   3: 0100007F:9C42 0100007F:B90D 01 00000000:00000000 00:00000000 00000000 65534        0 101 1\n"
+        "   4: 0100007F:B90D 0100007F:9C42 01 00000000:00000000 00:00000000 00000000     0        0 102 1\n"
+        "   5: 0100007F:9C43 0100007F:B90D 08 00000000:00000000 00:00000000 00000000  1000        0 103 1\n";
+    const struct {
+        const char *local;
+        const char *remote;
+        std::optional<uint> uid;
+    } rows[] = {
+        {"0100007F:9C40", "0100007F:B90D", std::nullopt}, // closed at once: FIN_WAIT2
+        {"0100007F:9C41", "0100007F:B90D", std::nullopt}, // TIME_WAIT
+        {"0100007F:9C42", "0100007F:B90D", 65534u},
+        {"0100007F:B90D", "0100007F:9C43", std::nullopt}, // the other way round
+        {"0100007F:9C43", "0100007F:B90D", std::nullopt}, // CLOSE_WAIT: its owner may have gone
+        {"0100007F:9C44", "0100007F:B90D", std::nullopt},
+        {"0100007F:B90D", "00000000:0000", std::nullopt}, // the listener
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(ownerIn(table, r.local, r.remote), r.uid) << r.local << " " << r.remote;
 }
 
 TEST(Protocol, RequestsAreCheckedBeforeTheWorkerSeesThem)
@@ -218,6 +261,48 @@ TEST(AuditLog, PrivateOneLineAnEntryAndRotatedKeepingOneOldFile)
     EXPECT_LT(QFileInfo(path).size(), 200);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().contains("entry 9"));
+}
+
+// 100,000 refusals spread over a day from 40 origins, one of them no browser's,
+// between the records of 200 sessions: every session record stays, every refusal
+// is counted, and the files stay small.
+TEST(AuditLog, AFloodOfRefusalsNeitherPushesSessionsOutNorGoesUncounted)
+{
+    // Minutes of 60 s, not of the tests' short ticks: a day has 1440 of them.
+    qunsetenv("TESSARIX_TICK_MS");
+    ASSERT_EQ(AuditLog::minute(), 60000);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bridge.log"));
+    qint64 now = QDateTime(QDate(2026, 12, 9), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    {
+        AuditLog log(path);
+        log.setClock([&now] { return now; });
+        for (int i = 0; i < 100000; ++i) {
+            if (i % 500 == 0)
+                log.write(QStringLiteral("session %1 %2 origin=https://cms.example").arg(i / 1000).arg(i % 1000 ? u"end" : u"start"));
+            // Half of them from one origin.
+            const QByteArray origin = i % 40 == 39 ? QByteArray("http://x\r\nforged: 1")
+                                                   : "https://o" + QByteArray::number(i % 2 ? i % 40 : 0) + ".example";
+            log.refused(QStringLiteral("127.0.0.1"), origin, QStringLiteral("refused 127.0.0.1 403: origin %1 is not trusted").arg(AuditLog::shown(origin)));
+            now += 864; // a day in all
+        }
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".1")));
+    EXPECT_LT(QFileInfo(path).size(), 8 * 1024 * 1024);
+    for (int s = 0; s < 100; ++s)
+        for (const char *what : {"start", "end"})
+            EXPECT_TRUE(text.contains(QStringLiteral("session %1 %2 origin").arg(s).arg(QLatin1String(what)))) << s << what;
+    EXPECT_EQ(tx::test::refusalsCounted(text), 100000);
+    EXPECT_TRUE(text.contains(QStringLiteral("more refused from https://o0.example (127.0.0.1")));
+    EXPECT_TRUE(text.contains(QStringLiteral("more refused from other origins")));
+    EXPECT_TRUE(text.contains(QStringLiteral("today's refusal lines are full")));
+    EXPECT_TRUE(text.contains(QStringLiteral("http://x\\x0d\\x0aforged: 1")));
+    EXPECT_EQ(text.count(u'\n'), text.count(QStringLiteral("Z "))) << "one line an entry";
+    // The day's refusals take 512 KiB, and then one line a minute.
+    EXPECT_LT(text.size(), 1024 * 1024);
 }
 
 // The question about a new origin speaks the user's language; both versions name

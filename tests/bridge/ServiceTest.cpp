@@ -3,13 +3,16 @@
 #include "BridgeFixture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -20,6 +23,7 @@ namespace {
 const QString kOrigin = QStringLiteral("http://localhost:8080");
 constexpr qint64 kTypeMismatch = qint64(int32_t(0x800A000Du));
 constexpr qint64 kInvalidCall = qint64(int32_t(0x800A0005u));
+constexpr qint64 kFileNotFound = qint64(int32_t(0x800A0035u));
 constexpr qint64 kPermissionDenied = qint64(int32_t(0x800A0046u));
 constexpr qint64 kObjectNotSet = qint64(int32_t(0x800A005Bu));
 constexpr qint64 kCantCreate = qint64(int32_t(0x800A01ADu));
@@ -44,11 +48,15 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
 {
     const QByteArray port = QByteArray::number(bridge.port());
     const QByteArray origin = "Origin: http://localhost:8080\r\n";
+    const QByteArray trusted = bridge.upgradeRequest(host() + origin);
+    const auto changed = [&trusted](const char *from, const char *to) { return QByteArray(trusted).replace(from, to); };
+    const QByteArray key = "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
     struct Row {
         const char *name;
         QByteArray request;
         const char *status;
         bool ipv6 = false;
+        const char *header = nullptr; // a header line the answer must have
     } rows[] = {
         {"status", "GET /status HTTP/1.1\r\n" + host() + "\r\n", "HTTP/1.1 200"},
         {"status over ::1", "GET /status HTTP/1.1\r\nHost: [::1]:" + port + "\r\n\r\n", "HTTP/1.1 200", true},
@@ -57,6 +65,7 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
         {"unknown path", "GET /etc/passwd HTTP/1.1\r\n" + host() + "\r\n", "HTTP/1.1 404"},
         {"post", "POST /status HTTP/1.1\r\n" + host() + "Content-Length: 0\r\n\r\n", "HTTP/1.1 404"},
         {"rebound host", "GET /status HTTP/1.1\r\nHost: attacker.example:" + port + "\r\n\r\n", "HTTP/1.1 403"},
+        {"upgrade, no origin", bridge.upgradeRequest(host()), "HTTP/1.1 403"},
         {"host on another port", "GET /status HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n", "HTTP/1.1 403"},
         {"no host", "GET /status HTTP/1.1\r\n\r\n", "HTTP/1.1 403"},
         {"host with a suffix", "GET /status HTTP/1.1\r\nHost: 127.0.0.1:" + port + ".evil.example\r\n\r\n", "HTTP/1.1 403"},
@@ -65,30 +74,72 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
         {"two hosts, lower and upper case", "GET /status HTTP/1.1\r\nhost: 127.0.0.1:" + port + "\r\nHOST: evil.example\r\n\r\n",
          "HTTP/1.1 403"},
         {"upgrade, rebound host", bridge.upgradeRequest("Host: attacker.example:" + port + "\r\n" + origin), "HTTP/1.1 403"},
-        {"upgrade, no origin", bridge.upgradeRequest(host()), "HTTP/1.1 403"},
         {"upgrade, null origin", bridge.upgradeRequest(host() + "Origin: null\r\n"), "HTTP/1.1 403"},
         {"upgrade, untrusted origin", bridge.upgradeRequest(host() + "Origin: http://localhost:8081\r\n"), "HTTP/1.1 403"},
         {"upgrade, origin with a user", bridge.upgradeRequest(host() + "Origin: http://me@localhost:8080\r\n"), "HTTP/1.1 403"},
         {"upgrade, origin with a bare CR", bridge.upgradeRequest(host() + "Origin: http://localhost:8080\rX: 1\r\n"), "HTTP/1.1 403"},
         {"upgrade, origin on another scheme", bridge.upgradeRequest(host() + "Origin: https://localhost:8080\r\n"), "HTTP/1.1 403"},
         {"upgrade, two origins", bridge.upgradeRequest(host() + origin + "Origin: http://evil.example\r\n"), "HTTP/1.1 403"},
-        {"upgrade, trusted", bridge.upgradeRequest(host() + origin), "HTTP/1.1 101"},
+        // An Origin that no browser writes is never echoed, nor taken for another.
+        {"status, origin with a CR", "GET /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:8081\rInjected: 1\r\n\r\n",
+         "HTTP/1.1 403"},
+        {"preflight, origin with a CR", "OPTIONS /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:8081\rInjected: 1\r\n\r\n",
+         "HTTP/1.1 403"},
+        {"status, origin with a path", "GET /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:8081/Injected\r\n\r\n",
+         "HTTP/1.1 403"},
+        {"preflight, origin with a tab", "OPTIONS /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:8081\tInjected\r\n\r\n",
+         "HTTP/1.1 403"},
+        {"status, origin with \\x01", "GET /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:8081\x01Injected\r\n\r\n",
+         "HTTP/1.1 403"},
+        {"upgrade, origin with a path", changed("Origin: http://localhost:8080", "Origin: http://localhost:8080/Injected"), "HTTP/1.1 403"},
+        {"status, an opaque origin", "GET /status HTTP/1.1\r\n" + host() + "Origin: null\r\n\r\n", "HTTP/1.1 200", false,
+         "Access-Control-Allow-Origin: null"},
+        // Handshakes outside the protocol, each with its reason.
+        {"upgrade over HTTP/1.0", changed("GET / HTTP/1.1", "GET / HTTP/1.0"), "HTTP/1.1 400"},
+        {"upgrade over HTTP/1.9", changed("GET / HTTP/1.1", "GET / HTTP/1.9"), "HTTP/1.1 400"},
+        {"upgrade without a key", changed(key.constData(), ""), "HTTP/1.1 400"},
+        {"upgrade, key without its padding", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ\r\n"), "HTTP/1.1 400"},
+        {"upgrade, key of 15 bytes", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25j\r\n"), "HTTP/1.1 400"},
+        {"upgrade, key not base64", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ=!\r\n"), "HTTP/1.1 400"},
+        {"upgrade, two keys", changed(key.constData(), key + key), "HTTP/1.1 400"},
+        {"upgrade, WebSocket version 8", changed("Sec-WebSocket-Version: 13", "Sec-WebSocket-Version: 8"), "HTTP/1.1 426", false,
+         "Sec-WebSocket-Version: 13"},
+        {"upgrade without a WebSocket version", changed("Sec-WebSocket-Version: 13\r\n", ""), "HTTP/1.1 400"},
+        {"upgrade, trusted", trusted, "HTTP/1.1 101"},
         {"upgrade, default port spelled", bridge.upgradeRequest(host() + "Origin: http://LOCALHOST:8080\r\n"), "HTTP/1.1 101"},
         {"head over 8 KiB", "GET /status HTTP/1.1\r\n" + host() + "X: " + QByteArray(9000, 'a') + "\r\n\r\n", "HTTP/1.1 431"},
         {"garbage", "\x16\x03\x01 hello\r\n\r\n", "HTTP/1.1 400"},
     };
+    qint64 refused = 0;
     for (const Row &r : rows) {
         const QByteArray answer = bridge.raw(r.request, r.ipv6);
         EXPECT_TRUE(answer.startsWith(r.status)) << r.name << ": " << statusLine(answer).toStdString();
+        const QByteArray head = answer.left(answer.indexOf("\r\n\r\n") + 2);
+        EXPECT_FALSE(head.contains("Injected")) << r.name;
+        if (r.header) {
+            EXPECT_TRUE(head.contains(QByteArray(r.header) + "\r\n")) << r.name << ": " << head.constData();
+        }
+        // A refusal says why in one line, and is audited.
+        const QByteArray body = answer.mid(head.size() + 2);
+        if (!answer.startsWith("HTTP/1.1 1") && !answer.startsWith("HTTP/1.1 2")) {
+            EXPECT_TRUE(body.endsWith('\n') && body.count('\n') == 1 && body.size() > 1) << r.name << ": " << body.constData();
+            refused += answer.startsWith("HTTP/1.1 404") ? 0 : 1;
+        }
     }
     // Without a subprotocol the page would not speak ours.
     const QByteArray noSub = "GET / HTTP/1.1\r\n" + host() + origin +
                              "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
     EXPECT_TRUE(bridge.raw(noSub).startsWith("HTTP/1.1 400"));
+    ++refused;
     const QString log = bridge.auditLog();
     EXPECT_TRUE(log.contains(QStringLiteral("refused 127.0.0.1 403: origin http://localhost:8081 is not trusted"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("WebSocket without an Origin")));
+    EXPECT_TRUE(log.contains(QStringLiteral("refused 127.0.0.1 400: a WebSocket handshake is an HTTP/1.1 request"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Origin \"http://localhost:8081\\x0dInjected: 1\" is not an origin"))) << log.toStdString();
+    // The rest in the counts of their minute.
+    EXPECT_TRUE(waitFor([&] { return refusalsCounted(bridge.auditLog()) == refused; }, 30000))
+        << refused << " refused:\n" << bridge.auditLog().toStdString();
 }
 
 TEST_F(ServiceTest, StatusTellsABrowserOnlyWhatItNeeds)
@@ -100,6 +151,101 @@ TEST_F(ServiceTest, StatusTellsABrowserOnlyWhatItNeeds)
     EXPECT_EQ(o.value(QStringLiteral("protocol")).toString(), QStringLiteral("tessarix.1"));
     EXPECT_FALSE(o.contains(QStringLiteral("sessions")));
     EXPECT_TRUE(bridge.status().contains(QStringLiteral("sessions")));
+}
+
+// A page of a trusted origin that breaks the protocol, then a flood of refused
+// requests: the sessions' records stay in the log, each saying who closed, and
+// every refusal is counted without a line each.
+TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
+{
+    {
+        Page page(bridge.port(), kOrigin);
+        ASSERT_TRUE(page.open());
+        ASSERT_GT(page.create(QStringLiteral("Tessarix5.Helper")), 0);
+        page.socket().close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("tab closed"));
+        ASSERT_TRUE(waitFor([&] { return page.closed; }));
+    }
+    // A frame without a mask, after a masked one; only the first is taken.
+    QTcpSocket raw;
+    raw.connectToHost(QHostAddress::LocalHost, bridge.port());
+    ASSERT_TRUE(raw.waitForConnected(5000));
+    raw.write(bridge.upgradeRequest(host() + "Origin: " + kOrigin.toUtf8() + "\r\n"));
+    QByteArray got;
+    ASSERT_TRUE(waitFor([&] { got += raw.readAll(); return got.contains("\r\n\r\n"); }));
+    ASSERT_TRUE(got.startsWith("HTTP/1.1 101")) << got.constData();
+    const QByteArray request = R"({"id":1,"type":"create","progId":"Tessarix5.Helper"})";
+    QByteArray masked = "\x81" + QByteArray(1, char(0x80 | request.size())) + QByteArray("\x01\x02\x03\x04", 4);
+    for (qsizetype i = 0; i < request.size(); ++i)
+        masked += char(request[i] ^ "\x01\x02\x03\x04"[i % 4]);
+    raw.write(masked);
+    ASSERT_TRUE(waitFor([&] { got += raw.readAll(); return got.contains("\"result\""); })) << got.constData();
+    raw.write("\x81" + QByteArray(1, char(request.size())) + request);
+    ASSERT_TRUE(waitFor([&] { got += raw.readAll(); return raw.state() == QAbstractSocket::UnconnectedState; }));
+    const qsizetype close = got.indexOf("\x88");
+    ASSERT_GE(close, 0) << got.toHex().constData();
+    EXPECT_EQ(got.mid(close + 2, 2), QByteArray("\x03\xea", 2)) << "1002";
+    EXPECT_EQ(got.count("\"result\""), 1);
+    // A page whose connection breaks without a close.
+    QTcpSocket broken;
+    broken.connectToHost(QHostAddress::LocalHost, bridge.port());
+    ASSERT_TRUE(broken.waitForConnected(5000));
+    broken.write(bridge.upgradeRequest(host() + "Origin: " + kOrigin.toUtf8() + "\r\n"));
+    QByteArray switched;
+    ASSERT_TRUE(waitFor([&] { switched += broken.readAll(); return switched.contains("\r\n\r\n"); }));
+    ASSERT_TRUE(switched.startsWith("HTTP/1.1 101"));
+    broken.abort();
+
+    // Refused in many ways from many origins, over a few connections at a time.
+    const QByteArray port = QByteArray::number(bridge.port());
+    const auto refusedRequest = [&](int i) -> QByteArray {
+        const QByteArray origin = "Origin: https://o" + QByteArray::number(i % 40) + ".example\r\n";
+        switch (i % 4) {
+        case 0: return bridge.upgradeRequest(host() + origin);
+        case 1: return "GET /status HTTP/1.1\r\n" + host() + "Origin: http://x\rInjected: " + QByteArray::number(i) + "\r\n\r\n";
+        case 2: return QByteArray(bridge.upgradeRequest(host() + origin)).replace("Version: 13", "Version: 8");
+        default: return "GET /status HTTP/1.1\r\nHost: rebound" + QByteArray::number(i) + ".example:" + port + "\r\n" + origin + "\r\n";
+        }
+    };
+    constexpr int kFlood = 1000;
+    constexpr int kAtOnce = 25;
+    QElapsedTimer flood;
+    flood.start();
+    for (int first = 0; first < kFlood; first += kAtOnce) {
+        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        for (int i = first; i < first + kAtOnce; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            QTcpSocket *s = sockets.back().get();
+            QObject::connect(s, &QTcpSocket::connected, s, [s, r = refusedRequest(i)] { s->write(r); });
+            QObject::connect(s, &QTcpSocket::readyRead, s, [s] { s->readAll(); });
+            s->connectToHost(QHostAddress::LocalHost, bridge.port());
+        }
+        ASSERT_TRUE(waitFor([&] {
+            return std::all_of(sockets.begin(), sockets.end(),
+                               [](const auto &s) { return s->state() == QAbstractSocket::UnconnectedState; });
+        })) << first;
+    }
+    // The fixture's tick makes a minute of 6 s.
+    const qint64 minutes = flood.elapsed() / 6000 + 2;
+    {
+        Page after(bridge.port(), kOrigin);
+        ASSERT_TRUE(after.open());
+    }
+    // The counts of the last minute come at its end.
+    ASSERT_TRUE(waitFor([&] { return refusalsCounted(bridge.auditLog()) == kFlood; }, 30000))
+        << refusalsCounted(bridge.auditLog()) << "\n" << bridge.auditLog().toStdString();
+    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 4 end")); }));
+    const QString log = bridge.auditLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("session 1 end origin=%1 reason=closed by the page (1001 tab closed)").arg(kOrigin)))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("session 2 end origin=%1 reason=closed by the service (1002 ").arg(kOrigin)))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("session 1 create Tessarix5.Helper")));
+    EXPECT_TRUE(log.contains(QStringLiteral("session 3 end origin=%1 reason=the page's connection ended without a close").arg(kOrigin)))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("session 4 start")));
+    EXPECT_LE(log.count(QStringLiteral(" refused 127.0.0.1 ")), minutes * 16 * 3) << "a line for each refusal";
+    EXPECT_TRUE(log.contains(QStringLiteral("more refused from other origins")));
+    EXPECT_FALSE(log.contains(QStringLiteral("\nInjected"))) << "a line forged by a page";
 }
 
 TEST_F(ServiceTest, TheAllowListIsReadAgainWhenItChanges)
@@ -220,6 +366,32 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
               kPermissionDenied);
     EXPECT_EQ(page.result(page.request({{"type", "choose"}})).toArray(), QJsonArray{}); // cancelled
 
+    // What is judged is the file opened, not the text. A NUL ends the name the
+    // kernel sees at a link leading out; a granted file swapped for such a link
+    // after it was added is refused when the upload opens it.
+    QTemporaryDir away;
+    QFile secret(away.filePath(QStringLiteral("secret.txt")));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("secret!");
+    secret.close();
+    ASSERT_TRUE(QFile::link(secret.fileName(), dir.filePath(QStringLiteral("sub/out-link"))));
+    const QString nul = dir.filePath(QStringLiteral("sub/out-link")) + QChar(0);
+    const struct {
+        const char *member;
+        QJsonArray args;
+    } nuls[] = {{"GetFileSize", {nul}}, {"AddUploadFile", {"f", nul}}};
+    for (const auto &r : nuls) {
+        const QJsonObject reply = page.call(upload, QLatin1String(r.member), r.args);
+        EXPECT_EQ(page.errorNumber(reply), kFileNotFound) << r.member << QJsonDocument(reply).toJson().constData();
+        EXPECT_TRUE(reply.value("error")["description"].toString().contains(QStringLiteral("NUL"))) << r.member;
+    }
+    EXPECT_TRUE(page.result(page.call(upload, QStringLiteral("AddUploadFile"), {"f", inner.fileName()})).isNull());
+    ASSERT_TRUE(QFile::remove(inner.fileName()));
+    ASSERT_TRUE(QFile::link(secret.fileName(), inner.fileName()));
+    const QJsonObject swapped = page.call(upload, QStringLiteral("UploadFile"));
+    EXPECT_EQ(page.errorNumber(swapped), kPermissionDenied) << QJsonDocument(swapped).toJson().constData();
+    EXPECT_TRUE(swapped.value("error")["description"].toString().contains(QStringLiteral("outside")));
+
     // show: a form in its own window; a window-less object has none.
     EXPECT_TRUE(page.result(page.request({{"type", "show"}, {"object", upload}})).isNull());
     EXPECT_EQ(page.errorNumber(page.request({{"type", "show"}, {"object", helper}})), kInvalidCall);
@@ -233,6 +405,8 @@ TEST_F(ServiceTest, EveryMessageKindAndItsErrors)
     EXPECT_TRUE(log.contains(QStringLiteral("call Helper.getFileExtName")));
     EXPECT_FALSE(log.contains(QStringLiteral("x/y.JPG"))) << "argument values stay out of the log";
     EXPECT_FALSE(log.contains(QString(100, QLatin1Char('M')))) << "unknown member names stay out of the log";
+    EXPECT_TRUE(log.contains(QStringLiteral("session 1 refused call FileUpload.GetFileSize: argument p_filename names a path not given")))
+        << "a path refused is audited";
 }
 
 } // namespace

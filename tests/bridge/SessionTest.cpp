@@ -8,9 +8,11 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <csignal>
+#include <iostream>
 #include <unistd.h>
 
 using namespace tx::test;
@@ -19,6 +21,118 @@ namespace {
 
 const QString kOrigin = QStringLiteral("http://127.0.0.1:8080");
 constexpr qint64 kOutOfMemory = qint64(int32_t(0x800A0007u));
+
+// A kernel figure of a process's memory ("VmRSS", "VmHWM") in KiB.
+qint64 memoryKib(qint64 pid, const QByteArray &field)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+// A page on a bare connection: it reads the replies to its first requests, then
+// sends more and reads nothing until told to; then what the service closed it with.
+class DeafPage {
+public:
+    bool open(quint16 port, const QByteArray &upgrade)
+    {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (!waitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }))
+            return false;
+        socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 * 1024);
+        socket.write(upgrade);
+        waitFor([&] {
+            got += socket.readAll();
+            return got.contains("\r\n\r\n") || socket.state() == QAbstractSocket::UnconnectedState;
+        });
+        const bool switched = got.startsWith("HTTP/1.1 101");
+        got = got.mid(got.indexOf("\r\n\r\n") + 4);
+        return switched;
+    }
+    // Sends the requests and reads their replies.
+    bool exchange(const QList<QJsonObject> &requests)
+    {
+        for (const QJsonObject &r : requests)
+            send(r);
+        const bool answered = waitFor([&] {
+            got += socket.readAll();
+            return framesIn(got).size() >= requests.size();
+        });
+        got.clear();
+        return answered;
+    }
+    // Sends the requests; nothing is read any more.
+    void sendDeaf(const QList<QJsonObject> &requests)
+    {
+        socket.setReadBufferSize(4096);
+        for (const QJsonObject &r : requests)
+            send(r);
+    }
+    // Reads all that waited, up to the service's close frame: its code and reason.
+    std::pair<int, QString> closing()
+    {
+        socket.setReadBufferSize(0);
+        std::pair<int, QString> close{-1, QString()};
+        waitFor([&] {
+            got += socket.readAll();
+            for (const auto &[code, payload] : framesIn(got))
+                if (code == 0x8 && payload.size() >= 2)
+                    close = {quint8(payload[0]) << 8 | quint8(payload[1]), QString::fromUtf8(payload.mid(2))};
+            return close.first >= 0 || socket.state() == QAbstractSocket::UnconnectedState;
+        }, 20000);
+        return close;
+    }
+
+private:
+    // A text frame, masked as a page's must be (a mask of zeros leaves the text as it is).
+    void send(const QJsonObject &message)
+    {
+        const QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
+        QByteArray frame("\x81", 1);
+        if (text.size() < 126) {
+            frame += char(0x80 | text.size());
+        } else if (text.size() < 65536) {
+            frame += char(0x80 | 126);
+            frame += char(text.size() >> 8);
+            frame += char(text.size() & 0xff);
+        } else {
+            frame += char(0x80 | 127);
+            for (int i = 7; i >= 0; --i)
+                frame += char((quint64(text.size()) >> (8 * i)) & 0xff);
+        }
+        socket.write(frame + QByteArray(4, '\0') + text);
+    }
+    // The whole frames the service sent (it masks nothing): opcode and payload.
+    static QList<std::pair<int, QByteArray>> framesIn(const QByteArray &in)
+    {
+        QList<std::pair<int, QByteArray>> out;
+        const auto byte = [&](qsizetype i) { return quint64(quint8(in[i])); };
+        for (qsizetype at = 0; at + 2 <= in.size();) {
+            quint64 size = byte(at + 1) & 0x7f;
+            qsizetype head = 2;
+            if (size >= 126) {
+                head = size == 126 ? 4 : 10;
+                if (at + head > in.size())
+                    break;
+                size = 0;
+                for (qsizetype i = at + 2; i < at + head; ++i)
+                    size = size << 8 | byte(i);
+            }
+            if (at + head + qsizetype(size) > in.size())
+                break;
+            out.append({int(byte(at) & 0x0f), in.mid(at + head, qsizetype(size))});
+            at += head + qsizetype(size);
+        }
+        return out;
+    }
+
+    QTcpSocket socket;
+    QByteArray got;
+};
 
 class SessionTest : public ::testing::Test {
 protected:
@@ -205,6 +319,9 @@ TEST_F(SessionTest, LimitsCrossedByOne)
     page.socket().sendTextMessage(QString(1024 * 1024 + 1, QLatin1Char('x')));
     ASSERT_TRUE(waitFor([&] { return page.closed; }));
     EXPECT_EQ(int(page.socket().closeCode()), 1009);
+    // The service closed, not the page.
+    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 1 end")); }));
+    EXPECT_TRUE(bridge.auditLog().contains(QStringLiteral("reason=closed by the service (1009"))) << bridge.auditLog().toStdString();
 }
 
 TEST_F(SessionTest, SixteenSessionsAndNotSeventeen)
@@ -221,24 +338,79 @@ TEST_F(SessionTest, SixteenSessionsAndNotSeventeen)
     EXPECT_GT(pages.front()->create(QStringLiteral("Tessarix5.Helper")), 0);
 }
 
+// Pages that ask for 1 MB replies and never read them: the service holds a few
+// MiB for each and leaves the rest with its worker, closes each page once it has
+// taken nothing for the time allowed, and gives the memory back afterwards.
+TEST_F(SessionTest, PagesThatReadNothingCostTheServiceLittleAndAreClosed)
+{
+    const qint64 pid = bridge.pid();
+    ASSERT_FALSE(bridge.status().isEmpty());
+    const qint64 start = memoryKib(pid, "VmRSS");
+    ASSERT_GT(start, 0);
+    const QByteArray upgrade = bridge.upgradeRequest("Host: 127.0.0.1:" + QByteArray::number(bridge.port()) +
+                                                     "\r\nOrigin: " + kOrigin.toUtf8() + "\r\n");
+    const QString big(1000 * 1000, QLatin1Char('v'));
+    int closed = 0;
+    for (const int count : {1, 16}) {
+        std::vector<std::unique_ptr<DeafPage>> pages;
+        for (int i = 0; i < count; ++i) {
+            pages.push_back(std::make_unique<DeafPage>());
+            ASSERT_TRUE(pages.back()->open(bridge.port(), upgrade)) << i;
+        }
+        QList<QJsonObject> gets;
+        for (int i = 0; i < 60; ++i)
+            gets.append({{"id", 3 + i}, {"type", "get"}, {"object", 1}, {"member", "NewFileName"}});
+        for (const auto &page : pages) {
+            ASSERT_TRUE(page->exchange({{{"id", 1}, {"type", "create"}, {"progId", "Tessarix5.FileUpload"}},
+                                        {{"id", 2}, {"type", "put"}, {"object", 1}, {"member", "NewFileName"}, {"value", big}}}));
+            page->sendDeaf(gets);
+        }
+        // The sessions are numbered as the pages were let in.
+        for (const auto &page : pages) {
+            const QString line = QStringLiteral("session %1 closing: the page read nothing for 6 s").arg(++closed);
+            ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(line); }, 60000)) << bridge.auditLog().toStdString();
+            const auto [code, reason] = page->closing();
+            EXPECT_EQ(code, 1008) << line.toStdString();
+            EXPECT_EQ(reason, QStringLiteral("the page read nothing for 6 s"));
+        }
+        const qint64 peak = memoryKib(pid, "VmHWM");
+        EXPECT_LT(peak, (count == 1 ? 64 : 96) * 1024) << count << " pages";
+        pages.clear();
+        ASSERT_TRUE(waitFor([&] { return bridge.status().value(QStringLiteral("sessions")).toArray().isEmpty(); }, 30000));
+        EXPECT_TRUE(waitFor([&] { return memoryKib(pid, "VmRSS") < start + 8 * 1024; }, 10000))
+            << memoryKib(pid, "VmRSS") - start << " KiB more than at the start, after " << count << " pages";
+        std::cout << "[ bench    ] service memory, " << count << " deaf pages: start " << start / 1024 << " MiB, peak "
+                  << peak / 1024 << " MiB, after " << memoryKib(pid, "VmRSS") / 1024 << " MiB" << std::endl;
+    }
+}
+
 TEST_F(SessionTest, AnotherAccountIsRefusedBeforeAnythingElse)
 {
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
     if (::getuid() != 0 || setpriv.isEmpty() || bash.isEmpty())
         GTEST_SKIP() << "needs root, setpriv and bash to connect as another user";
-    const QString script = QStringLiteral("exec 3<>/dev/tcp/127.0.0.1/%1; printf 'GET /status HTTP/1.1\\r\\nHost: 127.0.0.1:%1\\r\\n\\r\\n' >&3; cat <&3")
+    const QByteArray host = "Host: 127.0.0.1:" + QByteArray::number(bridge.port()) + "\r\n";
+    // A request that waits for its answer, then six handshakes of a trusted origin,
+    // each closed at once: a socket its program closed is listed as root's.
+    const QString script = QStringLiteral("trap '' PIPE; exec 3<>/dev/tcp/127.0.0.1/%1; printf '%s' \"$2\" >&3; cat <&3; "
+                                          "for i in 1 2 3 4 5 6; do exec 3<>/dev/tcp/127.0.0.1/%1; printf '%s' \"$1\" >&3 2>/dev/null; exec 3>&-; done")
                                .arg(bridge.port());
     const CommandRun r = [&] {
         QProcess p;
-        p.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
-                          bash, QStringLiteral("-c"), script});
+        p.start(setpriv, {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups"),
+                          bash, QStringLiteral("-c"), script, QStringLiteral("client"),
+                          QString::fromLatin1(bridge.upgradeRequest(host + "Origin: " + kOrigin.toUtf8() + "\r\n")),
+                          QString::fromLatin1("GET /status HTTP/1.1\r\n" + host + "\r\n")});
         waitFor([&] { return p.state() == QProcess::NotRunning; }, 20000);
         return CommandRun{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
     }();
-    // Not a byte of an answer.
+    // Not a byte of an answer, no session and no worker.
     EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    // Our own request is judged after theirs.
+    EXPECT_TRUE(bridge.status().value(QStringLiteral("sessions")).toArray().isEmpty());
     EXPECT_TRUE(bridge.auditLog().contains(QStringLiteral("connection from uid 65534")));
+    EXPECT_FALSE(bridge.auditLog().contains(QStringLiteral("session"))) << bridge.auditLog().toStdString();
 }
 
 } // namespace

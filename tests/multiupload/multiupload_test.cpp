@@ -7,6 +7,7 @@
 #include "platform/Ui.h"
 #include "support/TestHttpServer.h"
 #include "upload/UploadMachinery.h"
+#include "util/FileUtils.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,7 +41,7 @@ QStringList uploads(const TestHttpServer &server)
         QString name;
         for (const auto &p : r.parts())
             if (!p.filename.isEmpty())
-                name = QString::fromUtf8(p.name);
+                name = tx::codepage::decode(p.name); // names travel in the code page
         out << name + u'|' + QString::fromUtf8(r.field("path"));
     }
     return out;
@@ -95,7 +97,9 @@ private slots:
         tx::ui::reset();
         QVERIFY(dir.isValid());
         root = dir.path() + QStringLiteral("/root/");
-        QDir(root).removeRecursively();
+        // Names that are no UTF-8 and paths over PATH_MAX go too.
+        if (QFileInfo(root).isDir())
+            tx::util::RemoveFolder(root);
         QVERIFY(QDir().mkpath(root));
     }
 
@@ -272,7 +276,8 @@ private slots:
         QTest::addColumn<QString>("removed");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("failed");
-        QTest::newRow("sub-folder") << QStringLiteral("s") << QStringList{"a.txt|/", "b.txt|/"} << 0;
+        // A folder that could not be read is a failure of the run: its files were not sent.
+        QTest::newRow("sub-folder") << QStringLiteral("s") << QStringList{"a.txt|/", "b.txt|/"} << 1;
         QTest::newRow("file") << QStringLiteral("b.txt") << QStringList{"a.txt|/", "c.txt|/s/"} << 1;
     }
 
@@ -304,21 +309,83 @@ private slots:
         expectFinished(c, failed);
     }
 
+    // Names on disk are bytes. One that is no UTF-8 is sent as it is on disk
+    // (in the code page where it converts, else as its bytes) and shown as read
+    // in the code page or escaped; a folder that cannot be read counts as failed.
+    void unreadableFolder_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("failed");
+        QTest::newRow("no read permission") << "locked" << QStringList{"a.txt|/"} << 1;
+        QTest::newRow("a path over PATH_MAX") << "deep" << QStringList{"a.txt|/"} << 1;
+        QTest::newRow("names that are no UTF-8")
+            << "bytes" << QStringList{"a.txt|/", "照片.txt|/", QString(), "c.txt|/照/"} << 0;
+    }
+
     void unreadableFolder()
     {
-        if (::geteuid() == 0)
-            QSKIP("permissions do not stop root; the removal case covers this");
+        QFETCH(QString, kind);
+        QFETCH(QStringList, expected);
+        QFETCH(int, failed);
+        if (kind == u"locked" && ::geteuid() == 0)
+            QSKIP("permissions do not stop root; the other rows cover this");
         writeFile(root + "a.txt", "a");
-        writeFile(root + "locked/b.txt", "b");
-        QVERIFY(::chmod(QFile::encodeName(root + "locked").constData(), 0) == 0);
+        const QByteArray native = QFile::encodeName(root);
+        const auto make = [](int dir, const QByteArray &name, const QByteArray &bytes) {
+            const int fd = ::openat(dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+            ::close(fd);
+        };
+        int top = ::open(native.constData(), O_RDONLY | O_DIRECTORY);
+        QVERIFY(top >= 0);
+        if (kind == u"locked") {
+            writeFile(root + "locked/b.txt", "b");
+            QVERIFY(::chmod(QFile::encodeName(root + "locked").constData(), 0) == 0);
+        } else if (kind == u"deep") {
+            // Made one level at a time below its parent's descriptor.
+            int at = ::dup(top);
+            for (int level = 0; level < 24; ++level) {
+                const QByteArray name = "deep" + QByteArray(200, 'd');
+                QCOMPARE(::mkdirat(at, name.constData(), 0700), 0);
+                const int next = ::openat(at, name.constData(), O_RDONLY | O_DIRECTORY);
+                ::close(at);
+                at = next;
+                QVERIFY(at >= 0);
+            }
+            make(at, "z.txt", "z");
+            ::close(at);
+        } else {
+            make(top, "\xD5\xD5\xC6\xAC.txt", "gbk");     // "照片.txt" in the code page
+            make(top, "\xFF\xFE.txt", "raw");                // no text in any code page
+            QCOMPARE(::mkdirat(top, "\xD5\xD5", 0700), 0);  // "照"
+            const int sub = ::openat(top, "\xD5\xD5", O_RDONLY | O_DIRECTORY);
+            make(sub, "c.txt", "c");
+            ::close(sub);
+        }
+        ::close(top);
         TestHttpServer server;
         tx::MultiUpload c;
         c.StartUpload("/", server.url());
         pickAndStart(c, root);
-        ::chmod(QFile::encodeName(root + "locked").constData(), 0700);
-        QCOMPARE(uploads(server), QStringList{"a.txt|/"});
-        QVERIFY(boxTexts().first().contains(root + "locked/"));
-        expectFinished(c);
+        if (kind == u"locked")
+            ::chmod(QFile::encodeName(root + "locked").constData(), 0700);
+        QStringList got = uploads(server);
+        if (kind == u"bytes") {
+            QCOMPARE(got.size(), 4);
+            const auto raw = server.requests[2].parts().first();
+            QCOMPARE(raw.name, QByteArray("\xFF\xFE.txt"));
+            QVERIFY(raw.filename.endsWith("\\root\\\xFF\xFE.txt"));
+            QCOMPARE(raw.data, QByteArray("raw"));
+            QCOMPARE(server.requests[1].parts().first().data, QByteArray("gbk"));
+            QVERIFY(server.requests[1].parts().first().filename.endsWith("\\\xD5\xD5\xC6\xAC.txt"));
+            got[2].clear();
+        } else {
+            QVERIFY2(boxTexts().first().startsWith(QStringLiteral("无法读取文件夹: ") + root + kind), qPrintable(boxTexts().first()));
+        }
+        QCOMPARE(got, expected);
+        expectFinished(c, failed);
     }
 
     void linksAndSpecialFiles()

@@ -303,10 +303,12 @@ TEST_F(LibreOfficeTest, AHungWriterHoldsUpNoOtherKind)
 }
 
 // The child side of the next test: leaves a document open as the process ends,
-// and a page document its application keeps for the next page.
+// another not yet shown in a window (as a whole import holds it before its
+// export), and a page document its application keeps for the next page.
 int exitWithOpenDocument(const QString &file, Leaving how)
 {
     auto w = word();
+    auto unshown = w->DocumentsOpen(file);
     auto doc = w->DocumentsOpen(file);
     doc->WindowsSelection(1)->GoTo(wdGoToPage, 2);
     // A page document in use and another kept by the application for the next.

@@ -8,6 +8,7 @@
 #include "officeimport/WordConversion.h"
 #include "core/AutomationError.h"
 #include "core/CodePage.h"
+#include "core/PathGrants.h"
 #include "office/FakeOffice.h"
 
 #include <QLineEdit>
@@ -521,28 +522,33 @@ void ConversionTest::picturePaths_data()
     QTest::addColumn<QString>("src");
     QTest::addColumn<QString>("kept"); // the src in the article; empty: uploaded
     QTest::addColumn<int>("error");
-    QTest::newRow("linked beside the document") << "tiny.png" << "" << 0;
-    QTest::newRow("linked below the document") << "sub/tiny.png" << "" << 0;
-    QTest::newRow("http") << "http://example.com/a.png" << "http://example.com/a.png" << 0;
-    QTest::newRow("https") << "HTTPS://example.com/a.png" << "HTTPS://example.com/a.png" << 0;
-    QTest::newRow("data") << "data:image/png;base64,AAAA" << "data:image/png;base64,AAAA" << 0;
-    QTest::newRow("dots made a way out") << "...//...//...//...//...//...//etc/passwd" << "" << int(ErrPermissionDenied);
-    QTest::newRow("file scheme") << "file:///etc/passwd" << "" << int(ErrPermissionDenied);
-    QTest::newRow("absolute path") << "/etc/passwd" << "" << int(ErrFileNotFound);
-    QTest::newRow("link out of the document's folder") << "...//secret.png" << "" << int(ErrPermissionDenied);
+    QTest::addColumn<QString>("chosen"); // under the bridge's grants: what the page was given
+    QTest::newRow("linked beside the document") << "tiny.png" << "" << 0 << QString();
+    QTest::newRow("linked below the document") << "sub/tiny.png" << "" << 0 << QString();
+    QTest::newRow("http") << "http://example.com/a.png" << "http://example.com/a.png" << 0 << QString();
+    QTest::newRow("https") << "HTTPS://example.com/a.png" << "HTTPS://example.com/a.png" << 0 << QString();
+    QTest::newRow("data") << "data:image/png;base64,AAAA" << "data:image/png;base64,AAAA" << 0 << QString();
+    QTest::newRow("dots made a way out") << "...//...//...//...//...//...//etc/passwd" << "" << int(ErrPermissionDenied) << QString();
+    QTest::newRow("file scheme") << "file:///etc/passwd" << "" << int(ErrPermissionDenied) << QString();
+    QTest::newRow("absolute path") << "/etc/passwd" << "" << int(ErrFileNotFound) << QString();
+    QTest::newRow("link out of the document's folder") << "...//secret.png" << "" << int(ErrPermissionDenied) << QString();
     // The office writes a linked picture's path as a URL: spaces and CJK percent-encoded.
-    QTest::newRow("linked, encoded folder name") << "%E5%9B%BE%20%E7%89%87/tiny.png" << "" << 0;
-    QTest::newRow("percent-encoded dots lead nowhere") << "..%2f..%2fsecret.png" << "" << int(ErrFileNotFound);
-    QTest::newRow("percent-encoded way out") << "...%2f%2f...%2f%2fsecret.png" << "" << int(ErrPermissionDenied);
-    QTest::newRow("symbolic link leading out") << "out.png" << "" << int(ErrPermissionDenied);
-    QTest::newRow("empty source: a folder is no picture") << "" << "" << int(ErrFileNotFound);
-    QTest::newRow("the document's folder") << "." << "" << int(ErrFileNotFound);
-    QTest::newRow("a folder below") << "sub" << "" << int(ErrFileNotFound);
+    QTest::newRow("linked, encoded folder name") << "%E5%9B%BE%20%E7%89%87/tiny.png" << "" << 0 << QString();
+    QTest::newRow("percent-encoded dots lead nowhere") << "..%2f..%2fsecret.png" << "" << int(ErrFileNotFound) << QString();
+    QTest::newRow("percent-encoded way out") << "...%2f%2f...%2f%2fsecret.png" << "" << int(ErrPermissionDenied) << QString();
+    QTest::newRow("symbolic link leading out") << "out.png" << "" << int(ErrPermissionDenied) << QString();
+    QTest::newRow("empty source: a folder is no picture") << "" << "" << int(ErrFileNotFound) << QString();
+    QTest::newRow("the document's folder") << "." << "" << int(ErrFileNotFound) << QString();
+    QTest::newRow("a folder below") << "sub" << "" << int(ErrFileNotFound) << QString();
     // A linked file goes only when it is a regular file holding a picture.
-    QTest::newRow("linked SVG") << "drawing.svg" << "" << 0;
-    QTest::newRow("a key named as a picture") << "key.png" << "" << int(ErrFileNotFound);
-    QTest::newRow("a FIFO") << "fifo.png" << "" << int(ErrFileNotFound);
-    QTest::newRow("a picture past 100 MiB") << "huge.png" << "" << int(ErrFileNotFound);
+    QTest::newRow("linked SVG") << "drawing.svg" << "" << 0 << QString();
+    QTest::newRow("a key named as a picture") << "key.png" << "" << int(ErrFileNotFound) << QString();
+    QTest::newRow("a FIFO") << "fifo.png" << "" << int(ErrFileNotFound) << QString();
+    QTest::newRow("a picture past 100 MiB") << "huge.png" << "" << int(ErrFileNotFound) << QString();
+    // A linked file is read as every user's file is: within the grants.
+    QTest::newRow("linked, only the document was chosen")
+        << "tiny.png" << "" << int(ErrFileNotFound) << "document";
+    QTest::newRow("linked, the document's folder was chosen") << "tiny.png" << "" << 0 << "folder";
 }
 
 void ConversionTest::picturePaths()
@@ -550,6 +556,7 @@ void ConversionTest::picturePaths()
     QFETCH(QString, src);
     QFETCH(QString, kept);
     QFETCH(int, error);
+    QFETCH(QString, chosen);
     ImportFixture f;
     QDir().mkpath(f.tempPath() + QStringLiteral("/docs/sub"));
     f.writeFile(QStringLiteral("docs/tiny.png"), kPng);
@@ -564,7 +571,20 @@ void ConversionTest::picturePaths()
     f.writeFile(QStringLiteral("docs/huge.png"), kPng);
     QFile huge(f.tempPath() + QStringLiteral("/docs/huge.png"));
     QVERIFY(huge.resize(100LL * 1024 * 1024 + 1)); // sparse
-    const QString doc = f.tempPath() + QStringLiteral("/docs/report.docx");
+    QString doc = f.tempPath() + QStringLiteral("/docs/report.docx");
+    // Outside the temporary folder, whose work files the controls always read.
+    QTemporaryDir place;
+    PathGrants grants;
+    struct Uninstall {
+        ~Uninstall() { PathGrants::install(nullptr); }
+    } uninstall;
+    if (!chosen.isEmpty()) {
+        QVERIFY(QDir().mkpath(place.path() + QStringLiteral("/docs")));
+        QVERIFY(QFile::copy(f.tempPath() + QStringLiteral("/docs/tiny.png"), place.path() + QStringLiteral("/docs/tiny.png")));
+        doc = place.path() + QStringLiteral("/docs/report.docx");
+        grants.grant(chosen == u"document" ? doc : place.path() + QStringLiteral("/docs"));
+        PathGrants::install(&grants);
+    }
     fake().addWordDocument(doc, {{FakePage{QStringLiteral("<p><img src=\"%1\"></p>").arg(src), {}}}});
     try {
         QCOMPARE(f.control->ImportDocFileOnePage(doc, QStringLiteral("7"), QStringLiteral("u")), 1);
@@ -573,6 +593,8 @@ void ConversionTest::picturePaths()
         QCOMPARE(e.number, int32_t(error));
         if (error == ErrPermissionDenied)
             QVERIFY2(e.description.endsWith(src), qPrintable(e.description));
+        if (!chosen.isEmpty())
+            QVERIFY2(e.description.contains(src + QStringLiteral(" (outside")), qPrintable(e.description));
         if (src.contains(QLatin1String("key")) || src.contains(QLatin1String("fifo")) || src.contains(QLatin1String("huge")))
             QVERIFY2(e.description.contains(src + QStringLiteral(" (not a ")) || e.description.contains(src + QStringLiteral(" (larger")),
                      qPrintable(e.description));

@@ -1,10 +1,13 @@
 #include "core/AutomationError.h"
 #include "upload/CompondFile.h"
 #include "upload/MultipartBody.h"
+#include "util/UserFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace tx;
 
@@ -80,6 +83,21 @@ TEST(Package, NamesInCodePageValuesInUtf8)
     p.addFormData(QStringLiteral("标题"), QStringLiteral("新闻"));
     const QByteArray b = bodyOf(p);
     EXPECT_TRUE(b.contains("name=\"\xB1\xEA\xCC\xE2\"\r\n\r\n\xE6\x96\xB0\xE9\x97\xBB\r\n"));
+
+    // A name found on disk that is no UTF-8 opens and travels by its own bytes.
+    QTemporaryDir dir;
+    const QByteArray name = "\xD5\xD5\xFF.txt";
+    const QByteArray native = QFile::encodeName(dir.path()) + '/' + name;
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "gbk", 3), 3);
+    ::close(fd);
+    CompondFile f;
+    f.AddUploadFile(userfiles::fromNative(name), userfiles::fromNative(native));
+    EXPECT_TRUE(bodyOf(f).contains("name=\"" + name + "\"; filename=\"" + wire(dir.path()) + '\\' + name
+                                   + "\"\r\nContent-Type: text/plain\r\n\r\ngbk\r\n"));
+    EXPECT_EQ(userfiles::shown(userfiles::fromNative(name)), QStringLiteral("\\xD5\\xD5\\xFF.txt"));
+    EXPECT_EQ(userfiles::shown(userfiles::fromNative("\xD5\xD5.txt")), QStringLiteral("照.txt"));
 }
 
 TEST(Package, KeysIgnoreCaseAndKeepTheirErrors)
@@ -175,13 +193,26 @@ TEST(Package, BoundaryScanAcrossWindowsAndFilesCutShort)
 
 TEST(Package, MissingFileIsFileNotFoundNamingIt)
 {
-    CompondFile p;
-    p.AddUploadFile(QStringLiteral("gone.txt"), QStringLiteral("/nonexistent/gone.txt"));
-    try {
-        MultipartBody::snapshot(p);
-        FAIL();
-    } catch (const AutomationError &e) {
-        EXPECT_EQ(e.number, 53);
-        EXPECT_TRUE(e.description.contains(QStringLiteral("/nonexistent/gone.txt")));
+    QTemporaryDir dir;
+    const QString there = writeFile(dir, QStringLiteral("there.txt"), "x");
+    const struct {
+        QString path;
+        const char *why;
+    } rows[] = {
+        {QStringLiteral("/nonexistent/gone.txt"), ""},
+        // The kernel would take the name only up to the NUL: another file.
+        {there + QChar(0) + QStringLiteral(".gone"), "NUL"},
+    };
+    for (const auto &r : rows) {
+        CompondFile p;
+        p.AddUploadFile(QStringLiteral("gone.txt"), r.path);
+        try {
+            MultipartBody::snapshot(p);
+            ADD_FAILURE() << r.path.toStdString();
+        } catch (const AutomationError &e) {
+            EXPECT_EQ(e.number, 53);
+            EXPECT_TRUE(e.description.contains(r.path.left(r.path.indexOf(QChar(0))))) << e.description.toStdString();
+            EXPECT_TRUE(e.description.contains(QLatin1String(r.why))) << e.description.toStdString();
+        }
     }
 }

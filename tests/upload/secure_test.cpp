@@ -10,6 +10,7 @@
 #include "upload/FileUpload.h"
 #include "upload/UploadMachinery.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -66,11 +67,37 @@ test::TestPki *Secure::pki = nullptr;
 
 TEST_F(Secure, UploadsVerifiedByAddressOrName)
 {
+    // A folder as a system store holds it: the CA only second in a bundle, a link
+    // to the bundle, and a file that is no certificate; another CA's file is
+    // SSL_CERT_FILE. Each certificate is read once, none is lost.
+    test::TestPki other;
+    ASSERT_TRUE(other.ok());
+    const QString store = dir.filePath(QStringLiteral("store"));
+    ASSERT_TRUE(QDir().mkpath(store));
+    const auto readAll = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QFile bundle(store + QStringLiteral("/bundle.crt"));
+    ASSERT_TRUE(bundle.open(QIODevice::WriteOnly));
+    bundle.write(readAll(other.caFile()) + "\n" + readAll(pki->caFile()));
+    bundle.close();
+    ASSERT_TRUE(QFile::link(bundle.fileName(), store + QStringLiteral("/0a1b2c3d.0")));
+    QFile junk(store + QStringLiteral("/README"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("-----BEGIN CERTIFICATE-----\nnot one\n");
+    junk.close();
     const struct {
         const char *host;
         const char *names;
-    } cases[] = {{"127.0.0.1", "IP:127.0.0.1"}, {"localhost", "DNS:localhost"}};
+        bool folder; // trusted through SSL_CERT_DIR
+    } cases[] = {{"127.0.0.1", "IP:127.0.0.1", false}, {"localhost", "DNS:localhost", false},
+                 {"127.0.0.1", "IP:127.0.0.1", true}};
     for (const auto &c : cases) {
+        if (c.folder) {
+            qputenv("SSL_CERT_FILE", other.caFile().toUtf8());
+            qputenv("SSL_CERT_DIR", (QStringLiteral("/nowhere:") + store).toUtf8());
+        }
         const auto cert = pki->server(QString::fromLatin1(c.host), {QString::fromLatin1(c.names)});
         TestHttpServer tls;
         ASSERT_TRUE(tls.useTls(cert.cert, cert.key, QString::fromLatin1(c.host)));

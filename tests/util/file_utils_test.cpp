@@ -1,6 +1,8 @@
 #include "core/AutomationError.h"
 #include "core/CodePage.h"
+#include "core/PathGrants.h"
 #include "util/FileUtils.h"
+#include "util/UserFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -151,3 +154,58 @@ TEST_F(FileUtils, ReadTextFileEndsEveryLineWithCrLf)
 }
 
 } // namespace
+
+// What is opened is judged, not the text: beneath a granted folder or the granted
+// file itself, by the kernel or by the descriptor's real path alike.
+TEST_F(FileUtils, UserFilesOpenOnlyWhatTheGrantsHold)
+{
+    const QString d = dir.path();
+    ASSERT_TRUE(QDir(d).mkpath(QStringLiteral("chosen")));
+    for (const char *name : {"chosen/a.txt", "one.txt", "other.txt", "swapped.txt"}) {
+        QFile f(d + u'/' + QLatin1String(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::link(QStringLiteral("../other.txt"), d + QStringLiteral("/chosen/out-link")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("a.txt"), d + QStringLiteral("/chosen/in-link")));
+    tx::PathGrants grants;
+    grants.grant(d + QStringLiteral("/chosen"));
+    grants.grant(d + QStringLiteral("/one.txt"));
+    grants.grant(d + QStringLiteral("/swapped.txt")); // a file when chosen, a link since
+    ASSERT_TRUE(QFile::remove(d + QStringLiteral("/swapped.txt")));
+    ASSERT_TRUE(QFile::link(d + QStringLiteral("/other.txt"), d + QStringLiteral("/swapped.txt")));
+    const struct {
+        QString path;
+        int err; // 0: opens
+        const char *why;
+    } rows[] = {
+        {QStringLiteral("/chosen/a.txt"), 0, ""},
+        {QStringLiteral("/chosen"), 0, ""},
+        {QStringLiteral("/chosen/in-link"), 0, ""},
+        {QStringLiteral("/one.txt"), 0, ""},
+        {QStringLiteral("/chosen/missing.txt"), ENOENT, ""},
+        {QStringLiteral("/other.txt"), EACCES, "outside"},
+        {QStringLiteral("/chosen/../other.txt"), EACCES, "outside"},
+        {QStringLiteral("/chosen/out-link"), EACCES, "outside"},
+        {QStringLiteral("/swapped.txt"), EACCES, "outside"},
+        {QStringLiteral("/chosen/a.txt") + QChar(0) + QStringLiteral("x"), ENOENT, "NUL"},
+    };
+    tx::PathGrants::install(&grants);
+    for (bool realPath : {false, true}) {
+        tx::userfiles::judgeByRealPath(realPath);
+        for (const auto &r : rows) {
+            QString why;
+            const int fd = tx::userfiles::open(d + r.path, O_RDONLY, &why);
+            const int err = fd < 0 ? errno : 0;
+            if (fd >= 0)
+                ::close(fd);
+            EXPECT_EQ(err, r.err) << r.path.toStdString() << (realPath ? " by real path" : "");
+            EXPECT_TRUE(why.contains(QLatin1String(r.why))) << r.path.toStdString() << why.toStdString();
+        }
+    }
+    tx::userfiles::judgeByRealPath(false);
+    tx::PathGrants::install(nullptr);
+    // Without grants, as ever.
+    const int fd = tx::userfiles::open(d + QStringLiteral("/other.txt"), O_RDONLY);
+    EXPECT_GE(fd, 0);
+    ::close(fd);
+}

@@ -1,9 +1,16 @@
-#include "bridge/PathGrants.h"
+#include "core/PathGrants.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace tx::bridge {
+namespace tx {
+
+namespace {
+PathGrants *g_installed = nullptr;
+}
+
+void PathGrants::install(PathGrants *grants) { g_installed = grants; }
+PathGrants *PathGrants::installed() { return g_installed; }
 
 QString cleanLocalPath(const QString &path)
 {
@@ -40,6 +47,9 @@ void PathGrants::grant(const QString &path)
 
 bool PathGrants::allows(const QString &path) const
 {
+    // The kernel would stop at a NUL and open another file than the text names.
+    if (path.contains(QChar(0)))
+        return false;
     const auto within = [this](const QString &p) {
         if (p.isEmpty())
             return false;
@@ -55,4 +65,4 @@ bool PathGrants::allows(const QString &path) const
     return within(cleanLocalPath(path)) && within(cleanLocalPath(slashed));
 }
 
-} // namespace tx::bridge
+} // namespace tx
