@@ -2,7 +2,8 @@
 // The listener's look at a request head: whatever arrives, the state is decided
 // by the bytes up to the head's end alone (what follows, or how much of it has
 // come, changes nothing), a complete head has a token method and lower-case token
-// names, and routing and the Host check take any head.
+// names, routing and the Host check take any head, and a handshake passes only
+// when it is one this service speaks.
 #include "bridge/RequestHead.h"
 
 #include <cstdint>
@@ -14,7 +15,8 @@ using tx::bridge::RequestHead;
 
 bool same(const RequestHead &a, const RequestHead &b)
 {
-    return a.state == b.state && a.method == b.method && a.target == b.target && a.headers == b.headers;
+    return a.state == b.state && a.method == b.method && a.target == b.target && a.version == b.version
+        && a.size == b.size && a.headers == b.headers;
 }
 
 } // namespace
@@ -55,9 +57,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } else if (!head.method.isEmpty() && head.state != RequestHead::State::Malformed) {
         std::abort();
     }
+    if ((head.state == RequestHead::State::Complete) != (head.size == end + 4 && end >= 0))
+        std::abort();
     const tx::bridge::Route route = tx::bridge::routeOf(head);
     if (route == tx::bridge::Route::Upgrade && !head.isWebSocketUpgrade())
         std::abort();
+    // A handshake let through is one of version 13 over HTTP/1.1 with a 16-byte key.
+    int status = 0;
+    const QString problem = tx::bridge::handshakeProblem(head, &status);
+    if (problem.isEmpty()) {
+        const auto key = QByteArray::fromBase64Encoding(head.header("sec-websocket-key"),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+        if (head.version != "HTTP/1.1" || !key || key.decoded.size() != 16
+            || head.header("sec-websocket-version") != "13")
+            std::abort();
+    } else if (status != 400 && status != 426) {
+        std::abort();
+    }
     const bool ours = tx::bridge::hostIsOurs(head.header("host"), 8877);
     if (ours && !head.has("host"))
         std::abort();
