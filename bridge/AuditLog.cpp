@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,11 +125,31 @@ qint64 AuditLog::append(const QString &line, qint64 now)
                                  .toUtf8();
     const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
-        return 0;
+        return unwritten(errno);
     ::fchmod(fd, 0600);
-    [[maybe_unused]] const ssize_t n = ::write(fd, entry.constData(), size_t(entry.size()));
+    // The count of what was lost goes first, so the gap is seen where it is.
+    QByteArray out;
+    if (lost > 0)
+        out = (QDateTime::fromMSecsSinceEpoch(now, Qt::UTC).toString(Qt::ISODateWithMs) +
+               QStringLiteral(" %1 entries could not be written to this log\n").arg(lost))
+                  .toUtf8();
+    out += entry;
+    const ssize_t n = ::write(fd, out.constData(), size_t(out.size()));
+    const int error = errno;
     ::close(fd);
-    return entry.size();
+    if (n != out.size())
+        return unwritten(n < 0 ? error : ENOSPC);
+    lost = 0;
+    return out.size();
+}
+
+// Nothing of the entry stands in the log: counted for the next entry that can be
+// written, and said on the service's error output once until the log takes lines again.
+qint64 AuditLog::unwritten(int error)
+{
+    if (lost++ == 0)
+        qWarning("tessarix serve: cannot write the audit log %s: %s", qPrintable(file), strerror(error));
+    return 0;
 }
 
 } // namespace tx::bridge

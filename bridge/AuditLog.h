@@ -49,6 +49,7 @@ private:
     };
     void roll(qint64 now, bool force);
     qint64 append(const QString &line, qint64 now);
+    qint64 unwritten(int error);
 
     QString file;
     qint64 limit;
@@ -59,6 +60,7 @@ private:
     qint64 quiet = 0;             // refused this minute after the day's refusal records were full
     qint64 day = -1;
     qint64 dayBytes = 0; // of refusal records written that day
+    qint64 lost = 0;     // entries that could not be written since the last that could
 };
 
 } // namespace tx::bridge

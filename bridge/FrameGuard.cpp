@@ -15,10 +15,13 @@ constexpr int kTimeWait = 6;
 constexpr int kCloseWait = 8;
 constexpr int kLastAck = 9;
 constexpr int kClosing = 11;
+// What may wait for the page to read when it pings. No browser pings; a client that
+// does and reads nothing is stopped here, one read of the socket's worth of pongs later.
+constexpr qint64 kMaxUnreadAtPing = 1024 * 1024;
 
 } // namespace
 
-FrameGuard::FrameGuard(QTcpSocket *s, qint64 start) : QObject(s), socket(s), seen(start)
+FrameGuard::FrameGuard(QTcpSocket *s, qint64 start) : QObject(s), socket(s), headEnd(start), seen(start)
 {
     connect(socket, &QTcpSocket::readyRead, this, &FrameGuard::look);
     look();
@@ -56,6 +59,12 @@ bool FrameGuard::pageCloseRead() const
         return false;
     const qint64 end = taken();
     return end < 0 || end - socket->bytesAvailable() >= closeEnd;
+}
+
+bool FrameGuard::takenWithHead() const
+{
+    const qint64 end = taken();
+    return end >= 0 && end - socket->bytesAvailable() > headEnd;
 }
 
 void FrameGuard::look()
@@ -105,6 +114,11 @@ void FrameGuard::feed(const char *data, qint64 size)
                     return;
                 }
                 close = (byte(0) & 0x0f) == 0x8;
+                if ((byte(0) & 0x0f) == 0x9 && !pingsPiled && socket->bytesToWrite() > kMaxUnreadAtPing) {
+                    pingsPiled = true;
+                    emit pingsUnread();
+                    return;
+                }
                 payload = qint64(byte(1) & 0x7f);
                 part = payload == 126 || payload == 127 ? Part::Length : Part::Mask;
                 need = payload == 126 ? 2 : payload == 127 ? 8 : 4;

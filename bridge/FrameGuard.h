@@ -21,9 +21,15 @@ public:
     bool broken() const { return failed; }
     // The page's close frame came and the WebSocket has read it: the page closed first.
     bool pageCloseRead() const;
+    // Bytes the page sent before our answer to its handshake were read with the
+    // handshake and never reached the WebSocket: asked once the WebSocket is made.
+    bool takenWithHead() const;
 
 signals:
     void unmaskedFrame();
+    // A ping came while much of what we sent waits for the page to read it: every
+    // ping is answered, so a page that pings and never reads would fill our memory.
+    void pingsUnread();
 
 private:
     enum class Part { Header, Length, Mask, Payload };
@@ -33,7 +39,8 @@ private:
     qint64 taken() const; // bytes of the connection the socket has taken from the kernel
 
     QPointer<QTcpSocket> socket;
-    qint64 seen;  // the position up to which frames were looked at
+    const qint64 headEnd;
+    qint64 seen; // the position up to which frames were looked at
     Part part = Part::Header;
     QByteArray field; // the bytes of the part read so far
     qint64 need = 2;  // how many the part has
@@ -41,6 +48,7 @@ private:
     qint64 payload = 0;
     qint64 closeEnd = -1; // where the page's close frame ends
     bool failed = false;
+    bool pingsPiled = false;
 };
 
 } // namespace tx::bridge

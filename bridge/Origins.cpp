@@ -69,7 +69,9 @@ bool isSerializedOrigin(const QByteArray &text)
     const qsizetype portAt = rest.lastIndexOf(':');
     if (portAt >= 0 && portAt > rest.lastIndexOf(']')) {
         const QByteArray port = rest.mid(portAt + 1);
-        if (port.isEmpty() || port.size() > 5 || !std::all_of(port.begin(), port.end(), digit))
+        // A port as a browser writes it: no leading zero, at most 65535.
+        if (port.isEmpty() || port.size() > 5 || !std::all_of(port.begin(), port.end(), digit) ||
+            (port.size() > 1 && port[0] == '0') || port.toInt() > 65535)
             return false;
         rest.truncate(portAt);
     }

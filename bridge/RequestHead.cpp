@@ -91,16 +91,25 @@ QString handshakeProblem(const RequestHead &head, int *status)
     *status = 400;
     if (head.version != "HTTP/1.1")
         return QStringLiteral("a WebSocket handshake is an HTTP/1.1 request");
+    // What follows the head would be taken for frames of the page.
+    if (head.has("transfer-encoding") || (head.has("content-length") && head.header("content-length") != "0"))
+        return QStringLiteral("a WebSocket handshake has no body");
     if (!head.has("sec-websocket-key"))
         return QStringLiteral("WebSocket handshake without Sec-WebSocket-Key");
-    // The base64 of 16 bytes: 22 characters and "==".
+    // The base64 of 16 bytes: 22 characters and "==", spelled as it encodes back.
     const QByteArray key = head.header("sec-websocket-key");
     const auto decoded = QByteArray::fromBase64Encoding(key, QByteArray::AbortOnBase64DecodingErrors);
-    if (key.size() != 24 || !decoded || decoded.decoded.size() != 16)
+    if (key.size() != 24 || !decoded || decoded.decoded.size() != 16 || decoded.decoded.toBase64() != key)
         return QStringLiteral("Sec-WebSocket-Key is not the base64 of 16 bytes");
     if (!head.has("sec-websocket-version"))
         return QStringLiteral("WebSocket handshake without Sec-WebSocket-Version");
-    if (head.header("sec-websocket-version") != "13") {
+    // One version number, 0 to 255 without leading zeros; a list or "013" is no version.
+    const QByteArray version = head.header("sec-websocket-version");
+    bool number = false;
+    const int n = version.toInt(&number);
+    if (!number || n < 0 || n > 255 || QByteArray::number(n) != version)
+        return QStringLiteral("Sec-WebSocket-Version is not one version number");
+    if (version != "13") {
         *status = 426;
         return QStringLiteral("this service speaks WebSocket version 13");
     }

@@ -60,8 +60,14 @@ Session::Session(int id, QWebSocket *ws, QTcpSocket *tcp, SessionOptions opts, A
                             .arg(int(socket->closeCode()))
                             .arg(socket->closeReason().isEmpty() ? QString() : QStringLiteral(" ") + socket->closeReason());
     });
-    if (frames)
+    if (frames) {
         connect(frames, &FrameGuard::unmaskedFrame, this, &Session::onUnmasked);
+        // A close frame would wait behind what the page does not read: dropped at once.
+        connect(frames, &FrameGuard::pingsUnread, this, [this] {
+            endReason = QStringLiteral("dropped by the service (the page pinged without reading the answers)");
+            socket->abort();
+        });
+    }
     ping.setInterval(kPingMs);
     connect(&ping, &QTimer::timeout, socket, [this] { socket->ping(); });
     ping.start();
@@ -76,6 +82,8 @@ Session::Session(int id, QWebSocket *ws, QTcpSocket *tcp, SessionOptions opts, A
     startWorker();
     if (frames && frames->broken())
         onUnmasked();
+    else if (frames && frames->takenWithHead())
+        socket->close(QWebSocketProtocol::CloseCodeProtocolError, QStringLiteral("frames came before the handshake was answered"));
 }
 
 void Session::onUnmasked()

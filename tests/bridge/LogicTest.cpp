@@ -49,6 +49,9 @@ TEST(Origins, NormalisedToSchemeHostAndPort)
         {"http://localhost:8080\x01", "", false},
         {"http://localhost:", "http://localhost", false},
         {"http://localhost:123456", "", false},
+        {"http://localhost:99999", "", false},
+        {"http://localhost:08080", "http://localhost:8080", false},
+        {"http://localhost:0", "http://localhost:0", true},
         {"http://[::1]x:8080", "", false},
         {"://localhost", "", false},
         {"1http://localhost", "", false},
@@ -261,6 +264,24 @@ TEST(AuditLog, PrivateOneLineAnEntryAndRotatedKeepingOneOldFile)
     EXPECT_LT(QFileInfo(path).size(), 200);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().contains("entry 9"));
+    f.close();
+    // A log that cannot be written (here a link planted in its place): the service
+    // says so once, and the log counts what it lost when it takes lines again.
+    static QStringList warnings;
+    const QtMessageHandler before = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &m) { warnings << m; });
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("elsewhere")), path));
+    log.write(QStringLiteral("lost 1"));
+    log.write(QStringLiteral("lost 2"));
+    qInstallMessageHandler(before);
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("cannot write the audit log %1").arg(path))) << warnings[0].toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("elsewhere"))));
+    QFile::remove(path);
+    log.write(QStringLiteral("written again"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray again = f.readAll();
+    EXPECT_TRUE(again.contains(" 2 entries could not be written to this log\n") && again.endsWith(" written again\n")) << again.constData();
 }
 
 // 100,000 refusals spread over a day from 40 origins, one of them no browser's,

@@ -92,6 +92,9 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
         {"status, origin with \\x01", "GET /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:8081\x01Injected\r\n\r\n",
          "HTTP/1.1 403"},
         {"upgrade, origin with a path", changed("Origin: http://localhost:8080", "Origin: http://localhost:8080/Injected"), "HTTP/1.1 403"},
+        {"status, origin on port 99999", "GET /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:99999\r\n\r\n", "HTTP/1.1 403"},
+        {"preflight, origin port with a leading zero", "OPTIONS /status HTTP/1.1\r\n" + host() + "Origin: http://localhost:08081\r\n\r\n",
+         "HTTP/1.1 403"},
         {"status, an opaque origin", "GET /status HTTP/1.1\r\n" + host() + "Origin: null\r\n\r\n", "HTTP/1.1 200", false,
          "Access-Control-Allow-Origin: null"},
         // Handshakes outside the protocol, each with its reason.
@@ -101,7 +104,20 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
         {"upgrade, key without its padding", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ\r\n"), "HTTP/1.1 400"},
         {"upgrade, key of 15 bytes", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25j\r\n"), "HTTP/1.1 400"},
         {"upgrade, key not base64", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ=!\r\n"), "HTTP/1.1 400"},
+        {"upgrade, key of 17 bytes", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZSE=\r\n"), "HTTP/1.1 400"},
+        {"upgrade, key with bits beyond its 16 bytes", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZR==\r\n"),
+         "HTTP/1.1 400"},
+        {"upgrade, key with a space", changed(key.constData(), "Sec-WebSocket-Key: dGhlIHNhbXB sZSBub25jZQ=\r\n"), "HTTP/1.1 400"},
         {"upgrade, two keys", changed(key.constData(), key + key), "HTTP/1.1 400"},
+        {"upgrade, versions 13 and 8", changed("Sec-WebSocket-Version: 13", "Sec-WebSocket-Version: 13, 8"), "HTTP/1.1 400"},
+        {"upgrade, version 013", changed("Sec-WebSocket-Version: 13", "Sec-WebSocket-Version: 013"), "HTTP/1.1 400"},
+        {"upgrade, version twice", changed("Sec-WebSocket-Version: 13\r\n", "Sec-WebSocket-Version: 13\r\nSec-WebSocket-Version: 13\r\n"),
+         "HTTP/1.1 400"},
+        {"upgrade with a body", changed("Sec-WebSocket-Version: 13\r\n", "Sec-WebSocket-Version: 13\r\nContent-Length: 5\r\n") + "hello",
+         "HTTP/1.1 400"},
+        {"upgrade with a chunked body",
+         changed("Sec-WebSocket-Version: 13\r\n", "Sec-WebSocket-Version: 13\r\nTransfer-Encoding: chunked\r\n") + "5\r\nhello\r\n0\r\n\r\n",
+         "HTTP/1.1 400"},
         {"upgrade, WebSocket version 8", changed("Sec-WebSocket-Version: 13", "Sec-WebSocket-Version: 8"), "HTTP/1.1 426", false,
          "Sec-WebSocket-Version: 13"},
         {"upgrade without a WebSocket version", changed("Sec-WebSocket-Version: 13\r\n", ""), "HTTP/1.1 400"},
@@ -194,6 +210,17 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     ASSERT_TRUE(waitFor([&] { switched += broken.readAll(); return switched.contains("\r\n\r\n"); }));
     ASSERT_TRUE(switched.startsWith("HTTP/1.1 101"));
     broken.abort();
+    // A frame sent with the head, before the answer: the handshake took it, so it is
+    // never answered; the page is told so instead of waiting.
+    QTcpSocket early;
+    early.connectToHost(QHostAddress::LocalHost, bridge.port());
+    ASSERT_TRUE(early.waitForConnected(5000));
+    early.write(bridge.upgradeRequest(host() + "Origin: " + kOrigin.toUtf8() + "\r\n") + masked);
+    QByteArray told;
+    ASSERT_TRUE(waitFor([&] { told += early.readAll(); return early.state() == QAbstractSocket::UnconnectedState || told.contains("answered"); }));
+    EXPECT_TRUE(told.startsWith("HTTP/1.1 101")) << told.constData();
+    EXPECT_TRUE(told.contains("\x88\x2f\x03\xea" "frames came before the handshake was answered")) << told.toHex().constData();
+    early.abort();
 
     // Refused in many ways from many origins, over a few connections at a time.
     const QByteArray port = QByteArray::number(bridge.port());
@@ -233,7 +260,7 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     // The counts of the last minute come at its end.
     ASSERT_TRUE(waitFor([&] { return refusalsCounted(bridge.auditLog()) == kFlood; }, 30000))
         << refusalsCounted(bridge.auditLog()) << "\n" << bridge.auditLog().toStdString();
-    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 4 end")); }));
+    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 5 end")); }));
     const QString log = bridge.auditLog();
     EXPECT_TRUE(log.contains(QStringLiteral("session 1 end origin=%1 reason=closed by the page (1001 tab closed)").arg(kOrigin)))
         << log.toStdString();
@@ -242,7 +269,9 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     EXPECT_TRUE(log.contains(QStringLiteral("session 1 create Tessarix5.Helper")));
     EXPECT_TRUE(log.contains(QStringLiteral("session 3 end origin=%1 reason=the page's connection ended without a close").arg(kOrigin)))
         << log.toStdString();
-    EXPECT_TRUE(log.contains(QStringLiteral("session 4 start")));
+    EXPECT_TRUE(log.contains(QStringLiteral("session 4 end origin=%1 reason=closed by the service (1002 frames came before").arg(kOrigin)))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("session 5 start")));
     EXPECT_LE(log.count(QStringLiteral(" refused 127.0.0.1 ")), minutes * 16 * 3) << "a line for each refusal";
     EXPECT_TRUE(log.contains(QStringLiteral("more refused from other origins")));
     EXPECT_FALSE(log.contains(QStringLiteral("\nInjected"))) << "a line forged by a page";

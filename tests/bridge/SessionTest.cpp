@@ -322,6 +322,32 @@ TEST_F(SessionTest, LimitsCrossedByOne)
     // The service closed, not the page.
     ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 1 end")); }));
     EXPECT_TRUE(bridge.auditLog().contains(QStringLiteral("reason=closed by the service (1009"))) << bridge.auditLog().toStdString();
+
+    // A client that pings and reads none of the pongs is dropped after about 1 MiB
+    // of them, not answered without end (400 rounds would be 52 MB).
+    QTcpSocket pinger;
+    pinger.setReadBufferSize(4096);
+    pinger.connectToHost(QHostAddress::LocalHost, bridge.port());
+    ASSERT_TRUE(pinger.waitForConnected(5000));
+    pinger.write(bridge.upgradeRequest("Host: 127.0.0.1:" + QByteArray::number(bridge.port()) + "\r\nOrigin: " + kOrigin.toUtf8() + "\r\n"));
+    QByteArray switched;
+    ASSERT_TRUE(waitFor([&] { switched += pinger.readAll(); return switched.contains("\r\n\r\n"); }));
+    ASSERT_TRUE(switched.startsWith("HTTP/1.1 101")) << switched.constData();
+    QByteArray pings; // masked with a key of zeros
+    for (int i = 0; i < 1000; ++i)
+        pings += QByteArray("\x89\xfd\0\0\0\0", 6) + QByteArray(125, 'p');
+    int rounds = 0;
+    EXPECT_TRUE(waitFor([&] {
+        if (pinger.state() == QAbstractSocket::ConnectedState && pinger.bytesToWrite() < pings.size() && rounds < 400) {
+            pinger.write(pings);
+            ++rounds;
+        }
+        return pinger.state() == QAbstractSocket::UnconnectedState;
+    }, 60000)) << rounds;
+    EXPECT_LT(rounds, 400);
+    ASSERT_TRUE(waitFor([&] { return bridge.auditLog().contains(QStringLiteral("session 2 end")); }));
+    EXPECT_TRUE(bridge.auditLog().contains(QStringLiteral("session 2 end origin=%1 reason=dropped by the service (the page pinged").arg(kOrigin)))
+        << bridge.auditLog().toStdString();
 }
 
 TEST_F(SessionTest, SixteenSessionsAndNotSeventeen)
