@@ -266,6 +266,10 @@ void BridgeService::upgrade(QTcpSocket *socket, const RequestHead &head)
         case OriginPrompt::Verdict::Busy:
             refuse(waiting, 403, QStringLiteral("origin %1 not asked about: the user is being asked about another").arg(origin));
             return;
+        case OriginPrompt::Verdict::Crowded:
+            refuse(waiting, 403,
+                   QStringLiteral("origin %1: %2 connections already wait for the user's answer").arg(origin).arg(kMaxSessions));
+            return;
         }
     });
 }

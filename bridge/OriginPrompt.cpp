@@ -1,6 +1,7 @@
 #include "bridge/OriginPrompt.h"
 
 #include "bridge/PromptWords.h"
+#include "bridge/Protocol.h"
 #include "core/Settings.h"
 #include "platform/QuestionBox.h"
 
@@ -32,6 +33,12 @@ void OriginPrompt::ask(const QString &origin, QAbstractSocket *page, Decide deci
     }
     if (!asking.isEmpty() && asking != origin) {
         decide(Verdict::Busy);
+        return;
+    }
+    // A page opening connection after connection gets no more of our memory.
+    waiting.removeIf([](const Waiter &w) { return !waits(w); });
+    if (waiting.size() >= kMaxSessions) {
+        decide(Verdict::Crowded);
         return;
     }
     connect(page, &QAbstractSocket::disconnected, this, &OriginPrompt::pageLeft);

@@ -5,7 +5,8 @@
 // answer, those of another origin are refused meanwhile. A denial (Deny, the box
 // closed, no answer in time) holds for its origin until the service restarts or
 // the origin is put on the list. An answer counts only for pages still waiting:
-// the question leaves the screen when its last page has gone.
+// the question leaves the screen when its last page has gone. No more pages wait
+// for one answer than may have sessions; further ones are refused meanwhile.
 #include <QAbstractSocket>
 #include <QList>
 #include <QObject>
@@ -19,7 +20,7 @@ namespace tx::bridge {
 class OriginPrompt : public QObject {
     Q_OBJECT
 public:
-    enum class Verdict { Once, Always, Denied, Busy };
+    enum class Verdict { Once, Always, Denied, Busy, Crowded };
     enum class State { None, Open, Denied };
     using Decide = std::function<void(Verdict)>;
 

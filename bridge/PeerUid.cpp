@@ -64,9 +64,14 @@ QByteArray kernelAddress(const QHostAddress &address, quint16 port)
 
 std::optional<uint> peerUid(const QHostAddress &peer, quint16 peerPort, const QHostAddress &local, quint16 localPort)
 {
-    const bool v6 = peer.protocol() == QAbstractSocket::IPv6Protocol;
-    return findIn(v6 ? "/proc/net/tcp6" : "/proc/net/tcp", kernelAddress(peer, peerPort),
-                  kernelAddress(local, localPort));
+    if (peer.protocol() == QAbstractSocket::IPv6Protocol)
+        return findIn("/proc/net/tcp6", kernelAddress(peer, peerPort), kernelAddress(local, localPort));
+    if (const auto uid = findIn("/proc/net/tcp", kernelAddress(peer, peerPort), kernelAddress(local, localPort)))
+        return uid;
+    // A client on a dual-stack socket reaches 127.0.0.1 by its IPv4-mapped
+    // address, and its end is listed with the IPv6 sockets.
+    return findIn("/proc/net/tcp6", kernelAddress(QHostAddress(peer.toIPv6Address()), peerPort),
+                  kernelAddress(QHostAddress(local.toIPv6Address()), localPort));
 }
 
 } // namespace tx::bridge

@@ -245,8 +245,15 @@ void Session::onPageRead()
 // The close waits behind what the page never read; the connection goes after a while.
 void Session::onPageStalled()
 {
-    if (socketGone || unread() == 0 || !endReason.isEmpty())
+    if (socketGone || unread() == 0)
         return;
+    // Closing already (the page's close, or ours for another reason): it waited
+    // behind what the page does not take, and the page takes nothing.
+    if (!endReason.isEmpty()) {
+        if (wire)
+            wire->abort();
+        return;
+    }
     endReason = QStringLiteral("the page read nothing for %1 s").arg(kStallTicks * settings::tickMs() / 1000);
     audit.write(QStringLiteral("session %1 closing: %2").arg(number).arg(endReason));
     socket->close(QWebSocketProtocol::CloseCodePolicyViolated, endReason);
@@ -285,9 +292,12 @@ void Session::onWorkerFinished(int code, QProcess::ExitStatus status)
     if (!socketGone) {
         socket->close(QWebSocketProtocol::CloseCodeBadOperation,
                       workerFault.isEmpty() ? workerEndText(code, status, worker.error()) : workerFault);
-        // Disconnected follows, unless the page never answers the close.
+        // Disconnected follows, unless the page never answers the close (nor
+        // reads it): its connection goes with the session.
         QTimer::singleShot(kEndMs, this, [this] {
             socketGone = true;
+            if (wire)
+                wire->abort();
             finish();
         });
         return;

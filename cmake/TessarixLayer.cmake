@@ -31,15 +31,18 @@ function(tessarix_layer name)
   target_link_libraries(${name} PUBLIC ${L_DEPS})
 endfunction()
 
-# tessarix_test(NAME [GTEST] [XVFB] SOURCES ... DEPS ... [LABELS ...] [ENV ...]
-# [TIMEOUT s]): a GoogleTest (GTEST links its main) or Qt Test executable registered
-# with CTest; XVFB runs it under xvfb-run -a, otherwise on the offscreen platform.
+# tessarix_test(NAME [GTEST] [XVFB] [WESTON] SOURCES ... DEPS ... LABELS ... [ENV ...]
+# [TIMEOUT s]): a GoogleTest (GTEST links the shared main, tests/support/GTestMain)
+# or Qt Test executable registered with CTest; XVFB runs it under xvfb-run -a,
+# otherwise on the offscreen platform; WESTON adds NAME_wayland, the same binary
+# under a headless compositor. NAME is test_<folder>_<what> and LABELS are those
+# of cmake/TessarixTestCheck.cmake.
 function(tessarix_test name)
   cmake_parse_arguments(T "XVFB;GTEST;WESTON" "TIMEOUT" "SOURCES;DEPS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_DEPS})
   if(T_GTEST)
-    target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE tx_gtest_main)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   if(T_XVFB)
@@ -67,11 +70,13 @@ function(tessarix_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(T_WESTON)
     set(run $<TARGET_FILE:weston_run> $<TARGET_FILE:${name}>)
+    set(labels wayland)
     if(T_XVFB)
       list(PREPEND run xvfb-run -a -s "-screen 0 1024x768x24")
+      list(APPEND labels x11)
     endif()
     add_test(NAME ${name}_wayland COMMAND ${run})
     set_tests_properties(${name}_wayland PROPERTIES ENVIRONMENT "TESSARIX_OFFICE_PRESTART=0;TESSARIX_TICK_MS=10"
-                         LABELS wayland TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77)
+                         LABELS "${labels}" TIMEOUT ${T_TIMEOUT} SKIP_RETURN_CODE 77)
   endif()
 endfunction()

@@ -187,12 +187,13 @@ bool MultipartParser::step()
             buf_.clear();
             return false;
         }
+        // The limits hold however the bytes were split: a line too long is refused
+        // whether its end has come or not.
         const std::size_t lf = buf_.find('\n');
-        if (lf == std::string::npos) {
-            if (buf_.size() > kMaxDelimiterLineBytes)
-                throw Refused("malformed multipart delimiter");
+        if (std::min(lf, buf_.size()) > kMaxDelimiterLineBytes)
+            throw Refused("malformed multipart delimiter");
+        if (lf == std::string::npos)
             return false;
-        }
         // Only transport padding may follow a delimiter on its line.
         for (std::size_t i = 0; i < lf; ++i) {
             const char c = buf_[i];
@@ -210,12 +211,14 @@ bool MultipartParser::step()
             blockEnd = 0;
             consumed = 2;
         } else {
+            // Without its end yet, the head is at least as long as what has come,
+            // less a part of the empty line.
             const std::size_t at = find("\r\n\r\n");
-            if (at == std::string::npos) {
-                if (buf_.size() > kMaxHeadBytes)
-                    throw Refused("part head too long");
+            const std::size_t least = at != std::string::npos ? at : buf_.size() - std::min<std::size_t>(buf_.size(), 3);
+            if (least > kMaxHeadBytes)
+                throw Refused("part head too long");
+            if (at == std::string::npos)
                 return false;
-            }
             blockEnd = at;
             consumed = at + 4;
         }

@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QSysInfo>
 
+#include <cctype>
 #include <memory>
 
 namespace tx::clipboard {
@@ -86,6 +87,11 @@ QString localPathFromUri(QByteArray uri)
     const qsizetype cut = uri.indexOf('?') >= 0 ? uri.indexOf('?') : uri.indexOf('#');
     if (cut >= 0)
         uri.truncate(cut);
+    // Every "%" starts an escape of two hex digits: decoded as is, a broken one
+    // would name some other file.
+    for (qsizetype i = uri.indexOf('%'); i >= 0; i = uri.indexOf('%', i + 1))
+        if (i + 2 >= uri.size() || !isxdigit(uchar(uri[i + 1])) || !isxdigit(uchar(uri[i + 2])))
+            return {};
     const QByteArray native = QByteArray::fromPercentEncoding(uri);
     if (native.contains('\0'))
         return {};

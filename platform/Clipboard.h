@@ -24,7 +24,8 @@ QStringList localPathsFromUriList(const QByteArray &list);
 // "copy" or "cut" on the first line, then one URI a line.
 QStringList localPathsFromCopiedFiles(const QByteArray &list);
 // A file:// URI (empty host, "localhost" or this machine's name) to its decoded
-// path; empty for anything else, for a relative path and for an embedded NUL.
+// path; empty for anything else, for a relative path, for a broken escape and
+// for an embedded NUL.
 QString localPathFromUri(QByteArray uri);
 
 } // namespace tx::clipboard

@@ -40,17 +40,19 @@ bool untrusted(QSslError::SslError e)
     }
 }
 
-// The PEM certificates of the files, each once. A system folder holds every CA
+// The certificates of the files' PEM blocks, each once. A system folder holds every CA
 // three times (its file, a link named by its hash, the bundle of all), and
 // parsing one takes the better part of a millisecond: read the files whole,
-// parse each distinct certificate once.
-QByteArray distinctPemCertificates(const QStringList &paths)
+// parse each distinct certificate once. Each block is parsed on its own: the
+// parser gives up on all that follows a malformed block, and one broken file in
+// a folder must not cost the certificates of the files after it.
+QList<QSslCertificate> distinctPemCertificates(const QStringList &paths)
 {
     static const QByteArray begin = QByteArrayLiteral("-----BEGIN CERTIFICATE-----");
     static const QByteArray end = QByteArrayLiteral("-----END CERTIFICATE-----");
     QSet<QString> read;
     QSet<QByteArray> seen;
-    QByteArray pem;
+    QList<QSslCertificate> cas;
     for (const QString &path : paths) {
         const QFileInfo info(path);
         const QString real = info.canonicalFilePath();
@@ -65,15 +67,17 @@ QByteArray distinctPemCertificates(const QStringList &paths)
             const qsizetype stop = text.indexOf(end, at);
             if (stop < 0)
                 break;
+            // A begin line left without its end belongs to no certificate.
+            at = text.lastIndexOf(begin, stop);
             const QByteArray block = text.mid(at, stop + end.size() - at);
             if (!seen.contains(block)) {
                 seen.insert(block);
-                pem += block + '\n';
+                cas << QSslCertificate::fromData(block + '\n', QSsl::Pem);
             }
             at = text.indexOf(begin, stop);
         }
     }
-    return pem;
+    return cas;
 }
 
 // The named places replace the system's store; when they hold no CA at all
@@ -93,20 +97,26 @@ QSslConfiguration clientConfiguration()
     if (file.isEmpty() && dirs.isEmpty())
         return c; // the system's store, loaded as it is needed
     // Parsing a bundle of a few hundred CAs takes half a second: read again only
-    // when the variables or the files' times change.
+    // when the variables or the files change. A file rewritten in place leaves
+    // its folder's time as it was: each file's own time and size count.
+    QFileInfoList files;
+    if (!file.isEmpty())
+        files << QFileInfo(file);
+    for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        files << QDir(dir).entryInfoList(QDir::Files);
     QString key = file + QLatin1Char('\n') + dirs;
-    for (const QString &path : QStringList{file} + dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-        key += QLatin1Char('\n') + QString::number(QFileInfo(path).lastModified().toMSecsSinceEpoch());
+    QStringList paths;
+    for (const QFileInfo &info : files) {
+        paths << info.filePath();
+        key += QStringLiteral("\n%1 %2 %3")
+                   .arg(info.filePath())
+                   .arg(info.lastModified().toMSecsSinceEpoch())
+                   .arg(info.size());
+    }
     static QString cachedKey;
     static QList<QSslCertificate> cached;
     if (key != cachedKey) {
-        QStringList paths;
-        if (!file.isEmpty())
-            paths << file;
-        for (const QString &dir : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
-            for (const QFileInfo &entry : QDir(dir).entryInfoList(QDir::Files))
-                paths << entry.filePath();
-        cached = QSslCertificate::fromData(distinctPemCertificates(paths), QSsl::Pem);
+        cached = distinctPemCertificates(paths);
         cachedKey = key;
     }
     // Replaces the system's store: a CA named here is all that is trusted.

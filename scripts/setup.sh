@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang
+  build-essential cmake ninja-build pkg-config clang ccache
   qt6-base-dev qt6-declarative-dev qt6-qpa-plugins libqt6test6 libqt6sql6-sqlite
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip

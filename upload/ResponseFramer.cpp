@@ -94,8 +94,9 @@ void ResponseFramer::parseHead()
             return;
         QByteArray h = raw.left(end + 4);
         const QList<QByteArray> lines = h.split('\n');
-        const QList<QByteArray> status = lines.value(0).trimmed().split(' ');
-        const int code = status.value(1).toInt();
+        // The code the controls read from the status line decides the framing too:
+        // a line that is no status line is never an interim answer passed over.
+        const int code = http::statusCode(QByteArrayView(h).first(h.indexOf("\r\n")));
         if (code >= 100 && code < 200) {
             // An interim answer (100 Continue): the real one follows.
             raw.remove(0, end + 4);

@@ -1,6 +1,6 @@
 #pragma once
 // The status code of an HTTP status line ("HTTP/1.1 200 OK"): three digits after
-// "HTTP/…", else 0 (a line that is no status line).
+// "HTTP/…", 100 or more, else 0 (a line that is no status line).
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -17,7 +17,7 @@ inline int statusCode(QByteArrayView statusLine)
     const bool digits = code.size() == 3 && std::all_of(code.begin(), code.end(), [](char ch) {
         return ch >= '0' && ch <= '9';
     });
-    return digits ? code.toInt() : 0;
+    return digits && code[0] != '0' ? code.toInt() : 0;
 }
 
 } // namespace tx::http

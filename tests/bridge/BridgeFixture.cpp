@@ -85,8 +85,13 @@ CommandRun Bridge::tessarix(const QStringList &args)
 
 QByteArray Bridge::raw(const QByteArray &request, bool ipv6)
 {
+    return raw(request, QHostAddress(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost));
+}
+
+QByteArray Bridge::raw(const QByteArray &request, const QHostAddress &to)
+{
     QTcpSocket s;
-    s.connectToHost(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, listening);
+    s.connectToHost(to, listening);
     QByteArray got;
     bool sent = false;
     waitFor([&] {

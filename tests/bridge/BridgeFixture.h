@@ -3,6 +3,7 @@
 // raw-socket requests to it, and pages: WebSocket clients of the protocol.
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QHostAddress>
 #include <QList>
 #include <QProcess>
 #include <QRegularExpression>
@@ -51,6 +52,7 @@ public:
     // Sends the bytes on a fresh connection and returns all that comes back
     // before the service closes it.
     QByteArray raw(const QByteArray &request, bool ipv6 = false);
+    QByteArray raw(const QByteArray &request, const QHostAddress &to);
     // An upgrade request for /, with the given extra header lines.
     QByteArray upgradeRequest(const QByteArray &headers) const;
     QJsonObject status();

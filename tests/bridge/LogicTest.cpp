@@ -139,7 +139,10 @@ TEST(PeerUid, KernelSpellingOfAddresses)
     // As /proc/net/tcp prints them on this (little-endian) machine.
     EXPECT_EQ(kernelAddress(QHostAddress(QStringLiteral("127.0.0.1")), 8080), QByteArray("0100007F:1F90"));
     EXPECT_EQ(kernelAddress(QHostAddress(QStringLiteral("::1")), 47373), QByteArray("00000000000000000000000001000000:B90D"));
+    EXPECT_EQ(kernelAddress(QHostAddress(QStringLiteral("::ffff:127.0.0.1")), 8080),
+              QByteArray("0000000000000000FFFF00000100007F:1F90"));
     EXPECT_FALSE(peerUid(QHostAddress(QStringLiteral("127.0.0.1")), 1, QHostAddress(QStringLiteral("127.0.0.1")), 1));
+
 
     // Only the client's own end, established, tells its owner: a socket its
     // program closed is listed under uid 0 (FIN_WAIT2, TIME_WAIT).

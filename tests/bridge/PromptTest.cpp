@@ -184,6 +184,19 @@ TEST(Prompt, OneQuestionAtATimeAndANoHolds)
     EXPECT_FALSE(tabs[0]->answered() || tabs[1]->answered());
     EXPECT_EQ(questionFor(port, "http://localhost:9100"), QStringLiteral("open"));
     EXPECT_EQ(questionFor(port, "http://localhost:9101"), QStringLiteral("none"));
+    {
+        // A flood from the asking origin: as many connections wait as may have
+        // sessions (its two tabs among them), the rest are refused at once.
+        std::vector<std::unique_ptr<Client>> flood;
+        for (int i = 0; i < 40; ++i)
+            flood.push_back(std::make_unique<Client>(port, "http://localhost:9100"));
+        const auto refused = [&] {
+            return std::count_if(flood.begin(), flood.end(), [](const auto &c) { return c->got.startsWith("HTTP/1.1 403"); });
+        };
+        ASSERT_TRUE(waitFor([&] { return refused() == 40 - 14; })) << refused();
+        EXPECT_EQ(asking(), 1);
+        EXPECT_FALSE(tabs[0]->answered() || tabs[1]->answered());
+    }
 
     // Its pages leave: the question goes, and an Always given after is nobody's.
     const int stale = ui::openQuestions().first().number;

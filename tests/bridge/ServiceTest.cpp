@@ -57,9 +57,13 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
         const char *status;
         bool ipv6 = false;
         const char *header = nullptr; // a header line the answer must have
+        const char *to = nullptr;     // the address connected to, when not the default
     } rows[] = {
         {"status", "GET /status HTTP/1.1\r\n" + host() + "\r\n", "HTTP/1.1 200"},
         {"status over ::1", "GET /status HTTP/1.1\r\nHost: [::1]:" + port + "\r\n\r\n", "HTTP/1.1 200", true},
+        // A dual-stack client socket is listed among the IPv6 ones: still ours.
+        {"status from an IPv4-mapped address", "GET /status HTTP/1.1\r\n" + host() + "\r\n", "HTTP/1.1 200", false, nullptr,
+         "::ffff:127.0.0.1"},
         {"script", "GET /tessarix.js HTTP/1.1\r\nHost: localhost:" + port + "\r\n\r\n", "HTTP/1.1 200"},
         {"preflight", "OPTIONS /status HTTP/1.1\r\n" + host() + origin + "\r\n", "HTTP/1.1 204"},
         {"unknown path", "GET /etc/passwd HTTP/1.1\r\n" + host() + "\r\n", "HTTP/1.1 404"},
@@ -128,7 +132,7 @@ TEST_F(ServiceTest, EveryRequestIsDecidedBeforeAnythingIsAnswered)
     };
     qint64 refused = 0;
     for (const Row &r : rows) {
-        const QByteArray answer = bridge.raw(r.request, r.ipv6);
+        const QByteArray answer = r.to ? bridge.raw(r.request, QHostAddress(QString::fromLatin1(r.to))) : bridge.raw(r.request, r.ipv6);
         EXPECT_TRUE(answer.startsWith(r.status)) << r.name << ": " << statusLine(answer).toStdString();
         const QByteArray head = answer.left(answer.indexOf("\r\n\r\n") + 2);
         EXPECT_FALSE(head.contains("Injected")) << r.name;

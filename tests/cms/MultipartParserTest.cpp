@@ -145,6 +145,9 @@ TEST(MultipartParser, MalformedBodiesAreRefused)
         "--b\r\n\r\nno head\r\n--b--",                                             // part without a name
         "--b" + std::string(300, ' '),                                             // endless delimiter line
         "--b\r\nX: " + std::string(20000, 'h'),                                     // endless part head
+        // The same limits when the line's end has come in the same read.
+        "--b" + std::string(300, ' ') + "\r\nContent-Disposition: form-data; name=\"x\"\r\n\r\nv\r\n--b--",
+        "--b\r\nContent-Disposition: form-data; name=\"x\"\r\nX: " + std::string(20000, 'h') + "\r\n\r\nv\r\n--b--",
     };
     for (const std::string &body : bodies) {
         Recorder rec;

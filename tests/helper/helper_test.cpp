@@ -230,6 +230,9 @@ private slots:
         QTest::newRow("embedded NUL") << QByteArray("file:///a%00b.jpg") << QString();
         QTest::newRow("escaped hash") << QByteArray("file:///a%23b.png") << QStringLiteral("/a#b.png");
         QTest::newRow("UTF-8") << QByteArray("file:///%E7%85%A7.jpg") << QStringLiteral("/照.jpg");
+        QTest::newRow("broken escape") << QByteArray("file:///tmp/%ZZ") << QString();
+        QTest::newRow("escape cut short") << QByteArray("file:///tmp/a%4") << QString();
+        QTest::newRow("escaped percent") << QByteArray("file:///100%25.txt") << QStringLiteral("/100%.txt");
     }
 
     void localPathFromUri()

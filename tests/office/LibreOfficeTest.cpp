@@ -2,12 +2,12 @@
 // the test writes itself.
 #include "LoTestFixture.h"
 #include "OfficeSamples.h"
+#include "GTestMain.h"
 #include "PageByPage.h"
 #include "core/AutomationError.h"
 #include "office/OfficeBackend.h"
 #include "office/OfficeConstants.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -207,40 +207,42 @@ TEST_F(LibreOfficeTest, WorkbookIsWrittenAsOneFilePerSheet)
     EXPECT_EQ(leftovers(work), QStringList());
 }
 
-} // namespace
+// A child started by a test shares its parent's folders.
+std::optional<QTemporaryDir> scratch;
 
-int main(int argc, char **argv)
-{
-    // A child started by a test shares its parent's folders.
-    std::optional<QTemporaryDir> scratch;
-    root = qEnvironmentVariable("TESSARIX_TEST_SCRATCH");
-    if (root.isEmpty()) {
-        scratch.emplace();
-        root = scratch->path();
-        qputenv("TESSARIX_TEST_SCRATCH", QFile::encodeName(root));
-    }
-    QDir().mkpath(root + "/samples");
-    QDir().mkpath(root + "/temp/doc2html");
-    sampleDir = root + "/samples";
-    work = root + "/temp/doc2html";
-    qputenv("TEMP", QFile::encodeName(root + "/temp"));
-    // Instances of their own, never the user's.
-    if (qEnvironmentVariableIsEmpty("TESSARIX_OFFICE_INSTANCE"))
-        qputenv("TESSARIX_OFFICE_INSTANCE", "tessarix-test");
-    qputenv("TESSARIX_OFFICE_RESTART_AFTER", QByteArray::number(kRestartAfter));
-    QCoreApplication app(argc, argv);
-    if (argc == 3 && QByteArray(argv[1]) == "--exit-with-open-document")
-        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::AtExit);
-    if (argc == 3 && QByteArray(argv[1]) == "--killed-with-open-document")
-        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::Killed);
-    if (argc == 3 && QByteArray(argv[1]) == "--abandoned-with-open-document")
-        return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::Abandoning);
-    if (argc == 3 && QByteArray(argv[1]) == "--import-after-background-start")
-        return importAfterBackgroundStart(QString::fromLocal8Bit(argv[2]));
-    if (argc == 2 && QByteArray(argv[1]) == "--start-in-background")
-        return startInBackground();
-    ::testing::InitGoogleTest(&argc, argv);
-    const int rc = RUN_ALL_TESTS();
-    backend().shutdown();
-    return rc;
-}
+const bool stepsSet = tx::test::setMainSteps({
+    .before =
+        [] {
+            root = qEnvironmentVariable("TESSARIX_TEST_SCRATCH");
+            if (root.isEmpty()) {
+                scratch.emplace();
+                root = scratch->path();
+                qputenv("TESSARIX_TEST_SCRATCH", QFile::encodeName(root));
+            }
+            QDir().mkpath(root + "/samples");
+            QDir().mkpath(root + "/temp/doc2html");
+            sampleDir = root + "/samples";
+            work = root + "/temp/doc2html";
+            qputenv("TEMP", QFile::encodeName(root + "/temp"));
+            // Instances of their own, never the user's.
+            if (qEnvironmentVariableIsEmpty("TESSARIX_OFFICE_INSTANCE"))
+                qputenv("TESSARIX_OFFICE_INSTANCE", "tessarix-test");
+            qputenv("TESSARIX_OFFICE_RESTART_AFTER", QByteArray::number(kRestartAfter));
+        },
+    .instead = [](int argc, char **argv) -> std::optional<int> {
+        if (argc == 3 && QByteArray(argv[1]) == "--exit-with-open-document")
+            return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::AtExit);
+        if (argc == 3 && QByteArray(argv[1]) == "--killed-with-open-document")
+            return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::Killed);
+        if (argc == 3 && QByteArray(argv[1]) == "--abandoned-with-open-document")
+            return exitWithOpenDocument(QString::fromLocal8Bit(argv[2]), Leaving::Abandoning);
+        if (argc == 3 && QByteArray(argv[1]) == "--import-after-background-start")
+            return importAfterBackgroundStart(QString::fromLocal8Bit(argv[2]));
+        if (argc == 2 && QByteArray(argv[1]) == "--start-in-background")
+            return startInBackground();
+        return std::nullopt;
+    },
+    .after = [] { backend().shutdown(); },
+});
+
+} // namespace

@@ -54,6 +54,14 @@ TEST(ResponseFramer, IncompleteAndOddResponses)
     interim.feed("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
     EXPECT_TRUE(interim.complete());
     EXPECT_EQ(interim.response(), "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    // Only a status line the controls read as 1xx is passed over as interim.
+    for (const QByteArray line : {"HTTP/1.1 +100 Continue", " HTTP/1.1 100 Continue", "<html> 100 x", "HTTP/1.1 001 x"}) {
+        ResponseFramer notInterim;
+        notInterim.feed(line + "\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+        EXPECT_EQ(notInterim.statusLine(), line);
+        EXPECT_EQ(notInterim.statusCode(), 0) << line.constData();
+        EXPECT_FALSE(notInterim.complete()) << line.constData();
+    }
 
     // Bodiless by status, whatever the headers announce and however it arrives.
     for (const QByteArray status : {"204 OK", "304 Not Modified"}) {

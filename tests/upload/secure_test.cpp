@@ -68,7 +68,7 @@ test::TestPki *Secure::pki = nullptr;
 TEST_F(Secure, UploadsVerifiedByAddressOrName)
 {
     // A folder as a system store holds it: the CA only second in a bundle, a link
-    // to the bundle, and a file that is no certificate; another CA's file is
+    // to the bundle, and files that are no certificate; another CA's file is
     // SSL_CERT_FILE. Each certificate is read once, none is lost.
     test::TestPki other;
     ASSERT_TRUE(other.ok());
@@ -87,16 +87,27 @@ TEST_F(Secure, UploadsVerifiedByAddressOrName)
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write("-----BEGIN CERTIFICATE-----\nnot one\n");
     junk.close();
+    // Read before the others, a block the certificate parser gives up on.
+    QFile broken(store + QStringLiteral("/00.pem"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("-----BEGIN CERTIFICATE-----not one-----END CERTIFICATE-----\n");
+    broken.close();
     const struct {
         const char *host;
         const char *names;
-        bool folder; // trusted through SSL_CERT_DIR
-    } cases[] = {{"127.0.0.1", "IP:127.0.0.1", false}, {"localhost", "DNS:localhost", false},
-                 {"127.0.0.1", "IP:127.0.0.1", true}};
+        bool folder;    // trusted through SSL_CERT_DIR
+        bool rewritten; // the bundle written over in place without the CA, the folder's time kept
+    } cases[] = {{"127.0.0.1", "IP:127.0.0.1", false, false}, {"localhost", "DNS:localhost", false, false},
+                 {"127.0.0.1", "IP:127.0.0.1", true, false}, {"127.0.0.1", "IP:127.0.0.1", true, true}};
     for (const auto &c : cases) {
         if (c.folder) {
             qputenv("SSL_CERT_FILE", other.caFile().toUtf8());
             qputenv("SSL_CERT_DIR", (QStringLiteral("/nowhere:") + store).toUtf8());
+        }
+        if (c.rewritten) {
+            ASSERT_TRUE(bundle.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            bundle.write(readAll(other.caFile()));
+            bundle.close();
         }
         const auto cert = pki->server(QString::fromLatin1(c.host), {QString::fromLatin1(c.names)});
         TestHttpServer tls;
@@ -104,6 +115,12 @@ TEST_F(Secure, UploadsVerifiedByAddressOrName)
         tls.setMode(TestHttpServer::Mode::Split, "/files/s.txt");
         control.setNewFileName(QString());
         control.StartUpload(QStringLiteral("/"), tls.url(), file, 1);
+        if (c.rewritten) {
+            EXPECT_EQ(control.NewFileName(), QString());
+            EXPECT_TRUE(lastBox().contains(QStringLiteral("not trusted"))) << lastBox().toStdString();
+            EXPECT_TRUE(tls.requests.isEmpty());
+            continue;
+        }
         EXPECT_EQ(control.NewFileName(), QStringLiteral("/files/s.txt")) << c.host << lastBox().toStdString();
         ASSERT_EQ(tls.requests.size(), 1);
         EXPECT_EQ(tls.requests[0].requestLine(), "POST /upload.asp HTTP/1.1");
