@@ -37,7 +37,7 @@ FolderListing FolderListing::read(const QString &folder, bool followLink)
     if (!dir) {
         const int err = errno;
         ::close(fd);
-        throw fileError(err, folder);
+        throw fileError(err, userfiles::shown(folder));
     }
     FolderListing out;
     errno = 0;
@@ -46,8 +46,12 @@ FolderListing FolderListing::read(const QString &folder, bool followLink)
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
         struct stat st {};
-        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue; // gone since it was listed
+        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT) // else gone since it was listed
+                out.unreadable.append(fileError(errno, userfiles::shown(folder + userfiles::fromNative(name))).description);
+            errno = 0;
+            continue;
+        }
         if (S_ISDIR(st.st_mode)) {
             out.folders.append(userfiles::fromNative(name));
         } else if (S_ISLNK(st.st_mode)) {
@@ -63,7 +67,7 @@ FolderListing FolderListing::read(const QString &folder, bool followLink)
     const int err = errno;
     ::closedir(dir);
     if (err != 0)
-        throw fileError(err, folder);
+        throw fileError(err, userfiles::shown(folder));
     std::sort(out.files.begin(), out.files.end(),
               [](const File &a, const File &b) { return nameLess(a.name, b.name); });
     std::sort(out.folders.begin(), out.folders.end(), nameLess);

@@ -15,6 +15,9 @@ struct FolderListing {
     };
     QList<File> files;
     QStringList folders;
+    // Entries listed but not to be looked at (a folder that may be read but not
+    // searched): each the file error naming it. The walk counts them as failed.
+    QStringList unreadable;
 
     // Lists `folder` (ending with "/"). FIFOs, sockets, devices, dangling links and
     // links to folders are left out, so nothing blocks and no link makes a loop.

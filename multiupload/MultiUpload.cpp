@@ -161,6 +161,10 @@ void MultiUpload::UploadFolder(const QString &localFolder, const QString &remote
             continue;
         }
         root = false;
+        for (const QString &why : listing.unreadable) {
+            ui::messageBox(QStringLiteral("无法上传文件: ") + why, ui::Buttons::OK, ui::Icon::Exclamation);
+            ++filesFailed;
+        }
         for (const FolderListing::File &f : listing.files)
             uploadOne(current.local, current.remote, f.name, f.size);
         for (qsizetype i = listing.folders.size() - 1; i >= 0; --i) {

@@ -13,14 +13,15 @@ namespace tx::picture {
 namespace {
 
 // The picture opened as every user's file is (never blocking on a FIFO), or
-// false: a missing file or a folder is error 53 when `raise`.
+// false: a missing file, a folder or anything else that is no regular file (a
+// FIFO whose writer never writes, a device without end) is error 53 when `raise`.
 bool openPicture(const QString &path, QFile &file, bool raise)
 {
     QString why;
     const int fd = path.isEmpty() ? -1 : userfiles::open(path, O_RDONLY | O_NONBLOCK, &why);
     const int err = errno;
     struct stat st {};
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd);
         if (raise)
             raiseRuntime(ErrFileNotFound, path);

@@ -57,12 +57,13 @@ int FileUpload::GetFileSize(const QString &p_filename)
 {
     struct stat st {};
     const int fd = userfiles::openOrThrow(p_filename, O_PATH);
-    ::fstat(fd, &st);
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
-    if (S_ISDIR(st.st_mode))
-        raiseRuntime(ErrFileNotFound, p_filename);
+    // A folder, a FIFO or a device has no size that an upload would send.
+    if (!regular)
+        raiseRuntime(ErrFileNotFound, userfiles::shown(p_filename));
     if (st.st_size > std::numeric_limits<int32_t>::max())
-        raiseRuntime(ErrOverflow, p_filename);
+        raiseRuntime(ErrOverflow, userfiles::shown(p_filename));
     return int(st.st_size);
 }
 

@@ -26,7 +26,7 @@ int openPart(const QString &path, qint64 *length, timespec *mtime)
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw runtimeError(ErrPathFileAccess, path + QStringLiteral(" (not a regular file)"));
+        throw runtimeError(ErrPathFileAccess, userfiles::shown(path) + QStringLiteral(" (not a regular file)"));
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     *length = st.st_size;
@@ -154,7 +154,7 @@ FileChangedError::FileChangedError(const QString &p)
 
 QString MultipartBody::changedText(const QString &path)
 {
-    return QStringLiteral("文件在上传过程中被修改：") + path;
+    return QStringLiteral("文件在上传过程中被修改：") + userfiles::shown(path);
 }
 
 QString MultipartBody::wireFileName(const QString &path)

@@ -93,6 +93,24 @@ std::optional<QByteArray> beneath(const QByteArray &path, const QByteArray &root
     return rest;
 }
 
+// Our own work files (an office's export, a stamped picture, a grab) are read
+// from the temporary folder when they are named there, as the controls name
+// them; never through a link from elsewhere, so that a granted file swapped for
+// a link into it cannot reach another run's work file. No page can name it: the
+// grants' rule on arguments does not take it.
+struct WorkFolder {
+    QByteArray spelt; // as the controls name it
+    QByteArray real;  // without links, the root it is opened beneath
+    std::optional<QByteArray> holds(const QByteArray &native) const
+    {
+        if (real.isEmpty())
+            return std::nullopt;
+        if (std::optional<QByteArray> rest = beneath(native, real))
+            return rest;
+        return spelt.isEmpty() ? std::nullopt : beneath(native, spelt);
+    }
+};
+
 long openat2(int dir, const char *path, const open_how &how)
 {
     return ::syscall(SYS_openat2, dir, path, &how, sizeof how);
@@ -124,7 +142,7 @@ int openBeneath(const QByteArray &root, const QByteArray &rest, int flags)
 
 // Where the kernel has no openat2: the file opened as named, then judged by
 // where its descriptor really leads.
-int openAndReadBack(const QByteArray &native, int flags, const QList<QByteArray> &roots)
+int openAndReadBack(const QByteArray &native, int flags, const QList<QByteArray> &roots, const WorkFolder &work)
 {
     const int fd = ::open(native.constData(), flags);
     if (fd < 0)
@@ -137,19 +155,22 @@ int openAndReadBack(const QByteArray &native, int flags, const QList<QByteArray>
         for (const QByteArray &r : roots)
             if (beneath(at, r))
                 return fd;
+        if (work.holds(native) && beneath(at, work.real))
+            return fd;
     }
     ::close(fd);
     errno = EXDEV;
     return -1;
 }
 
-int openGranted(const QString &path, const QByteArray &native, int flags, const QStringList &granted)
+int openGranted(const QString &path, const QByteArray &native, int flags, const QStringList &granted,
+                const WorkFolder &work)
 {
     QList<QByteArray> roots;
     for (const QString &g : granted)
         roots << nativeName(g);
     if (noOpenat2)
-        return openAndReadBack(native, flags, roots);
+        return openAndReadBack(native, flags, roots, work);
     // As named, and as resolved (a path through a link to a granted folder); the
     // kernel then resolves it once more, beneath the root.
     QList<QByteArray> candidates{native};
@@ -166,13 +187,18 @@ int openGranted(const QString &path, const QByteArray &native, int flags, const 
                 return fd;
             if (errno == ENOSYS) {
                 noOpenat2 = true;
-                return openAndReadBack(native, flags, roots);
+                return openAndReadBack(native, flags, roots, work);
             }
             // A link leading out, or the granted file now a link: outside.
             if (errno != EXDEV && !(errno == ELOOP && !(flags & O_NOFOLLOW)))
                 err = errno;
             break;
         }
+    }
+    if (const std::optional<QByteArray> rest = work.holds(native)) {
+        const int fd = openBeneath(work.real, *rest, flags);
+        if (fd >= 0 || (errno != EXDEV && errno != ELOOP))
+            return fd;
     }
     errno = err;
     return -1;
@@ -263,17 +289,14 @@ int open(const QString &path, int flags, QString *why)
     const PathGrants *grants = PathGrants::installed();
     if (!grants)
         return ::open(native.constData(), flags);
-    // Our own work files (an office's export, a stamped picture, a grab) are
-    // read from the temporary folder: no page can name them (the grants' rule
-    // on arguments does not take it), but the controls upload them.
-    QStringList roots = grants->roots();
+    WorkFolder work;
     try {
-        const QString work = cleanLocalPath(temp::folder());
-        if (!work.isEmpty())
-            roots << work;
+        const QString folder = temp::folder();
+        work.spelt = nativeName(folder);
+        work.real = nativeName(cleanLocalPath(folder));
     } catch (const AutomationError &) {
     }
-    const int fd = openGranted(path, native, flags, roots);
+    const int fd = openGranted(path, native, flags, grants->roots(), work);
     if (fd < 0 && errno == EXDEV) {
         if (why)
             *why = QStringLiteral("outside the files and folders given to this page");

@@ -8,6 +8,9 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tx;
 using namespace tx::image;
@@ -136,6 +139,17 @@ private slots:
         QCOMPARE(errorOf([&] { picture::pixelSize(dir.filePath("missing.jpg")); }), int(ErrFileNotFound));
         QCOMPARE(errorOf([&] { picture::pixelSize(dir.path()); }), int(ErrFileNotFound));
         QVERIFY(picture::loadScaled(dir.filePath("bad.jpg"), QSize(10, 10)).isNull());
+        // Only a regular file is a picture: a FIFO whose writer never writes, or a
+        // device without end, must not hold the import up.
+        const QByteArray fifo = QFile::encodeName(dir.filePath("fifo.jpg"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const int writer = ::open(fifo.constData(), O_RDWR | O_NONBLOCK);
+        QVERIFY(writer >= 0);
+        for (const QString &special : {dir.filePath("fifo.jpg"), QStringLiteral("/dev/zero")}) {
+            QCOMPARE(errorOf([&] { picture::pixelSize(special); }), int(ErrFileNotFound));
+            QVERIFY(picture::loadScaled(special, QSize(10, 10)).isNull());
+        }
+        ::close(writer);
     }
 
     void himetric()

@@ -318,6 +318,7 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("failed");
         QTest::newRow("no read permission") << "locked" << QStringList{"a.txt|/"} << 1;
+        QTest::newRow("read but not searched") << "unsearched" << QStringList{"a.txt|/"} << 2;
         QTest::newRow("a path over PATH_MAX") << "deep" << QStringList{"a.txt|/"} << 1;
         QTest::newRow("names that are no UTF-8")
             << "bytes" << QStringList{"a.txt|/", "照片.txt|/", QString(), "c.txt|/照/"} << 0;
@@ -328,7 +329,7 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QStringList, expected);
         QFETCH(int, failed);
-        if (kind == u"locked" && ::geteuid() == 0)
+        if ((kind == u"locked" || kind == u"unsearched") && ::geteuid() == 0)
             QSKIP("permissions do not stop root; the other rows cover this");
         writeFile(root + "a.txt", "a");
         const QByteArray native = QFile::encodeName(root);
@@ -343,6 +344,10 @@ private slots:
         if (kind == u"locked") {
             writeFile(root + "locked/b.txt", "b");
             QVERIFY(::chmod(QFile::encodeName(root + "locked").constData(), 0) == 0);
+        } else if (kind == u"unsearched") {
+            writeFile(root + "unsearched/b.txt", "b");
+            writeFile(root + "unsearched/c.txt", "c");
+            QVERIFY(::chmod(QFile::encodeName(root + "unsearched").constData(), 0444) == 0);
         } else if (kind == u"deep") {
             // Made one level at a time below its parent's descriptor.
             int at = ::dup(top);
@@ -369,8 +374,8 @@ private slots:
         tx::MultiUpload c;
         c.StartUpload("/", server.url());
         pickAndStart(c, root);
-        if (kind == u"locked")
-            ::chmod(QFile::encodeName(root + "locked").constData(), 0700);
+        if (kind == u"locked" || kind == u"unsearched")
+            ::chmod(QFile::encodeName(root + kind).constData(), 0700);
         QStringList got = uploads(server);
         if (kind == u"bytes") {
             QCOMPARE(got.size(), 4);
@@ -381,11 +386,23 @@ private slots:
             QCOMPARE(server.requests[1].parts().first().data, QByteArray("gbk"));
             QVERIFY(server.requests[1].parts().first().filename.endsWith("\\\xD5\xD5\xC6\xAC.txt"));
             got[2].clear();
+        } else if (kind == u"unsearched") {
+            // Each file it lists is named in a box of its own.
+            QCOMPARE(boxTexts().size(), 3);
+            QVERIFY2(boxTexts().first().startsWith(QStringLiteral("无法上传文件: ")), qPrintable(boxTexts().first()));
+            QVERIFY2(boxTexts().first().contains(root + kind + "/"), qPrintable(boxTexts().first()));
         } else {
             QVERIFY2(boxTexts().first().startsWith(QStringLiteral("无法读取文件夹: ") + root + kind), qPrintable(boxTexts().first()));
         }
         QCOMPARE(got, expected);
         expectFinished(c, failed);
+        if (kind == u"bytes") {
+            // Names the temporary folder's own removal cannot spell.
+            ::unlink(native + "\xD5\xD5\xC6\xAC.txt");
+            ::unlink(native + "\xFF\xFE.txt");
+            ::unlink(native + "\xD5\xD5/c.txt");
+            ::rmdir(native + "\xD5\xD5");
+        }
     }
 
     void linksAndSpecialFiles()

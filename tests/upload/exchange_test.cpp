@@ -19,6 +19,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tx;
@@ -266,11 +267,16 @@ TEST_F(Exchange, GetFileSize)
     } catch (const AutomationError &e) {
         EXPECT_EQ(e.number, ErrOverflow);
     }
-    try {
-        control.GetFileSize(dir.filePath(QStringLiteral("nope")));
-        FAIL();
-    } catch (const AutomationError &e) {
-        EXPECT_EQ(e.number, ErrFileNotFound);
+    // Only a regular file has a size to send: a FIFO or a device is none.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+    for (const QString &none : {dir.filePath(QStringLiteral("nope")), dir.path(), dir.filePath(QStringLiteral("fifo")),
+                                QStringLiteral("/dev/zero")}) {
+        try {
+            control.GetFileSize(none);
+            ADD_FAILURE() << none.toStdString();
+        } catch (const AutomationError &e) {
+            EXPECT_EQ(e.number, ErrFileNotFound) << none.toStdString();
+        }
     }
 }
 

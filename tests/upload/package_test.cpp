@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tx;
@@ -98,6 +99,20 @@ TEST(Package, NamesInCodePageValuesInUtf8)
                                    + "\"\r\nContent-Type: text/plain\r\n\r\ngbk\r\n"));
     EXPECT_EQ(userfiles::shown(userfiles::fromNative(name)), QStringLiteral("\\xD5\\xD5\\xFF.txt"));
     EXPECT_EQ(userfiles::shown(userfiles::fromNative("\xD5\xD5.txt")), QStringLiteral("照.txt"));
+    // Swapped for a FIFO since: refused, named as a person reads it.
+    ASSERT_EQ(::unlink(native.constData()), 0);
+    ASSERT_EQ(::mkfifo(native.constData(), 0600), 0);
+    try {
+        bodyOf(f);
+        ADD_FAILURE() << "a FIFO was taken as a part";
+    } catch (const AutomationError &e) {
+        EXPECT_TRUE(e.description.endsWith(userfiles::shown(userfiles::fromNative(native)) + QStringLiteral(" (not a regular file)")))
+            << e.description.toStdString();
+        EXPECT_TRUE(e.description.endsWith(QStringLiteral("\\xD5\\xD5\\xFF.txt (not a regular file)")));
+    }
+    EXPECT_EQ(MultipartBody::changedText(userfiles::fromNative(native)),
+              QStringLiteral("文件在上传过程中被修改：") + userfiles::shown(userfiles::fromNative(native)));
+    ::unlink(native.constData()); // no name the folder's own removal could spell
 }
 
 TEST(Package, KeysIgnoreCaseAndKeepTheirErrors)

@@ -167,6 +167,13 @@ TEST_F(FileUtils, UserFilesOpenOnlyWhatTheGrantsHold)
     }
     ASSERT_TRUE(QFile::link(QStringLiteral("../other.txt"), d + QStringLiteral("/chosen/out-link")));
     ASSERT_TRUE(QFile::link(QStringLiteral("a.txt"), d + QStringLiteral("/chosen/in-link")));
+    // The work folder's files open as the controls name them, not through a link.
+    ASSERT_TRUE(QDir(d).mkpath(QStringLiteral("work")));
+    ASSERT_TRUE(QFile(d + QStringLiteral("/work/grab.png")).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(QStringLiteral("../work/grab.png"), d + QStringLiteral("/chosen/work-link")));
+    ASSERT_TRUE(QFile::link(d + QStringLiteral("/work"), d + QStringLiteral("/work-alias")));
+    const QByteArray oldTemp = qgetenv("TEMP");
+    qputenv("TEMP", QFile::encodeName(d + QStringLiteral("/work-alias/"))); // as spelt, through a link
     tx::PathGrants grants;
     grants.grant(d + QStringLiteral("/chosen"));
     grants.grant(d + QStringLiteral("/one.txt"));
@@ -188,6 +195,10 @@ TEST_F(FileUtils, UserFilesOpenOnlyWhatTheGrantsHold)
         {QStringLiteral("/chosen/out-link"), EACCES, "outside"},
         {QStringLiteral("/swapped.txt"), EACCES, "outside"},
         {QStringLiteral("/chosen/a.txt") + QChar(0) + QStringLiteral("x"), ENOENT, "NUL"},
+        {QStringLiteral("/work/grab.png"), 0, ""},
+        {QStringLiteral("/work-alias/grab.png"), 0, ""},
+        {QStringLiteral("/work/../other.txt"), EACCES, "outside"},
+        {QStringLiteral("/chosen/work-link"), EACCES, "outside"},
     };
     tx::PathGrants::install(&grants);
     for (bool realPath : {false, true}) {
@@ -202,6 +213,9 @@ TEST_F(FileUtils, UserFilesOpenOnlyWhatTheGrantsHold)
             EXPECT_TRUE(why.contains(QLatin1String(r.why))) << r.path.toStdString() << why.toStdString();
         }
     }
+    qputenv("TEMP", oldTemp);
+    if (oldTemp.isEmpty())
+        qunsetenv("TEMP");
     tx::userfiles::judgeByRealPath(false);
     tx::PathGrants::install(nullptr);
     // Without grants, as ever.
