@@ -67,7 +67,12 @@ void show(int number, Question &q)
         settle(number, int(made.indexOf(b)));
     });
     const int fallback = q.fallback;
-    QObject::connect(box, &QObject::destroyed, [number, fallback] { settle(number, fallback); });
+    QObject::connect(box, &QObject::destroyed, [number, fallback] {
+        // The box is half gone: no call on it any more.
+        if (const auto q = open().value(number))
+            q->box = nullptr;
+        settle(number, fallback);
+    });
     fitTitle(*box);
     q.box = box;
     box->open();
