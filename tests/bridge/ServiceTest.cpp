@@ -38,6 +38,17 @@ protected:
         ASSERT_EQ(bridge.tessarix({QStringLiteral("trust"), kOrigin}).status, 0);
     }
     QByteArray host() const { return "Host: 127.0.0.1:" + QByteArray::number(bridge.port()) + "\r\n"; }
+    // A trusted page's upgrade over a bare socket; the answer's head.
+    QByteArray upgradeBare(QTcpSocket &socket)
+    {
+        socket.connectToHost(QHostAddress::LocalHost, bridge.port());
+        if (!socket.waitForConnected(5000))
+            return {};
+        socket.write(bridge.upgradeRequest(host() + "Origin: " + kOrigin.toUtf8() + "\r\n"));
+        QByteArray head;
+        waitFor([&] { head += socket.readAll(); return head.contains("\r\n\r\n"); });
+        return head;
+    }
 
     Bridge bridge;
 };
@@ -187,11 +198,7 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     }
     // A frame without a mask, after a masked one; only the first is taken.
     QTcpSocket raw;
-    raw.connectToHost(QHostAddress::LocalHost, bridge.port());
-    ASSERT_TRUE(raw.waitForConnected(5000));
-    raw.write(bridge.upgradeRequest(host() + "Origin: " + kOrigin.toUtf8() + "\r\n"));
-    QByteArray got;
-    ASSERT_TRUE(waitFor([&] { got += raw.readAll(); return got.contains("\r\n\r\n"); }));
+    QByteArray got = upgradeBare(raw);
     ASSERT_TRUE(got.startsWith("HTTP/1.1 101")) << got.constData();
     const QByteArray request = R"({"id":1,"type":"create","progId":"Tessarix5.Helper"})";
     QByteArray masked = "\x81" + QByteArray(1, char(0x80 | request.size())) + QByteArray("\x01\x02\x03\x04", 4);
@@ -207,12 +214,7 @@ TEST_F(ServiceTest, AHostilePageIsClosedAndItsFloodCountedNotWritten)
     EXPECT_EQ(got.count("\"result\""), 1);
     // A page whose connection breaks without a close.
     QTcpSocket broken;
-    broken.connectToHost(QHostAddress::LocalHost, bridge.port());
-    ASSERT_TRUE(broken.waitForConnected(5000));
-    broken.write(bridge.upgradeRequest(host() + "Origin: " + kOrigin.toUtf8() + "\r\n"));
-    QByteArray switched;
-    ASSERT_TRUE(waitFor([&] { switched += broken.readAll(); return switched.contains("\r\n\r\n"); }));
-    ASSERT_TRUE(switched.startsWith("HTTP/1.1 101"));
+    ASSERT_TRUE(upgradeBare(broken).startsWith("HTTP/1.1 101"));
     broken.abort();
     // A frame sent with the head, before the answer: the handshake took it, so it is
     // never answered; the page is told so instead of waiting.
