@@ -59,6 +59,9 @@ set(CPACK_DEBIAN_TESSARIX_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_TESSARIX_PACKAGE_RECOMMENDS "tessarix-office, fonts-wqy-zenhei, qt6-wayland")
 set(CPACK_DEBIAN_OFFICE_PACKAGE_DEPENDS
     "tessarix (= ${PROJECT_VERSION}), libreoffice-writer | libreoffice-writer-nogui, libreoffice-calc | libreoffice-calc-nogui, libreoffice-impress | libreoffice-impress-nogui")
+# The fonts metric-compatible with those office documents name: pages of a paged
+# import break where their authors saw them break.
+set(CPACK_DEBIAN_OFFICE_PACKAGE_RECOMMENDS "fonts-liberation2, fonts-crosextra-carlito, fonts-crosextra-caladea")
 set(CPACK_DEBIAN_CMS_PACKAGE_RECOMMENDS "fonts-wqy-zenhei")
 
 # The autostart entry lives in /etc: a configuration file the administrator may

@@ -46,7 +46,8 @@ o_depends="$(dpkg-deb -f "$(deb tessarix-office)" Depends)"
 if [[ "$t_depends" == *libqt6widgets6* && "$t_depends" == *qt6-translations-l10n* && ! "$t_depends" =~ libreoffice|uno ]] &&
    [[ "$(dpkg-deb -f "$(deb tessarix)" Recommends)" == *tessarix-office* ]] &&
    [[ "$o_depends" == *"tessarix (= $version)"* && "$o_depends" == *libreoffice-writer* &&
-      "$o_depends" == *libreoffice-calc* && "$o_depends" == *libreoffice-impress* && "$o_depends" == *libuno-cppu3* ]]; then
+      "$o_depends" == *libreoffice-calc* && "$o_depends" == *libreoffice-impress* && "$o_depends" == *libuno-cppu3* ]] &&
+   [[ "$(dpkg-deb -f "$(deb tessarix-office)" Recommends)" == *fonts-liberation2*fonts-crosextra-carlito* ]]; then
   pass "dependencies"
 else
   fail "dependencies: tessarix: $t_depends; tessarix-office: $o_depends"

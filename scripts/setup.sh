@@ -11,6 +11,10 @@ packages=(
   xvfb xauth xclip
   libcpp-httplib-dev libsqlite3-dev sqlite3 libjpeg-dev
   libreoffice-writer-nogui libreoffice-calc-nogui libreoffice-impress-nogui libreoffice-dev
+  # The fonts that stand in, metric for metric, for those office documents name
+  # (Times New Roman, Arial, Courier New, Calibri, Cambria): with others, lines
+  # and pages break elsewhere than their authors saw.
+  fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea
   qt6-websockets-dev fonts-wqy-zenhei curl libxml2-utils
   libssl-dev openssl chromium qt6-translations-l10n
   dpkg-dev file lintian
