@@ -17,11 +17,15 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/XTypeDetection.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/container/XElementAccess.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XLoadable.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextFieldsSupplier.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
+#include <algorithm>
 #include <vector>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
@@ -209,7 +213,20 @@ rtl::OUString detectFilter(LoSession &s, const rtl::OUString &url)
 // (the cleaner drops them from the HTML anyway). It is shown (hidden) only when
 // a call needs its layout: a view lays out every page, which costs more than
 // the load and the export together, and an export needs no view.
-Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url, bool *hadComments)
+// A field that shows a figure of the document's statistics, which the office
+// counts again before every export.
+bool showsStatistics(const css::uno::Sequence<rtl::OUString> &services)
+{
+    static const char *const kinds[] = {"PageCount", "ParagraphCount", "WordCount", "CharacterCount",
+                                        "TableCount", "GraphicObjectCount", "EmbeddedObjectCount"};
+    for (const rtl::OUString &name : services)
+        for (const char *kind : kinds)
+            if (name == rtl::OUString("com.sun.star.text.textfield.") + rtl::OUString::createFromAscii(kind))
+                return true;
+    return false;
+}
+
+Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url, LoDocument &doc)
 {
     auto ctx = s.instance.context;
     const rtl::OUString filter = loading(url, [&] { return detectFilter(s, url); });
@@ -224,12 +241,20 @@ Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl
         Reference<css::text::XTextFieldsSupplier> fields(model, UNO_QUERY_THROW);
         Reference<css::container::XEnumeration> all = fields->getTextFields()->createEnumeration();
         std::vector<Reference<css::text::XTextContent>> comments;
+        bool statistics = false;
         while (all->hasMoreElements()) {
             Reference<css::lang::XServiceInfo> field(all->nextElement(), UNO_QUERY);
-            if (field.is() && field->supportsService("com.sun.star.text.textfield.Annotation"))
+            if (!field.is())
+                continue;
+            const css::uno::Sequence<rtl::OUString> services = field->getSupportedServiceNames();
+            if (std::find(services.begin(), services.end(), rtl::OUString("com.sun.star.text.textfield.Annotation"))
+                != services.end())
                 comments.emplace_back(field, UNO_QUERY);
+            statistics = statistics || showsStatistics(services);
         }
-        *hadComments = !comments.empty();
+        if (!doc.hadComments)
+            doc.hadComments = !comments.empty();
+        doc.statisticsShown = statistics;
         for (const auto &c : comments)
             if (c.is())
                 Reference<css::lang::XComponent>(c, UNO_QUERY_THROW)->dispose();
@@ -314,7 +339,7 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
             closeOrphans(s);
             s.track(doc);
             Reference<css::lang::XComponent> model = s.instance.kind() == u"writer"
-                ? loadTextWithoutComments(s, url, &doc->hadComments)
+                ? loadTextWithoutComments(s, url, *doc)
                 : loadHidden(s, url);
             if (s.instance.kind() == u"writer")
                 doc->shownLater.set(s.instance.desktop, UNO_QUERY_THROW);
@@ -358,8 +383,7 @@ void LoDocument::reloadWithoutComments(LoSession &s)
         self->storeTo(clean, "writer8");
         closeModel(self->model);
         self->forget();
-        bool again = false;
-        self->model = loadTextWithoutComments(s, fileUrl(clean), &again);
+        self->model = loadTextWithoutComments(s, fileUrl(clean), *self);
         self->shownLater.set(s.instance.desktop, UNO_QUERY_THROW);
     });
     hadComments = false;
@@ -377,9 +401,26 @@ void LoDocument::show()
     if (!shownLater.is())
         return;
     Reference<css::frame::XModel> m(model, UNO_QUERY_THROW);
-    if (!m->getCurrentController().is())
-        shownLater->loadComponentFromURL("private:object", "_blank", 0,
-                                         props({{"Model", css::uno::Any(m)}, {"Hidden", css::uno::Any(true)}}));
+    if (!m->getCurrentController().is()) {
+        // A window of its own without bars: a status bar would have the office
+        // count every word of the document in the background while it lays it
+        // out, and the HTML export counts them again anyway.
+        Reference<css::frame::XFrame> frame =
+            Reference<css::frame::XFrame>(shownLater, UNO_QUERY_THROW)->findFrame("_blank", 0);
+        if (!frame.is())
+            throw css::uno::RuntimeException("the office made no window");
+        try {
+            Reference<css::beans::XPropertySet>(frame, UNO_QUERY_THROW)
+                ->setPropertyValue("LayoutManager", css::uno::Any(Reference<css::uno::XInterface>()));
+            Reference<css::frame::XComponentLoader>(frame, UNO_QUERY_THROW)
+                ->loadComponentFromURL("private:object", "_self", 0,
+                                       props({{"Model", css::uno::Any(m)}, {"Hidden", css::uno::Any(true)}}));
+        } catch (...) {
+            if (!m->getCurrentController().is())
+                frame->dispose(); // an empty window would keep the instance from ending
+            throw;
+        }
+    }
     shownLater.clear();
 }
 
@@ -394,6 +435,30 @@ void LoDocument::storeTo(const QString &path, const char *filter,
         args.emplace_back("FilterData", css::uno::Any(filterData));
     if (!password.isEmpty())
         args.emplace_back("Password", css::uno::Any(ou(password)));
+    storable->storeToURL(fileUrl(path), propsOf(args));
+}
+
+void LoDocument::storeHtml(const QString &path) const
+{
+    // With nothing the export writes as a picture and no field showing the
+    // document's statistics, the export is told to skip pictures: it writes the
+    // same file, and the office spares counting every word of the document
+    // first (as long as the layout of all its pages), which only such fields show.
+    bool plain = statisticsShown.has_value() && !*statisticsShown;
+    if (plain) {
+        // A text document has the one draw page, where its pictures, frames,
+        // objects and shapes all are.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        Reference<css::drawing::XDrawPageSupplier> page(model, UNO_QUERY);
+        plain = page.is() && !Reference<css::container::XElementAccess>(page->getDrawPage(), UNO_QUERY_THROW)->hasElements();
+#pragma GCC diagnostic pop
+    }
+    Reference<css::frame::XStorable> storable(model, UNO_QUERY_THROW);
+    std::vector<std::pair<const char *, css::uno::Any>> args{
+        {"FilterName", css::uno::Any(rtl::OUString("HTML (StarWriter)"))}, {"Overwrite", css::uno::Any(true)}};
+    if (plain)
+        args.emplace_back("FilterOptions", css::uno::Any(rtl::OUString("SkipImages")));
     storable->storeToURL(fileUrl(path), propsOf(args));
 }
 

@@ -9,6 +9,7 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 #include <memory>
+#include <optional>
 
 namespace tx::office::lo {
 
@@ -26,6 +27,9 @@ struct LoDocument {
     // them here); the marks of ranged ones stay behind, and a copy of a page
     // holding one ends the office.
     bool hadComments = false;
+    // Whether a field shows the document's statistics; unknown for documents
+    // not opened from a file (worker only).
+    std::optional<bool> statisticsShown;
 
     // Caller thread: copies `source` into the work folder and opens the copy.
     static std::shared_ptr<LoDocument> open(LoSession &s, const QString &source, const QString &what);
@@ -45,6 +49,10 @@ struct LoDocument {
     void storeTo(const QString &path, const char *filter,
                  const css::uno::Sequence<css::beans::PropertyValue> &filterData = {},
                  const QString &password = {}) const;
+
+    // Worker: stores a text document as HTML under `path`, as the office's
+    // HTML export writes it.
+    void storeHtml(const QString &path) const;
 
     // Caller thread: closes without saving and removes the copy.
     static void close(LoSession &s, const std::shared_ptr<LoDocument> &doc, const QString &what);

@@ -16,6 +16,7 @@
 #include "office/OfficeFailure.h"
 
 #include <algorithm>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <utility>
 
 #include <QFileInfo>
@@ -113,7 +114,14 @@ public:
             return qMax<int>(1, d.held ? int(d.held->numbers.size()) : 0);
         real(d, QStringLiteral("the page count"));
         d.pageCount = s.call(QStringLiteral("the page count"), [doc = d.doc] {
-            const Reference<css::text::XPageCursor> &pages = viewOf(*doc).pages;
+            WriterView &view = viewOf(*doc);
+            // The layout made whole first: a window just made may still be
+            // laid out in the background, and the last page the cursor reaches
+            // would then be an earlier one. Pages after the last the text
+            // reaches hold only the rest of its notes, which go with the page
+            // that cites them, so they are not counted.
+            Reference<css::beans::XPropertySet>(view.controller, css::uno::UNO_QUERY_THROW)->getPropertyValue("PageCount");
+            const Reference<css::text::XPageCursor> &pages = view.pages;
             pages->jumpToLastPage();
             const int32_t n = pages->getPage();
             pages->jumpToFirstPage();
@@ -347,7 +355,7 @@ public:
             c->s.call(what, [doc, fileName, filter, password] { doc->storeTo(fileName, filter, {}, password); });
             return;
         }
-        c->s.call(what, [doc, fileName] { doc->storeTo(fileName, "HTML (StarWriter)"); });
+        c->s.call(what, [doc, fileName] { doc->storeHtml(fileName); });
         QByteArray html = readWhole(fileName);
         const QString folder = supportingFolder(fileName);
         if (!movePictures(fileName, html, folder, QFileInfo(folder).fileName()).isEmpty())

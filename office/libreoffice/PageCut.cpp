@@ -93,6 +93,13 @@ void markAndExport(LoDocument &doc, int pages, const QString &exportPath)
         // a page.
         const bool tables =
             Reference<css::text::XTextTablesSupplier>(doc.model, UNO_QUERY_THROW)->getTextTables()->hasElements();
+        // The window held still from here on: each jump would have the office
+        // bring the window up to date, and each change lay it out anew, which
+        // neither the walk nor the export needs. Where a table may get a
+        // paragraph ahead of it, the walk asks the layout about that paragraph,
+        // so the window follows until the marks go in.
+        if (!tables)
+            still.hold(doc.model);
         for (int i = pages; i >= 2; --i) {
             view.pages->jumpToPage(sal_Int16(i)); // lands on the page's start
             if (tables)
@@ -102,15 +109,13 @@ void markAndExport(LoDocument &doc, int pages, const QString &exportPath)
         // Marked only now: a mark put in while walking moves the text after it,
         // and the office would lay out the rest of the document again each time.
         int page = pages;
-        // The window held still while the marks go in, are exported and go out
-        // again: each change would have the office lay out the window anew,
-        // which the export does not need.
-        still.hold(doc.model);
+        if (tables)
+            still.hold(doc.model);
         for (const auto &r : starts)
             r->setString(ou(QString::fromUtf8(pageMark(page--))));
         undo->leaveUndoContext();
         inContext = false;
-        doc.storeTo(exportPath, "HTML (StarWriter)");
+        doc.storeHtml(exportPath);
     } catch (...) {
         try {
             takeOut();

@@ -355,7 +355,9 @@ void writeDocx(const QString &path, const QString &kind)
     const QByteArray linkTarget =
         kind == u"linked-cjk" ? QByteArray("tiny%20picture%20%E5%9B%BE.png") : QByteArray("tiny-picture.png");
     QByteArray picture;
-    if (!strict)
+    if (kind == u"counted") // a field showing the word count, as last saved (not a true figure)
+        picture = "<w:fldSimple w:instr=\" NUMWORDS \"><w:r><w:t>12345</w:t></w:r></w:fldSimple>";
+    else if (!strict)
         picture = "<w:r><w:drawing><wp:inline><wp:extent cx=\"381000\" cy=\"285750\"/><wp:docPr id=\"1\" name=\"tiny\"/>"
                   "<a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\">"
                   "<pic:pic><pic:nvPicPr><pic:cNvPr id=\"1\" name=\"tiny-picture.png\"/><pic:cNvPicPr/></pic:nvPicPr>"
