@@ -1,7 +1,7 @@
-// bench_office: a 10-page .docx of running text imported whole and paged into a loopback sink
+// bench_office: a .docx of at least 10 pages of running text imported whole and paged into a loopback sink
 // while the office instance is warm, against `soffice --headless --convert-to
 // html` of the same file with a profile of its own (a cold start), alternately,
-// three times each; a 300-page .docx of running text paged, whole and cold-converted; and the
+// three times each; a .docx of at least 300 pages of running text paged, whole and cold-converted; and the
 // first import, cold and 5 s after the control was created (started in the
 // background by then).
 #include "office/OfficeSamples.h"
@@ -27,6 +27,7 @@
 namespace {
 
 constexpr int kRounds = 3;
+constexpr int kTenPages = 10;
 constexpr int kLongPages = 300;
 constexpr int kParagraphsAPage = 6; // of running text, breaking across pages anywhere
 constexpr int kIdleMs = 5000;
@@ -78,26 +79,32 @@ int main(int argc, char **argv)
     qunsetenv("TESSARIX_OFFICE_PRESTART");
     QApplication app(argc, argv);
 
-    // The documents, made by the peer itself; this also creates its profile.
-    samples::writeProse(root + "/ten.fodt", 10 * kParagraphsAPage, false);
-    samples::writeProse(root + "/long.fodt", kLongPages * kParagraphsAPage, false);
-    convertCold(root + "/cli-profile", root + "/ten.fodt", root, "docx");
-    convertCold(root + "/cli-profile", root + "/long.fodt", root, "docx");
-    const QString ten = root + "/ten.docx";
-    const QString longDoc = root + "/long.docx";
-
+    // The documents, made by the peer itself (this also creates its profile),
+    // with paragraphs added until they have their pages in the fonts at hand.
     int tenPages = 0, longPages = 0;
     try {
         auto w = tx::office::backend().createWord();
-        for (auto [file, n] : {std::pair{ten, &tenPages}, std::pair{longDoc, &longPages}}) {
-            auto doc = w->DocumentsOpen(file);
-            *n = doc->BuiltInDocumentProperties(tx::office::wdPropertyPages);
-            doc->Close(false, false);
-        }
+        const auto make = [&](const QString &name, int pages) {
+            int paragraphs = pages * kParagraphsAPage, n = 0;
+            for (int tries = 0; tries < 4 && n < pages; ++tries) {
+                if (n > 0)
+                    paragraphs = paragraphs * pages / n + 1;
+                samples::writeProse(root + "/" + name + ".fodt", paragraphs, false);
+                convertCold(root + "/cli-profile", root + "/" + name + ".fodt", root, "docx");
+                auto doc = w->DocumentsOpen(root + "/" + name + ".docx");
+                n = doc->BuiltInDocumentProperties(tx::office::wdPropertyPages);
+                doc->Close(false, false);
+            }
+            return n;
+        };
+        tenPages = make("ten", kTenPages);
+        longPages = make("long", kLongPages);
     } catch (const tx::AutomationError &e) {
         std::fprintf(stderr, "page count failed: %s\n", qPrintable(e.description));
         return 2;
     }
+    const QString ten = root + "/ten.docx";
+    const QString longDoc = root + "/long.docx";
     std::printf("documents: %d and %d pages of running text\n", tenPages, longPages);
     tx::office::backend().shutdown();
     tx::test::TestHttpServer server;
@@ -149,17 +156,18 @@ int main(int argc, char **argv)
     std::printf("first import, cold:                    %.3f s\n", cold);
     std::printf("first import, %d s after the control:   %.3f s (ratio %.3f, target <= 0.2)\n", kIdleMs / 1000,
                 afterIdle, afterIdle / cold);
-    std::printf("10 pages whole, warm (median of %d):    %.3f s\n", kRounds, median(warm));
-    std::printf("10 pages paged, warm (median of %d):    %.3f s\n", kRounds, median(pagedTen));
-    std::printf("10 pages soffice --convert-to html:    %.3f s (median of %d)\n", median(peer), kRounds);
+    std::printf("%d pages whole, warm (median of %d):    %.3f s\n", tenPages, kRounds, median(warm));
+    std::printf("%d pages paged, warm (median of %d):    %.3f s\n", tenPages, kRounds, median(pagedTen));
+    std::printf("%d pages soffice --convert-to html:    %.3f s (median of %d)\n", tenPages, median(peer), kRounds);
     std::printf("ratio warm whole/cold convert:         %.3f (target <= 0.1)\n", median(warm) / median(peer));
-    std::printf("%d pages paged:                       %.3f s (%.1f ms a page)\n", kLongPages, pagedLong,
-                pagedLong * 1000 / kLongPages);
-    std::printf("%d pages whole:                       %.3f s\n", kLongPages, wholeLong);
-    std::printf("%d pages soffice --convert-to html:   %.3f s\n", kLongPages, peerLong);
-    std::printf("ratio paged/cold convert (%d pages):  %.3f (target <= 1.0)\n", kLongPages, pagedLong / peerLong);
-    std::printf("paged %d pages / paged 10 pages:      %.1f (linear: 30, target <= 33)\n", kLongPages,
-                pagedLong / median(pagedTen));
+    std::printf("%d pages paged:                       %.3f s (%.1f ms a page)\n", longPages, pagedLong,
+                pagedLong * 1000 / longPages);
+    std::printf("%d pages whole:                       %.3f s\n", longPages, wholeLong);
+    std::printf("%d pages soffice --convert-to html:   %.3f s\n", longPages, peerLong);
+    std::printf("ratio paged/cold convert (%d pages):  %.3f (target <= 1.0)\n", longPages, pagedLong / peerLong);
+    const double linear = double(longPages) / tenPages;
+    std::printf("paged %d pages / paged %d pages:      %.1f (linear: %.0f, target <= %.0f)\n", longPages, tenPages,
+                pagedLong / median(pagedTen), linear, linear * 1.1);
     std::printf("peak memory: this process %ld MB, largest soffice child %ld MB\n", self.ru_maxrss / 1024,
                 children.ru_maxrss / 1024);
     return 0;
