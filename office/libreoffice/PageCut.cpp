@@ -19,6 +19,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/util/XReplaceDescriptor.hpp>
 #include <cerrno>
+#include <utility>
 #include <vector>
 #include <fcntl.h>
 #include <unistd.h>
@@ -37,7 +38,8 @@ QString stemOf(const QString &copyPath)
     return info.absoluteDir().filePath(info.completeBaseName());
 }
 
-// Worker: a document's windows kept from following its changes, until it goes.
+// Worker: a document's windows kept from following its changes, until it goes
+// or is handed to the view.
 class HeldStill {
 public:
     void hold(const Reference<css::lang::XComponent> &model)
@@ -45,6 +47,10 @@ public:
         held.set(model, UNO_QUERY_THROW);
         held->lockControllers();
     }
+    // Held on after the export: let go, the office would lay out again every
+    // page the marks went into and out of, which a document that is only
+    // closed next does not need.
+    void handTo(WriterView &view) { view.heldStill = std::exchange(held, {}); }
     ~HeldStill()
     {
         if (!held.is())
@@ -124,6 +130,7 @@ void markAndExport(LoDocument &doc, int pages, const QString &exportPath)
         throw;
     }
     takeOut();
+    still.handTo(view);
 }
 
 // The export's pictures whose names start like `prefix`, removed.

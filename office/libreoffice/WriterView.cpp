@@ -12,6 +12,7 @@
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
+#include <utility>
 
 namespace tx::office::lo {
 
@@ -21,8 +22,11 @@ using css::uno::UNO_QUERY_THROW;
 
 WriterView &viewOf(LoDocument &doc)
 {
-    if (auto *known = static_cast<WriterView *>(doc.parts.get()))
+    if (auto *known = static_cast<WriterView *>(doc.parts.get())) {
+        if (const auto held = std::exchange(known->heldStill, {}); held.is())
+            held->unlockControllers();
         return *known;
+    }
     doc.show();
     auto view = std::make_shared<WriterView>();
     Reference<css::frame::XModel> model(doc.model, UNO_QUERY_THROW);

@@ -9,6 +9,7 @@
 #include <com/sun/star/datatransfer/XTransferableSupplier.hpp>
 #include <com/sun/star/document/XUndoManager.hpp>
 #include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/text/XPageCursor.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
@@ -27,6 +28,10 @@ struct WriterView {
     css::uno::Reference<css::document::XUndoManager> undo;
     css::uno::Reference<css::container::XEnumerationAccess> paragraphs;
     css::uno::Reference<css::container::XElementAccess> drawPage;
+    // The document's windows kept from following its changes since its pages
+    // were cut: let go when a call next needs the window. A document closed
+    // before then is never laid out again.
+    css::uno::Reference<css::frame::XModel> heldStill;
 };
 
 // The document's window parts; a RuntimeException when it has no window.
