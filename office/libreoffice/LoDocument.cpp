@@ -454,6 +454,16 @@ void LoDocument::storeHtml(const QString &path) const
         plain = page.is() && !Reference<css::container::XElementAccess>(page->getDrawPage(), UNO_QUERY_THROW)->hasElements();
 #pragma GCC diagnostic pop
     }
+    if (plain) {
+        // Asked again of the fields: a paste since the load may have brought
+        // one showing a count.
+        Reference<css::container::XEnumeration> all =
+            Reference<css::text::XTextFieldsSupplier>(model, UNO_QUERY_THROW)->getTextFields()->createEnumeration();
+        while (plain && all->hasMoreElements()) {
+            Reference<css::lang::XServiceInfo> field(all->nextElement(), UNO_QUERY);
+            plain = !field.is() || !showsStatistics(field->getSupportedServiceNames());
+        }
+    }
     Reference<css::frame::XStorable> storable(model, UNO_QUERY_THROW);
     std::vector<std::pair<const char *, css::uno::Any>> args{
         {"FilterName", css::uno::Any(rtl::OUString("HTML (StarWriter)"))}, {"Overwrite", css::uno::Any(true)}};

@@ -138,6 +138,24 @@ TEST_F(LibreOfficeTest, EachApplicationObjectPastesWhatItCopied)
     next->SaveAs(work + "/htmD4.tmp", wdFormatHTML);
     next->Close({}, {});
     EXPECT_FALSE(readText(work + "/htmD4.tmp").contains("Marker page"));
+    // A field showing the word count pasted into a document that had none: the
+    // export counts the words for it, never writes the figure last saved.
+    samples::writeDocx(work + "/countedD4.docx", "counted");
+    auto counted = b->DocumentsOpen(work + "/countedD4.docx");
+    auto from = counted->WindowsSelection(1);
+    from->EndKey(wdStory, wdExtend);
+    from->Copy();
+    auto into = y->WindowsSelection(1);
+    into->EndKey(wdStory, 0);
+    into->Paste();
+    y->SaveAs(work + "/htmD4.tmp", wdFormatHTML);
+    const QString pasted = readText(work + "/htmD4.tmp");
+    EXPECT_TRUE(pasted.contains("Marker counted"));
+    EXPECT_FALSE(pasted.contains("12345"));
+    EXPECT_TRUE(QRegularExpression("subtype=WORD[^>]*>[1-9]").match(pasted).hasMatch()) << pasted.toStdString();
+    counted->Close(false, false);
+    QFile::remove(work + "/countedD4.docx");
+    QFile::remove(work + "/htmD4.tmp");
     x->Close(false, false);
     y->Close(false, false);
 }
