@@ -205,14 +205,6 @@ rtl::OUString detectFilter(LoSession &s, const rtl::OUString &url)
     return filter;
 }
 
-// A text document with comments: the view builds a window for every comment
-// from a dialog description that the headless packages do not ship, and the
-// office ends (std::terminate) as soon as its main loop gets to it, right after
-// the load returns (a one-shot conversion closes the document before, so it
-// survives). So the document is loaded without a view and its comments removed
-// (the cleaner drops them from the HTML anyway). It is shown (hidden) only when
-// a call needs its layout: a view lays out every page, which costs more than
-// the load and the export together, and an export needs no view.
 // A field that shows a figure of the document's statistics, which the office
 // counts again before every export.
 bool showsStatistics(const css::uno::Sequence<rtl::OUString> &services)
@@ -226,6 +218,14 @@ bool showsStatistics(const css::uno::Sequence<rtl::OUString> &services)
     return false;
 }
 
+// A text document with comments: the view builds a window for every comment
+// from a dialog description that the headless packages do not ship, and the
+// office ends (std::terminate) as soon as its main loop gets to it, right after
+// the load returns (a one-shot conversion closes the document before, so it
+// survives). So the document is loaded without a view and its comments removed
+// (the cleaner drops them from the HTML anyway). It is shown (hidden) only when
+// a call needs its layout: a view lays out every page, which costs more than
+// the load and the export together, and an export needs no view.
 Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url, LoDocument &doc)
 {
     auto ctx = s.instance.context;
