@@ -25,7 +25,6 @@
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextFieldsSupplier.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
-#include <algorithm>
 #include <vector>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
@@ -226,7 +225,7 @@ bool showsStatistics(const css::uno::Sequence<rtl::OUString> &services)
 // (the cleaner drops them from the HTML anyway). It is shown (hidden) only when
 // a call needs its layout: a view lays out every page, which costs more than
 // the load and the export together, and an export needs no view.
-Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url, LoDocument &doc)
+Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl::OUString &url, bool *hadComments)
 {
     auto ctx = s.instance.context;
     const rtl::OUString filter = loading(url, [&] { return detectFilter(s, url); });
@@ -241,20 +240,12 @@ Reference<css::lang::XComponent> loadTextWithoutComments(LoSession &s, const rtl
         Reference<css::text::XTextFieldsSupplier> fields(model, UNO_QUERY_THROW);
         Reference<css::container::XEnumeration> all = fields->getTextFields()->createEnumeration();
         std::vector<Reference<css::text::XTextContent>> comments;
-        bool statistics = false;
         while (all->hasMoreElements()) {
             Reference<css::lang::XServiceInfo> field(all->nextElement(), UNO_QUERY);
-            if (!field.is())
-                continue;
-            const css::uno::Sequence<rtl::OUString> services = field->getSupportedServiceNames();
-            if (std::find(services.begin(), services.end(), rtl::OUString("com.sun.star.text.textfield.Annotation"))
-                != services.end())
+            if (field.is() && field->supportsService("com.sun.star.text.textfield.Annotation"))
                 comments.emplace_back(field, UNO_QUERY);
-            statistics = statistics || showsStatistics(services);
         }
-        if (!doc.hadComments)
-            doc.hadComments = !comments.empty();
-        doc.statisticsShown = statistics;
+        *hadComments = !comments.empty();
         for (const auto &c : comments)
             if (c.is())
                 Reference<css::lang::XComponent>(c, UNO_QUERY_THROW)->dispose();
@@ -339,7 +330,7 @@ std::shared_ptr<LoDocument> LoDocument::open(LoSession &s, const QString &source
             closeOrphans(s);
             s.track(doc);
             Reference<css::lang::XComponent> model = s.instance.kind() == u"writer"
-                ? loadTextWithoutComments(s, url, *doc)
+                ? loadTextWithoutComments(s, url, &doc->hadComments)
                 : loadHidden(s, url);
             if (s.instance.kind() == u"writer")
                 doc->shownLater.set(s.instance.desktop, UNO_QUERY_THROW);
@@ -383,7 +374,8 @@ void LoDocument::reloadWithoutComments(LoSession &s)
         self->storeTo(clean, "writer8");
         closeModel(self->model);
         self->forget();
-        self->model = loadTextWithoutComments(s, fileUrl(clean), *self);
+        bool again = false;
+        self->model = loadTextWithoutComments(s, fileUrl(clean), &again);
         self->shownLater.set(s.instance.desktop, UNO_QUERY_THROW);
     });
     hadComments = false;
@@ -426,11 +418,13 @@ void LoDocument::show()
 
 void LoDocument::storeTo(const QString &path, const char *filter,
                          const css::uno::Sequence<css::beans::PropertyValue> &filterData,
-                         const QString &password) const
+                         const QString &password, const char *options) const
 {
     Reference<css::frame::XStorable> storable(model, UNO_QUERY_THROW);
     std::vector<std::pair<const char *, css::uno::Any>> args{
         {"FilterName", css::uno::Any(rtl::OUString::createFromAscii(filter))}, {"Overwrite", css::uno::Any(true)}};
+    if (options)
+        args.emplace_back("FilterOptions", css::uno::Any(rtl::OUString::createFromAscii(options)));
     if (filterData.hasElements())
         args.emplace_back("FilterData", css::uno::Any(filterData));
     if (!password.isEmpty())
@@ -443,33 +437,23 @@ void LoDocument::storeHtml(const QString &path) const
     // With nothing the export writes as a picture and no field showing the
     // document's statistics, the export is told to skip pictures: it writes the
     // same file, and the office spares counting every word of the document
-    // first (as long as the layout of all its pages), which only such fields show.
-    bool plain = statisticsShown.has_value() && !*statisticsShown;
-    if (plain) {
-        // A text document has the one draw page, where its pictures, frames,
-        // objects and shapes all are.
+    // first (as long as the layout of all its pages), which only such fields
+    // show. Asked at each export: a paste may have brought either.
+    // A text document has the one draw page, where its pictures, frames,
+    // objects and shapes all are.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        Reference<css::drawing::XDrawPageSupplier> page(model, UNO_QUERY);
-        plain = page.is() && !Reference<css::container::XElementAccess>(page->getDrawPage(), UNO_QUERY_THROW)->hasElements();
+    Reference<css::drawing::XDrawPageSupplier> page(model, UNO_QUERY);
+    bool plain = page.is() && !Reference<css::container::XElementAccess>(page->getDrawPage(), UNO_QUERY_THROW)->hasElements();
 #pragma GCC diagnostic pop
+    Reference<css::text::XTextFieldsSupplier> fields(model, UNO_QUERY);
+    plain = plain && fields.is();
+    for (Reference<css::container::XEnumeration> all = plain ? fields->getTextFields()->createEnumeration() : nullptr;
+         plain && all->hasMoreElements();) {
+        Reference<css::lang::XServiceInfo> field(all->nextElement(), UNO_QUERY);
+        plain = !field.is() || !showsStatistics(field->getSupportedServiceNames());
     }
-    if (plain) {
-        // Asked again of the fields: a paste since the load may have brought
-        // one showing a count.
-        Reference<css::container::XEnumeration> all =
-            Reference<css::text::XTextFieldsSupplier>(model, UNO_QUERY_THROW)->getTextFields()->createEnumeration();
-        while (plain && all->hasMoreElements()) {
-            Reference<css::lang::XServiceInfo> field(all->nextElement(), UNO_QUERY);
-            plain = !field.is() || !showsStatistics(field->getSupportedServiceNames());
-        }
-    }
-    Reference<css::frame::XStorable> storable(model, UNO_QUERY_THROW);
-    std::vector<std::pair<const char *, css::uno::Any>> args{
-        {"FilterName", css::uno::Any(rtl::OUString("HTML (StarWriter)"))}, {"Overwrite", css::uno::Any(true)}};
-    if (plain)
-        args.emplace_back("FilterOptions", css::uno::Any(rtl::OUString("SkipImages")));
-    storable->storeToURL(fileUrl(path), propsOf(args));
+    storeTo(path, "HTML (StarWriter)", {}, {}, plain ? "SkipImages" : nullptr);
 }
 
 void LoDocument::close(LoSession &s, const std::shared_ptr<LoDocument> &doc, const QString &what)

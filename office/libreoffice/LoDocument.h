@@ -9,7 +9,6 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 #include <memory>
-#include <optional>
 
 namespace tx::office::lo {
 
@@ -27,9 +26,6 @@ struct LoDocument {
     // them here); the marks of ranged ones stay behind, and a copy of a page
     // holding one ends the office.
     bool hadComments = false;
-    // Whether a field shows the document's statistics; unknown for documents
-    // not opened from a file (worker only).
-    std::optional<bool> statisticsShown;
 
     // Caller thread: copies `source` into the work folder and opens the copy.
     static std::shared_ptr<LoDocument> open(LoSession &s, const QString &source, const QString &what);
@@ -45,10 +41,10 @@ struct LoDocument {
     // Worker: gives a document opened without a window its (hidden) one.
     void show();
     // Worker: stores a copy under `path` with the named filter, locked with
-    // `password` when one is given.
+    // `password` when one is given, with the filter's `options` when given.
     void storeTo(const QString &path, const char *filter,
                  const css::uno::Sequence<css::beans::PropertyValue> &filterData = {},
-                 const QString &password = {}) const;
+                 const QString &password = {}, const char *options = nullptr) const;
 
     // Worker: stores a text document as HTML under `path`, as the office's
     // HTML export writes it.
